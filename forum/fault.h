@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace StandIn {
+
+// How the stand-in misbehaves for one address. The default serves the address normally.
+struct Fault
+{
+    int status = 0;              // answer with this status and a short body instead
+    int delayMs = 0;             // answer only after this long
+    bool stall = false;          // never answer
+    bool dropMidBody = false;    // send half of the body, then reset the connection
+    bool lieAboutLength = false; // announce twice the body's length, send the body, close
+    bool withoutMarkers = false; // a page with none of the forum's markers
+    int failFirst = 0;           // the first N requests get failStatus, later ones succeed
+    int failStatus = 503;
+    QString redirectTo;          // answer 302 with this Location
+    qint64 dripBytes = 0;        // announce this many bytes and trickle them out slowly
+};
+
+} // namespace StandIn

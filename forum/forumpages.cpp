@@ -1,0 +1,117 @@
+#include "forumpages.h"
+
+#include <QStringEncoder>
+#include <QUrl>
+
+namespace StandIn::Pages {
+
+namespace {
+
+QString encoded(const QString& value)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+QString htmlEscaped(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+// Relative links, as the service writes them: the client puts the forum site root in front.
+QString albumLink(const QString& forumName, const QString& albumId)
+{
+    return QStringLiteral("f/tupian/album?kw=") + encoded(forumName) + QStringLiteral("&an=") +
+           encoded(albumId);
+}
+
+// `linkToPage` ends with "pn=": the page number goes right before the closing quote, where
+// the client looks for it.
+QString pager(const QString& linkToPage, int page, int pageCount)
+{
+    if (page >= pageCount)
+        return QStringLiteral("<div class=\"pager\">第%1页</div>\r\n").arg(page);
+    return QStringLiteral("<div class=\"pager\"><a href=\"") + linkToPage + QString::number(page + 1) +
+           QStringLiteral("\">下一页</a> <a href=\"") + linkToPage + QString::number(pageCount) +
+           QStringLiteral("\">尾页</a></div>\r\n");
+}
+
+QString document(const QString& title, const QString& body)
+{
+    return QStringLiteral("<!DOCTYPE html>\r\n<html><head><meta charset=\"gb2312\"><title>") + title +
+           QStringLiteral("</title></head>\r\n<body>\r\n") + body + QStringLiteral("</body></html>\r\n");
+}
+
+} // namespace
+
+QString listingTarget(const QString& forumName, int page)
+{
+    return QStringLiteral("/f/tupian?kw=") + encoded(forumName) + QStringLiteral("&pn=") +
+           QString::number(page);
+}
+
+QString albumTarget(const QString& forumName, const QString& albumId, int page)
+{
+    return QLatin1Char('/') + albumLink(forumName, albumId) + QStringLiteral("&pn=") +
+           QString::number(page);
+}
+
+QString picturePageTarget(const QString& albumId, const QString& pictureId)
+{
+    return QStringLiteral("/f/tupian/pic/") + encoded(albumId) + QLatin1Char('/') + encoded(pictureId);
+}
+
+QString pictureFileTarget(const QString& pictureId)
+{
+    return QStringLiteral("/imgsrc/forum/pic/item/") + encoded(pictureId) + QStringLiteral(".jpg");
+}
+
+QString listingPage(const Forum& forum, int page)
+{
+    QString body = QStringLiteral("<ul class=\"albums\">\r\n");
+    const qsizetype first = qsizetype(page - 1) * forum.albumsPerPage;
+    for (qsizetype n = first; n >= 0 && n < first + forum.albumsPerPage && n < forum.albums.size(); ++n) {
+        const Album& album = forum.albums.at(n);
+        body += QStringLiteral("<li><a href=\"") + albumLink(forum.name, album.id) +
+                QStringLiteral("\" class=\"album\">") + htmlEscaped(album.title) +
+                QStringLiteral("</a></li>\r\n");
+    }
+    body += QStringLiteral("</ul>\r\n");
+    body += pager(QStringLiteral("f/tupian?kw=") + encoded(forum.name) + QStringLiteral("&pn="), page,
+                  forum.pageCount());
+    return document(forum.name + QStringLiteral("吧_图片_百度贴吧"), body);
+}
+
+QString albumPage(const QString& forumName, const Album& album, int page)
+{
+    QString body = QStringLiteral("<div class=\"pictures\">\n");
+    const qsizetype first = qsizetype(page - 1) * album.picturesPerPage;
+    for (qsizetype n = first; n >= 0 && n < first + album.picturesPerPage && n < album.pictures.size(); ++n) {
+        body += QStringLiteral("<a href=\"") + picturePageTarget(album.id, album.pictures.at(n).id).mid(1) +
+                QStringLiteral("\" class=\"picture\">") + QString::number(n + 1) + QStringLiteral("</a>\n");
+    }
+    body += QStringLiteral("</div>\n");
+    body += pager(albumLink(forumName, album.id) + QStringLiteral("&pn="), page, album.pageCount());
+    // The title is written as it stands: the client cuts it out between "<title>" and "吧_".
+    return document(album.title + QStringLiteral("吧_图片_百度贴吧"), body);
+}
+
+QString picturePage(const Picture& picture)
+{
+    return document(QStringLiteral("图片_百度贴吧"),
+                    QStringLiteral("<script>\r\nvar ZyqAlbum = {};\r\nZyqAlbum.picID = \"") + picture.id +
+                        QStringLiteral("\";\r\n</script>\r\n"));
+}
+
+QString pageWithoutMarkers()
+{
+    return document(QStringLiteral("系统维护"), QStringLiteral("<p>页面正在维护，请稍后再试。</p>\r\n"));
+}
+
+QByteArray encodeGb2312(const QString& page)
+{
+    // GB18030 writes every GB2312 character with the same bytes, and GBK ones besides.
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(page);
+}
+
+} // namespace StandIn::Pages

@@ -1,0 +1,47 @@
+#include "picturemaker.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRandomGenerator>
+
+namespace StandIn {
+
+QByteArray makeJpeg(const QString& seed, int width, int height)
+{
+    QRandomGenerator random(static_cast<quint32>(qHash(seed, 0)));
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    const QRgb base = random.generate() | 0xff000000u;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            // A gradient with grain: noise is what makes a JPEG file large.
+            const quint32 grain = random.generate();
+            line[x] = qRgb((qRed(base) + x + (grain & 0x3f)) & 0xff,
+                           (qGreen(base) + y + ((grain >> 8) & 0x3f)) & 0xff,
+                           (qBlue(base) + x + y + ((grain >> 16) & 0x3f)) & 0xff);
+        }
+    }
+    // A few blocks that tell pictures apart at a glance; no text, which would need a font
+    // and so a GUI application.
+    QPainter painter(&image);
+    for (int block = 0; block < 4; ++block) {
+        const int w = 1 + static_cast<int>(random.bounded(image.width()));
+        const int h = 1 + static_cast<int>(random.bounded(image.height()));
+        painter.fillRect(static_cast<int>(random.bounded(image.width())),
+                         static_cast<int>(random.bounded(image.height())), w / 3, h / 3,
+                         QColor::fromRgb(random.generate() | 0xff000000u));
+    }
+    painter.end();
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(92);
+    writer.write(image);
+    return bytes;
+}
+
+} // namespace StandIn

@@ -1,0 +1,232 @@
+#include "standinforum.h"
+
+#include "forumpages.h"
+#include "picturemaker.h"
+
+#include <QHostAddress>
+#include <QHttpServerRequest>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrlQuery>
+
+#include <memory>
+
+namespace StandIn {
+
+namespace {
+
+const QByteArray pageType = QByteArrayLiteral("text/html; charset=gb2312");
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 302: return "Found";
+    case 304: return "Not Modified";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+    }
+}
+
+QByteArray head(int status, const QByteArray& contentType, qint64 length, const QByteArray& location)
+{
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    text += "Content-Type: " + contentType + "\r\n";
+    text += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    if (!location.isEmpty())
+        text += "Location: " + location + "\r\n";
+    return text + "\r\n";
+}
+
+QString targetOf(const QUrl& url)
+{
+    QString target = url.path(QUrl::FullyEncoded);
+    if (url.hasQuery())
+        target += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
+    return target;
+}
+
+} // namespace
+
+QByteArray LoggedRequest::header(const QByteArray& name) const
+{
+    for (const auto& entry : headers) {
+        if (entry.first.compare(name, Qt::CaseInsensitive) == 0)
+            return entry.second;
+    }
+    return QByteArray();
+}
+
+StandInForum::StandInForum(ForumContent content) : m_content(std::move(content))
+{
+    for (const Forum& forum : m_content.forums) {
+        for (const Album& album : forum.albums) {
+            for (const Picture& picture : album.pictures) {
+                if (picture.failFirst > 0) {
+                    Fault fault;
+                    fault.failFirst = picture.failFirst;
+                    m_faults.insert(Pages::pictureFileTarget(picture.id), fault);
+                }
+            }
+        }
+    }
+}
+
+bool StandInForum::start(quint16 port)
+{
+    m_port = listen(QHostAddress::LocalHost, port);
+    return m_port != 0;
+}
+
+QString StandInForum::forumRoot() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
+}
+
+QString StandInForum::pictureRoot() const
+{
+    return forumRoot() + QStringLiteral("imgsrc/");
+}
+
+QByteArray StandInForum::pictureBytes(const QString& pictureId)
+{
+    const Picture* picture = m_content.picture(pictureId);
+    if (!picture)
+        return QByteArray();
+    if (picture->bytes)
+        return *picture->bytes;
+    auto cached = m_pictures.find(pictureId);
+    if (cached == m_pictures.end())
+        cached = m_pictures.insert(pictureId, makeJpeg(pictureId, picture->width, picture->height));
+    return *cached;
+}
+
+void StandInForum::setFault(const QString& target, const Fault& fault)
+{
+    m_faults.insert(target, fault);
+    m_hits.remove(target);
+}
+
+void StandInForum::clearFaults()
+{
+    m_faults.clear();
+    m_hits.clear();
+}
+
+QStringList StandInForum::requestedTargets() const
+{
+    QStringList targets;
+    for (const LoggedRequest& request : m_log)
+        targets.append(request.target);
+    return targets;
+}
+
+bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    const QString target = targetOf(request.url());
+    LoggedRequest logged;
+    logged.method = request.method() == QHttpServerRequest::Method::Get ? QByteArrayLiteral("GET")
+                                                                         : QByteArrayLiteral("OTHER");
+    logged.target = target;
+    logged.headers = request.headers();
+    m_log.append(logged);
+
+    Fault fault = m_faults.value(target);
+    if (!m_faults.contains(target))
+        fault.delayMs = m_defaultDelayMs;
+    const int hit = ++m_hits[target];
+    if (fault.stall)
+        return true;
+
+    Answer answer;
+    if (hit <= fault.failFirst)
+        answer = {fault.failStatus, pageType, QByteArrayLiteral("busy"), {}};
+    else if (fault.status != 0)
+        answer = {fault.status, pageType, QByteArrayLiteral("fault"), {}};
+    else if (!fault.redirectTo.isEmpty())
+        answer = {302, pageType, QByteArray(), fault.redirectTo.toUtf8()};
+    else
+        answer = answerFor(request.url().path(), QUrlQuery(request.url()), fault.withoutMarkers);
+
+    if (fault.delayMs <= 0) {
+        deliver(socket, answer, fault);
+        return true;
+    }
+    QTimer::singleShot(fault.delayMs, this, [this, guarded = QPointer<QTcpSocket>(socket), answer, fault] {
+        if (guarded)
+            deliver(guarded, answer, fault);
+    });
+    return true;
+}
+
+void StandInForum::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
+{
+    deliver(socket, {404, pageType, QByteArrayLiteral("not found"), {}}, Fault());
+}
+
+StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuery& query,
+                                             bool withoutMarkers)
+{
+    const Answer notFound{404, pageType, QByteArrayLiteral("not found"), {}};
+    const auto page = [withoutMarkers](const QString& text) {
+        return Answer{200, pageType, Pages::encodeGb2312(withoutMarkers ? Pages::pageWithoutMarkers() : text), {}};
+    };
+    const QString forumName = query.queryItemValue(QStringLiteral("kw"), QUrl::FullyDecoded);
+    const int pageNumber = query.queryItemValue(QStringLiteral("pn")).toInt();
+
+    if (path == QLatin1String("/f/tupian")) {
+        const Forum* forum = m_content.forum(forumName);
+        return page(Pages::listingPage(forum ? *forum : Forum{forumName, 5, {}}, pageNumber));
+    }
+    if (path == QLatin1String("/f/tupian/album")) {
+        const Album* album = m_content.album(query.queryItemValue(QStringLiteral("an"), QUrl::FullyDecoded));
+        return album ? page(Pages::albumPage(forumName, *album, pageNumber)) : notFound;
+    }
+    const QString picturePages = QStringLiteral("/f/tupian/pic/");
+    if (path.startsWith(picturePages)) {
+        const Picture* picture = m_content.picture(path.section(QLatin1Char('/'), -1));
+        return picture ? page(Pages::picturePage(*picture)) : notFound;
+    }
+    const QString pictureFiles = QStringLiteral("/imgsrc/forum/pic/item/");
+    if (path.startsWith(pictureFiles) && path.endsWith(QLatin1String(".jpg"))) {
+        const QString id = path.mid(pictureFiles.size()).chopped(4);
+        if (!m_content.picture(id))
+            return notFound;
+        return {200, QByteArrayLiteral("image/jpeg"), pictureBytes(id), {}};
+    }
+    return notFound;
+}
+
+void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault)
+{
+    const QByteArray& body = answer.body;
+    if (fault.dropMidBody) {
+        socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
+        socket->write(body.left(body.size() / 2));
+        socket->flush();
+        socket->abort();
+        return;
+    }
+    if (fault.lieAboutLength) {
+        socket->write(head(answer.status, answer.contentType, body.size() * 2 + 1, answer.location));
+        socket->write(body);
+        socket->disconnectFromHost();
+        return;
+    }
+    if (fault.dripBytes > 0) {
+        // Announce a large body and send a little of it now and then, never finishing in time.
+        socket->write(head(answer.status, answer.contentType, fault.dripBytes, answer.location));
+        auto* drip = new QTimer(socket);
+        QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write(QByteArray(64, 'x')); });
+        drip->start(50);
+        return;
+    }
+    socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
+    socket->write(body);
+}
+
+} // namespace StandIn

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "fault.h"
+#include "forumcontent.h"
+
+#include <QAbstractHttpServer>
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QTcpSocket;
+
+namespace StandIn {
+
+struct LoggedRequest
+{
+    QByteArray method;
+    QString target; // path and query, percent-encoded as received
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    QByteArray header(const QByteArray& name) const;
+};
+
+// A small HTTP server on loopback that plays the forum service: listing pages, album pages,
+// picture pages and picture files, GB2312-encoded, with faults injected per address.
+class StandInForum : public QAbstractHttpServer
+{
+public:
+    explicit StandInForum(ForumContent content = ForumContent::sample());
+
+    // Listens on a free port of 127.0.0.1 (or on `port`); false when that fails.
+    bool start(quint16 port = 0);
+    QString forumRoot() const;
+    QString pictureRoot() const;
+
+    const ForumContent& content() const { return m_content; }
+    // The bytes served for a picture, generated on first use.
+    QByteArray pictureBytes(const QString& pictureId);
+
+    // Faults are keyed by request target (see StandIn::Pages for the address forms).
+    void setFault(const QString& target, const Fault& fault);
+    void clearFaults();
+    // The delay before every answer without a fault of its own: makes a demo run watchable.
+    void setDefaultDelay(int milliseconds) { m_defaultDelayMs = milliseconds; }
+
+    const QList<LoggedRequest>& requestLog() const { return m_log; }
+    QStringList requestedTargets() const;
+    void clearLog() { m_log.clear(); }
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    struct Answer
+    {
+        int status = 200;
+        QByteArray contentType;
+        QByteArray body;
+        QByteArray location;
+    };
+
+    Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
+    void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);
+
+    ForumContent m_content;
+    quint16 m_port = 0;
+    QHash<QString, Fault> m_faults;
+    QHash<QString, int> m_hits;
+    QHash<QString, QByteArray> m_pictures;
+    QList<LoggedRequest> m_log;
+    int m_defaultDelayMs = 0;
+};
+
+} // namespace StandIn

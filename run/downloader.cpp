@@ -1,0 +1,35 @@
+#include "downloader.h"
+
+#include "retryaction.h"
+#include "startaction.h"
+
+#include <utility>
+
+Downloader::Downloader(RunWindow& window, QNetworkAccessManager& network, QString programFolder,
+                       ServiceRoots roots)
+    : m_context{window, network, std::move(programFolder), std::move(roots), m_failures}
+{
+}
+
+template <typename Action> void Downloader::runExclusively()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    struct Release
+    {
+        bool& busy;
+        ~Release() { busy = false; }
+    } release{m_busy};
+    Action(m_context).run();
+}
+
+void Downloader::start()
+{
+    runExclusively<StartAction>();
+}
+
+void Downloader::retry()
+{
+    runExclusively<RetryAction>();
+}

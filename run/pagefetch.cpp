@@ -1,0 +1,14 @@
+#include "pagefetch.h"
+
+#include "web/bytestobstr.h"
+#include "web/getbody.h"
+
+namespace {
+constexpr double pageTimeLimitSeconds = 5;
+}
+
+Page fetchPage(QNetworkAccessManager& network, const QString& address)
+{
+    const FetchResult result = GetBody(network, address, pageTimeLimitSeconds);
+    return {BytesToBstr(result, QStringLiteral("gb2312")), result.isBody()};
+}

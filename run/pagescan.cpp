@@ -1,0 +1,76 @@
+#include "pagescan.h"
+
+#include "text/textsearch.h"
+
+#include <algorithm>
+
+namespace PageScan {
+
+namespace {
+const QString quote = QStringLiteral("\"");
+constexpr int pageCountDigits = 5;
+// How far before the last-page marker the "pn=" of its link may start.
+constexpr int pageNumberReach = 20;
+} // namespace
+
+QList<std::optional<QString>> links(const QString& page, const QString& marker)
+{
+    QList<std::optional<QString>> found;
+    qsizetype p = 1;
+    // The first search starts at position 2, each later one a character after the last match.
+    while ((p = TextSearch::find(page, marker, p + 1)) != 0) {
+        const qsizetype q = TextSearch::find(page, quote, p + 1);
+        if (q == 0)
+            found.append(std::nullopt);
+        else
+            found.append(TextSearch::mid(page, p, q - p));
+    }
+    return found;
+}
+
+QStringList albumLinks(const QString& page)
+{
+    QStringList albums;
+    for (const auto& link : links(page, QStringLiteral("f/tupian/album?kw="))) {
+        if (link)
+            albums.append(*link);
+    }
+    return albums;
+}
+
+QList<std::optional<QString>> pictureLinks(const QString& page)
+{
+    return links(page, QStringLiteral("f/tupian/pic/"));
+}
+
+int lastPageNumber(const QString& page)
+{
+    const qsizetype marker = TextSearch::find(page, QStringLiteral("\">尾页</a>"), 1);
+    if (marker == 0)
+        return 1;
+    // A marker near the top of the page would put the start before the first character.
+    const qsizetype from = std::max<qsizetype>(1, marker - pageNumberReach);
+    const qsizetype r = TextSearch::find(page, QStringLiteral("pn="), from);
+    const QString digits = TextSearch::mid(page, r + 3, pageCountDigits);
+    int count = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        count = count * 10 + (c.unicode() - '0');
+    }
+    return count;
+}
+
+std::optional<QString> pictureIdentifier(const QString& page)
+{
+    qsizetype a = TextSearch::find(page, QStringLiteral("ZyqAlbum.picID"), 1);
+    a = TextSearch::find(page, quote, a + 1);
+    if (a == 0)
+        return std::nullopt;
+    const qsizetype b = TextSearch::find(page, quote, a + 1);
+    if (b == 0)
+        return std::nullopt;
+    return TextSearch::mid(page, a + 1, b - a - 1);
+}
+
+} // namespace PageScan

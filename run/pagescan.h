@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// What the run reads out of a forum page: it searches for fixed markers and does not parse
+// the HTML.
+namespace PageScan {
+
+// Every link that starts with `marker`, in order of position: the characters from the marker
+// up to the next double quote, or no value when no quote follows.
+QList<std::optional<QString>> links(const QString& page, const QString& marker);
+
+// The album addresses of a listing page, relative to the forum site root. A link without a
+// closing quote is left out.
+QStringList albumLinks(const QString& page);
+
+// The picture links of an album page ("f/tupian/pic/…"), with no value for a link without a
+// closing quote: such a picture still takes its number.
+QList<std::optional<QString>> pictureLinks(const QString& page);
+
+// The number of pages that the page's "尾页" (last page) link names; 1 without such a link,
+// 0 when the link carries no number.
+int lastPageNumber(const QString& page);
+
+// The picture identifier of a picture page: the text between the two double quotes that
+// follow "ZyqAlbum.picID". No value when the quotes are not there.
+std::optional<QString> pictureIdentifier(const QString& page);
+
+} // namespace PageScan

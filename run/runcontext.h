@@ -1,0 +1,19 @@
+#pragma once
+
+#include "web/serviceroots.h"
+
+#include <QString>
+
+class FailureLists;
+class QNetworkAccessManager;
+class RunWindow;
+
+// What every action of a run works with. The references outlive the action.
+struct RunContext
+{
+    RunWindow& window;
+    QNetworkAccessManager& network;
+    QString programFolder;
+    ServiceRoots roots;
+    FailureLists& failures;
+};

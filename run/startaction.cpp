@@ -1,0 +1,63 @@
+#include "startaction.h"
+
+#include "albumprocessing.h"
+#include "failurelists.h"
+#include "folders.h"
+#include "pagefetch.h"
+#include "pagescan.h"
+#include "runwindow.h"
+#include "text/foldername.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QUrl>
+
+void StartAction::run()
+{
+    RunWindow& window = m_context.window;
+    if (window.forumName().isEmpty()) {
+        window.showMessage(QStringLiteral("请输入贴吧名称"));
+        return;
+    }
+
+    // The run file stays open, and empty, for the whole run.
+    QFile runFile(joinPath(m_context.programFolder, QStringLiteral("1.txt")));
+    if (!runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        window.appendLine(QStringLiteral("无法创建文件：") + runFile.fileName());
+        return;
+    }
+    m_context.failures.clear();
+
+    // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
+    const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
+                                QString::fromLatin1(QUrl::toPercentEncoding(window.forumName()));
+    window.appendLine(QStringLiteral("开始获取相册地址！"));
+    const QStringList albums = crawlListing(listingBase);
+
+    const QString forumFolder =
+        joinPath(m_context.programFolder, safeFolderName(window.forumName()));
+    if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
+        window.appendLine(QStringLiteral("无法创建文件夹：") + forumFolder);
+        return;
+    }
+    window.appendLine(QStringLiteral("获取相册地址完成！") + window.forumName() +
+                      QStringLiteral("吧共有") + QString::number(albums.size()) +
+                      QStringLiteral("个相册"));
+
+    AlbumProcessing(m_context, forumFolder).run(albums);
+}
+
+QStringList StartAction::crawlListing(const QString& listingBase)
+{
+    QStringList albums;
+    int pageCount = 1;
+    for (int page = 1; page <= pageCount; ++page) {
+        // A page that failed has no markers: it adds no albums and ends the crawl.
+        const Page listing = fetchPage(m_context.network,
+                                       listingBase + QStringLiteral("&pn=") + QString::number(page));
+        for (const QString& link : PageScan::albumLinks(listing.text))
+            albums.append(m_context.roots.forumRoot + link);
+        pageCount = PageScan::lastPageNumber(listing.text);
+    }
+    return albums;
+}

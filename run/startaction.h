@@ -1,0 +1,18 @@
+#pragma once
+
+#include "runcontext.h"
+
+// The start button: checks the forum name, walks the forum's listing pages for album
+// addresses, prepares the forum folder and hands the albums to the album processing.
+class StartAction
+{
+public:
+    explicit StartAction(const RunContext& context) : m_context(context) {}
+
+    void run();
+
+private:
+    QStringList crawlListing(const QString& listingBase);
+
+    const RunContext& m_context;
+};

@@ -1,0 +1,36 @@
+#include "serviceroots.h"
+
+#include <QUrl>
+
+bool isUsableRoot(const QString& root)
+{
+    const QUrl url(root, QUrl::StrictMode);
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    return url.isValid() && web && !url.host().isEmpty() && root.endsWith(QLatin1Char('/')) &&
+           !url.hasQuery() && !url.hasFragment();
+}
+
+std::optional<ServiceRoots> serviceRootsFromEnvironment(QString* problem)
+{
+    ServiceRoots roots;
+    const struct
+    {
+        const char* variable;
+        QString* root;
+    } overrides[] = {{"VARNOLT_FORUM_ROOT", &roots.forumRoot},
+                     {"VARNOLT_PICTURE_ROOT", &roots.pictureRoot}};
+    for (const auto& entry : overrides) {
+        if (!qEnvironmentVariableIsSet(entry.variable))
+            continue;
+        const QString value = qEnvironmentVariable(entry.variable);
+        if (!isUsableRoot(value)) {
+            if (problem)
+                *problem = QStringLiteral("%1=\"%2\" is not an absolute http or https address "
+                                          "ending in \"/\"")
+                               .arg(QLatin1String(entry.variable), value);
+            return std::nullopt;
+        }
+        *entry.root = value;
+    }
+    return roots;
+}
