@@ -1,0 +1,53 @@
+#pragma once
+
+#include "fakewindow.h"
+#include "forum/forumpages.h"
+#include "forum/standinforum.h"
+#include "run/downloader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+// A stand-in forum, a temporary program folder and a downloader that reports to a fake window.
+struct RunFixture
+{
+    explicit RunFixture(StandIn::ForumContent content, const QString& name = QString())
+        : forum(std::move(content)), window(name)
+    {
+        if (!forum.start())
+            qFatal("the stand-in forum cannot listen");
+        programFolder = temporary.path();
+        downloader = std::make_unique<Downloader>(window, network, programFolder,
+                                                  ServiceRoots{forum.forumRoot(), forum.pictureRoot()});
+    }
+
+    QString path(const QString& relative) const { return QDir(programFolder).absoluteFilePath(relative); }
+    QByteArray fileContent(const QString& relative) const
+    {
+        QFile file(path(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    QStringList targetsStartingWith(const QString& prefix) const
+    {
+        return forum.requestedTargets().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
+    }
+    QStringList listingTargets() const { return targetsStartingWith(QStringLiteral("/f/tupian?")); }
+    QStringList pictureFileTargets() const { return targetsStartingWith(QStringLiteral("/imgsrc/")); }
+    QString pictureUrl(const QString& id) const
+    {
+        return forum.pictureRoot() + QStringLiteral("forum/pic/item/") + id + QStringLiteral(".jpg");
+    }
+
+    StandIn::StandInForum forum;
+    QNetworkAccessManager network;
+    QTemporaryDir temporary;
+    QString programFolder;
+    FakeWindow window;
+    std::unique_ptr<Downloader> downloader;
+};

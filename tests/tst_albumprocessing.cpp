@@ -1,0 +1,224 @@
+#include "forumbuilder.h"
+#include "runfixture.h"
+#include "text/foldername.h"
+
+#include <QFileInfo>
+
+using namespace ForumBuilder;
+
+namespace {
+
+QString albumLine(int k, int count, const QString& title)
+{
+    return QStringLiteral("开始处理相册(%1/%2):").arg(k).arg(count) + title;
+}
+
+QString pageLine(int page, int pages)
+{
+    return QStringLiteral("正在处理相册第%1页,总%2页").arg(page).arg(pages);
+}
+
+QString pictureLine(int page, int n, bool saved)
+{
+    return QStringLiteral("第%1页,第%2张").arg(page).arg(n) +
+           (saved ? QStringLiteral("下载成功！") : QStringLiteral("下载失败！"));
+}
+
+StandIn::Fault withStatus(int status)
+{
+    StandIn::Fault fault;
+    fault.status = status;
+    return fault;
+}
+
+} // namespace
+
+class TestAlbumProcessing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void picturesBecomeNumberedFiles();
+    void numberingRestartsPerAlbumAndRunsOnAcrossPages();
+    void albumsWithOneTitleShareAFolder();
+    void failedSavesAreRememberedInOrder();
+    void runWithoutFailuresEmptiesEarlierLists();
+    void titlesStayInsideTheForumFolder_data();
+    void titlesStayInsideTheForumFolder();
+    void albumPageThatFailsGetsAFallbackTitle();
+    void pictureWithoutIdentifierFailsWithoutAnAddress();
+    void albumFolderThatCannotBeMadeFailsItsPictures();
+    void sampleForumEndToEnd();
+};
+
+void TestAlbumProcessing::picturesBecomeNumberedFiles()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
+                   QStringLiteral("f"));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(2),
+             QStringList({albumLine(1, 1, QStringLiteral("甲")), pageLine(1, 1), pictureLine(1, 1, true),
+                          pictureLine(1, 2, true), pictureLine(1, 3, true)}));
+    for (int n = 1; n <= 3; ++n) {
+        QCOMPARE(run.fileContent(QStringLiteral("f/甲/%1.jpg").arg(n)),
+                 run.forum.pictureBytes(QStringLiteral("a-%1").arg(n)));
+    }
+    QVERIFY(run.downloader->failures().isEmpty());
+    QCOMPARE(run.fileContent(QStringLiteral("1.txt")), QByteArray());
+}
+
+void TestAlbumProcessing::numberingRestartsPerAlbumAndRunsOnAcrossPages()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 5, 2),
+                                               album(QStringLiteral("b"), QStringLiteral("乙"), 2)}),
+                   QStringLiteral("f"));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(2),
+             QStringList({albumLine(1, 2, QStringLiteral("甲")), pageLine(1, 3), pictureLine(1, 1, true),
+                          pictureLine(1, 2, true), pageLine(2, 3), pictureLine(2, 3, true), pictureLine(2, 4, true),
+                          pageLine(3, 3), pictureLine(3, 5, true), albumLine(2, 2, QStringLiteral("乙")),
+                          pageLine(1, 1), pictureLine(1, 1, true), pictureLine(1, 2, true)}));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/5.jpg")), run.forum.pictureBytes(QStringLiteral("a-5")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/乙/2.jpg")), run.forum.pictureBytes(QStringLiteral("b-2")));
+}
+
+void TestAlbumProcessing::albumsWithOneTitleShareAFolder()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("同名"), 3),
+                                               album(QStringLiteral("b"), QStringLiteral("同名"), 2)}),
+                   QStringLiteral("f"));
+    run.downloader->start();
+    QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList(QStringLiteral("同名")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/同名/1.jpg")), run.forum.pictureBytes(QStringLiteral("b-1")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/同名/2.jpg")), run.forum.pictureBytes(QStringLiteral("b-2")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/同名/3.jpg")), run.forum.pictureBytes(QStringLiteral("a-3")));
+}
+
+void TestAlbumProcessing::failedSavesAreRememberedInOrder()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
+                   QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), withStatus(404));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")), withStatus(500));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
+                                                   pictureLine(1, 3, true), pictureLine(1, 4, false)}));
+    QCOMPARE(run.downloader->failures().addresses(),
+             run.pictureUrl(QStringLiteral("a-2")) + QStringLiteral("\r\n") + run.pictureUrl(QStringLiteral("a-4")) +
+                 QStringLiteral("\r\n"));
+    QCOMPARE(run.downloader->failures().paths(), run.path(QStringLiteral("f/甲/2.jpg")) + QStringLiteral("\r\n") +
+                                                     run.path(QStringLiteral("f/甲/4.jpg")) + QStringLiteral("\r\n"));
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/2.jpg"))));
+}
+
+void TestAlbumProcessing::runWithoutFailuresEmptiesEarlierLists()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+                   QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), withStatus(503));
+    run.downloader->start();
+    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    run.forum.clearFaults();
+    run.downloader->start();
+    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failures().paths().isEmpty());
+    // The second run's lines follow the first's.
+    QCOMPARE(run.window.lines.count(QStringLiteral("开始获取相册地址！")), 2);
+}
+
+void TestAlbumProcessing::titlesStayInsideTheForumFolder_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::newRow("climbing out") << QStringLiteral("../../逃出");
+    QTest::newRow("separators") << QStringLiteral("a/b\\c");
+    QTest::newRow("300 characters") << QString(300, QChar(0x732b));
+    QTest::newRow("empty title") << QString();
+    QTest::newRow("device name") << QStringLiteral("NUL");
+}
+
+void TestAlbumProcessing::titlesStayInsideTheForumFolder()
+{
+    QFETCH(QString, title);
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), title, 1)}), QStringLiteral("f"));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.at(2), albumLine(1, 1, title));
+    QCOMPARE(QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
+    QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList(safeFolderName(title)));
+    QCOMPARE(run.fileContent(QStringLiteral("f/") + safeFolderName(title) + QStringLiteral("/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-1")));
+}
+
+void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                                               album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
+                   QStringLiteral("f"));
+    const QString failing = StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
+    run.forum.setFault(failing, withStatus(500));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(2),
+             QStringList({albumLine(1, 2, QStringLiteral("无标题相册1")),
+                          QStringLiteral("无法获取相册页面：") + run.forum.forumRoot() + failing.mid(1),
+                          pageLine(1, 1), albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
+                          pictureLine(1, 1, true)}));
+}
+
+void TestAlbumProcessing::pictureWithoutIdentifierFailsWithoutAnAddress()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+                   QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")), withStatus(404));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, false), pictureLine(1, 2, true)}));
+    QVERIFY(run.downloader->failures().isEmpty());
+    QCOMPARE(run.pictureFileTargets().size(), 1);
+}
+
+void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                                               album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
+                   QStringLiteral("f"));
+    QVERIFY(QDir(run.programFolder).mkdir(QStringLiteral("f")));
+    QFile inTheWay(run.path(QStringLiteral("f/甲")));
+    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+    inTheWay.close();
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, false), pictureLine(1, 2, false),
+                                                   albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
+                                                   pictureLine(1, 1, true)}));
+    QCOMPARE(run.downloader->failures().entries().size(), 2);
+}
+
+void TestAlbumProcessing::sampleForumEndToEnd()
+{
+    RunFixture run(StandIn::ForumContent::sample(), QStringLiteral("猫咪"));
+    run.downloader->start();
+
+    const StandIn::Forum& forum = *run.forum.content().forum(QStringLiteral("猫咪"));
+    QStringList failedPaths;
+    int saved = 0;
+    for (const StandIn::Album& album : forum.albums) {
+        for (int n = 1; n <= album.pictures.size(); ++n) {
+            const StandIn::Picture& picture = album.pictures.at(n - 1);
+            const QString relative = QStringLiteral("猫咪/") + album.title + QStringLiteral("/%1.jpg").arg(n);
+            if (picture.failFirst > 0) {
+                failedPaths.append(run.path(relative));
+                QVERIFY(!QFileInfo::exists(run.path(relative)));
+                continue;
+            }
+            QCOMPARE(run.fileContent(relative), run.forum.pictureBytes(picture.id));
+            ++saved;
+        }
+    }
+    QVERIFY(saved > 250);
+    QVERIFY(!failedPaths.isEmpty());
+    QCOMPARE(run.downloader->failures().paths(), failedPaths.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.window.lines.filter(QStringLiteral("下载成功！")).size(), saved);
+}
+
+QTEST_GUILESS_MAIN(TestAlbumProcessing)
+#include "tst_albumprocessing.moc"

@@ -1,0 +1,86 @@
+#include "forumbuilder.h"
+#include "runfixture.h"
+
+#include <QFileInfo>
+
+using namespace ForumBuilder;
+
+namespace {
+
+StandIn::Fault failingFirst(int requests)
+{
+    StandIn::Fault fault;
+    fault.failFirst = requests;
+    return fault;
+}
+
+} // namespace
+
+class TestRetryAction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsOnlyWhatFailsAgainInOrder();
+    void emptyListsFetchNothing();
+    void retryAfterTheAlbumFolderWentFailsAgain();
+};
+
+void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
+                   QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), failingFirst(3));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), failingFirst(1));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")), failingFirst(2));
+    run.downloader->start();
+    QCOMPARE(run.downloader->failures().entries().size(), 3);
+    const int linesAfterRun = run.window.lines.size();
+
+    run.downloader->retry();
+    const QString paths = run.downloader->failures().paths();
+    QCOMPARE(paths, run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n") +
+                        run.path(QStringLiteral("f/甲/4.jpg")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")), run.forum.pictureBytes(QStringLiteral("a-2")));
+
+    // A second press retries what is left: picture 4 now comes, picture 1 still fails.
+    run.downloader->retry();
+    QCOMPARE(run.downloader->failures().paths(), run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")), run.forum.pictureBytes(QStringLiteral("a-4")));
+    run.downloader->retry();
+    QVERIFY(run.downloader->failures().isEmpty());
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")), run.forum.pictureBytes(QStringLiteral("a-1")));
+    // The retry reports nothing.
+    QCOMPARE(run.window.lines.size(), linesAfterRun);
+}
+
+void TestRetryAction::emptyListsFetchNothing()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+                   QStringLiteral("f"));
+    run.downloader->retry();
+    QVERIFY(run.forum.requestLog().isEmpty());
+
+    run.downloader->start();
+    QVERIFY(run.downloader->failures().isEmpty());
+    run.forum.clearLog();
+    run.downloader->retry();
+    QVERIFY(run.forum.requestLog().isEmpty());
+    QVERIFY(run.window.lines.size() == 6);
+}
+
+void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
+{
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+                   QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), failingFirst(1));
+    run.downloader->start();
+    QVERIFY(QDir(run.path(QStringLiteral("f/甲"))).removeRecursively());
+
+    run.downloader->retry();
+    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲"))));
+}
+
+QTEST_GUILESS_MAIN(TestRetryAction)
+#include "tst_retryaction.moc"

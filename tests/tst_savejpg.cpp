@@ -1,0 +1,166 @@
+#include "forum/forumpages.h"
+#include "forum/standinforum.h"
+#include "forumbuilder.h"
+#include "web/savejpg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QTest>
+
+using StandIn::Fault;
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(SaveError)
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestSaveJpg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void pictureIsWrittenByteForByte_data();
+    void pictureIsWrittenByteForByte();
+    void failuresWriteNothing_data();
+    void failuresWriteNothing();
+    void failureLeavesAnExistingFileAsItWas();
+    void longerExistingFileIsReplacedWhole();
+    void pathThatCannotBeWritten_data();
+    void pathThatCannotBeWritten();
+
+private:
+    QString pictureUrl(const QString& id) const
+    {
+        return m_forum->pictureRoot() + StandIn::Pages::pictureFileTarget(id).mid(QStringLiteral("/imgsrc/").size());
+    }
+
+    std::unique_ptr<StandIn::StandInForum> m_forum;
+    QNetworkAccessManager m_network;
+    std::unique_ptr<QTemporaryDir> m_temporary;
+    QDir m_folder;
+};
+
+void TestSaveJpg::init()
+{
+    StandIn::Album album = ForumBuilder::album(QStringLiteral("a"), QStringLiteral("A"), 1);
+    album.pictures.append({QStringLiteral("big"), 2400, 1800, {}, 0});
+    album.pictures.append({QStringLiteral("empty"), 1, 1, QByteArray(), 0});
+    m_forum = std::make_unique<StandIn::StandInForum>(ForumBuilder::forum(QStringLiteral("f"), {album}));
+    QVERIFY(m_forum->start());
+    m_temporary = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_temporary->isValid());
+    m_folder.setPath(m_temporary->path());
+}
+
+void TestSaveJpg::pictureIsWrittenByteForByte_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::newRow("small") << QStringLiteral("a-1");
+    QTest::newRow("several megabytes") << QStringLiteral("big");
+}
+
+void TestSaveJpg::pictureIsWrittenByteForByte()
+{
+    QFETCH(QString, id);
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_network, pictureUrl(id), path), SaveError::Ok);
+    const QByteArray expected = m_forum->pictureBytes(id);
+    QVERIFY(expected.startsWith("\xff\xd8"));
+    QCOMPARE(contentOf(path), expected);
+    QCOMPARE(m_folder.entryList(QDir::Files), QStringList(QStringLiteral("1.jpg")));
+}
+
+void TestSaveJpg::failuresWriteNothing_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<SaveError>("expected");
+
+    Fault none;
+    Fault notFound;
+    notFound.status = 404;
+    QTest::newRow("404") << QStringLiteral("a-1") << notFound << SaveError::FetchFailed;
+    QTest::newRow("unknown picture") << QStringLiteral("nowhere") << none << SaveError::FetchFailed;
+    Fault dropped;
+    dropped.dropMidBody = true;
+    QTest::newRow("connection dropped") << QStringLiteral("big") << dropped << SaveError::FetchFailed;
+    Fault cutShort;
+    cutShort.lieAboutLength = true;
+    QTest::newRow("body cut short") << QStringLiteral("a-1") << cutShort << SaveError::FetchFailed;
+    QTest::newRow("empty body") << QStringLiteral("empty") << none << SaveError::EmptyBody;
+    Fault stall;
+    stall.stall = true;
+    QTest::newRow("no answer in 10 seconds") << QStringLiteral("a-1") << stall << SaveError::TimedOut;
+}
+
+void TestSaveJpg::failuresWriteNothing()
+{
+    QFETCH(QString, id);
+    QFETCH(Fault, fault);
+    QFETCH(SaveError, expected);
+    m_forum->setFault(StandIn::Pages::pictureFileTarget(id), fault);
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_network, pictureUrl(id), path), expected);
+    QVERIFY(m_folder.isEmpty());
+}
+
+void TestSaveJpg::failureLeavesAnExistingFileAsItWas()
+{
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    writeFile(path, "the old picture");
+    Fault dropped;
+    dropped.dropMidBody = true;
+    m_forum->setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("big")), dropped);
+    QVERIFY(SaveJpg(m_network, pictureUrl(QStringLiteral("big")), path) != SaveError::Ok);
+    QCOMPARE(contentOf(path), QByteArray("the old picture"));
+    QCOMPARE(m_folder.entryList(QDir::Files), QStringList(QStringLiteral("1.jpg")));
+}
+
+void TestSaveJpg::longerExistingFileIsReplacedWhole()
+{
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    const QByteArray picture = m_forum->pictureBytes(QStringLiteral("a-1"));
+    writeFile(path, QByteArray(picture.size() * 3, 'x'));
+    QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path), SaveError::Ok);
+    QCOMPARE(contentOf(path), picture);
+}
+
+void TestSaveJpg::pathThatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("missing folder") << QStringLiteral("missing/1.jpg");
+    // Below a regular file: refused even to root, who ignores permission bits.
+    QTest::newRow("folder is a file") << QStringLiteral("file/1.jpg");
+    QTest::newRow("path is a folder") << QStringLiteral("folder");
+}
+
+void TestSaveJpg::pathThatCannotBeWritten()
+{
+    QFETCH(QString, relativePath);
+    writeFile(m_folder.absoluteFilePath(QStringLiteral("file")), "x");
+    QVERIFY(m_folder.mkdir(QStringLiteral("folder")));
+    const QStringList before = m_folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QVERIFY(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), m_folder.absoluteFilePath(relativePath)) != SaveError::Ok);
+    QCOMPARE(m_folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QVERIFY(QDir(m_folder.absoluteFilePath(QStringLiteral("folder"))).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSaveJpg)
+#include "tst_savejpg.moc"

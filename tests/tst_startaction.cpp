@@ -1,0 +1,205 @@
+#include "forumbuilder.h"
+#include "runfixture.h"
+#include "text/foldername.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+using namespace ForumBuilder;
+
+namespace {
+
+QList<StandIn::Album> albums(int count)
+{
+    QList<StandIn::Album> list;
+    for (int n = 1; n <= count; ++n)
+        list.append(album(QStringLiteral("a%1").arg(n), QStringLiteral("相册%1").arg(n), 0));
+    return list;
+}
+
+QString summary(const QString& name, int count)
+{
+    return QStringLiteral("获取相册地址完成！") + name + QStringLiteral("吧共有") + QString::number(count) +
+           QStringLiteral("个相册");
+}
+
+} // namespace
+
+class TestStartAction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void crawlFollowsTheLastPageLink_data();
+    void crawlFollowsTheLastPageLink();
+    void noAlbumsMakesNoFolder();
+    void albumLinkedTwiceIsProcessedTwice();
+    void failedListingPageEndsTheCrawl();
+    void namesReachTheServerWhole_data();
+    void namesReachTheServerWhole();
+    void namesBecomeOneSafeFolder_data();
+    void namesBecomeOneSafeFolder();
+    void emptyNameOnlyShowsTheMessage();
+    void unwritableProgramFolderIsReported();
+    void forumFolderThatCannotBeMadeIsReported();
+    void pressesDuringTheCrawlAreIgnoredButTheNameBoxIsLive();
+};
+
+void TestStartAction::crawlFollowsTheLastPageLink_data()
+{
+    QTest::addColumn<int>("albumCount");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("one page") << 3 << 1;
+    QTest::newRow("three pages") << 12 << 3;
+}
+
+void TestStartAction::crawlFollowsTheLastPageLink()
+{
+    QFETCH(int, albumCount);
+    QFETCH(int, pages);
+    RunFixture run(forum(QStringLiteral("猫"), albums(albumCount)), QStringLiteral("猫"));
+    run.downloader->start();
+
+    QStringList expected;
+    for (int page = 1; page <= pages; ++page)
+        expected.append(StandIn::Pages::listingTarget(QStringLiteral("猫"), page));
+    QCOMPARE(run.listingTargets(), expected);
+    QCOMPARE(run.window.lines.first(), QStringLiteral("开始获取相册地址！"));
+    QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("猫"), albumCount));
+    QCOMPARE(run.targetsStartingWith(QStringLiteral("/f/tupian/album")).size(), albumCount);
+    QVERIFY(QFileInfo(run.path(QStringLiteral("猫"))).isDir());
+}
+
+void TestStartAction::noAlbumsMakesNoFolder()
+{
+    RunFixture run(forum(QStringLiteral("空"), {}), QStringLiteral("空"));
+    QFile runFile(run.path(QStringLiteral("1.txt")));
+    QVERIFY(runFile.open(QIODevice::WriteOnly));
+    runFile.write("left by an earlier run");
+    runFile.close();
+
+    run.downloader->start();
+    QCOMPARE(run.window.lines, QStringList({QStringLiteral("开始获取相册地址！"), summary(QStringLiteral("空"), 0)}));
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("空"))));
+    QCOMPARE(run.fileContent(QStringLiteral("1.txt")), QByteArray());
+    QCOMPARE(run.forum.requestLog().size(), 1);
+}
+
+void TestStartAction::albumLinkedTwiceIsProcessedTwice()
+{
+    const StandIn::Album once = album(QStringLiteral("a1"), QStringLiteral("一"), 0);
+    RunFixture run(forum(QStringLiteral("f"), {once, once}), QStringLiteral("f"));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("f"), 2));
+    const QString target = StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a1"), 1);
+    QCOMPARE(run.targetsStartingWith(target).size(), 2);
+}
+
+void TestStartAction::failedListingPageEndsTheCrawl()
+{
+    RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
+    StandIn::Fault notFound;
+    notFound.status = 404;
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), notFound);
+    run.downloader->start();
+    QCOMPARE(run.listingTargets().size(), 2);
+    QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("f"), 5));
+}
+
+void TestStartAction::namesReachTheServerWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("ampersand, hash, blanks") << QStringLiteral("cats & dogs #1");
+    QTest::newRow("plus and percent") << QStringLiteral("1+1=2 100%");
+    QTest::newRow("Chinese") << QStringLiteral("猫咪 吧");
+}
+
+void TestStartAction::namesReachTheServerWhole()
+{
+    QFETCH(QString, name);
+    // The stand-in finds the forum only when the name arrives whole.
+    RunFixture run(forum(name, albums(2)), name);
+    run.downloader->start();
+    QCOMPARE(run.window.lines.at(1), summary(name, 2));
+    QVERIFY(QFileInfo(run.path(name)).isDir());
+}
+
+void TestStartAction::namesBecomeOneSafeFolder_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("dot dot") << QStringLiteral("..");
+    QTest::newRow("separator") << QStringLiteral("a/b");
+    QTest::newRow("device name") << QStringLiteral("CON");
+    QTest::newRow("300 characters") << QString(300, QLatin1Char('x'));
+}
+
+void TestStartAction::namesBecomeOneSafeFolder()
+{
+    QFETCH(QString, name);
+    RunFixture run(forum(name, albums(1)), name);
+    run.downloader->start();
+    QCOMPARE(run.window.lines.at(1), summary(name, 1));
+    const QStringList entries = QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QCOMPARE(entries, QStringList({QStringLiteral("1.txt"), safeFolderName(name)}));
+    QVERIFY(QFileInfo(run.path(safeFolderName(name))).isDir());
+}
+
+void TestStartAction::emptyNameOnlyShowsTheMessage()
+{
+    RunFixture run(forum(QStringLiteral("f"), albums(1)), QString());
+    run.downloader->start();
+    QCOMPARE(run.window.messages, QStringList(QStringLiteral("请输入贴吧名称")));
+    QVERIFY(run.window.lines.isEmpty());
+    QVERIFY(run.forum.requestLog().isEmpty());
+    QVERIFY(QDir(run.programFolder).isEmpty());
+}
+
+void TestStartAction::unwritableProgramFolderIsReported()
+{
+    RunFixture run(forum(QStringLiteral("f"), albums(1)), QStringLiteral("f"));
+    // Below a regular file nothing can be made, even by root.
+    QFile blocker(run.path(QStringLiteral("program")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Downloader downloader(run.window, run.network, run.path(QStringLiteral("program")),
+                          ServiceRoots{run.forum.forumRoot(), run.forum.pictureRoot()});
+    downloader.start();
+    QCOMPARE(run.window.lines.size(), 1);
+    QVERIFY(run.window.lines.first().startsWith(QStringLiteral("无法创建文件：")));
+    QVERIFY(run.forum.requestLog().isEmpty());
+}
+
+void TestStartAction::forumFolderThatCannotBeMadeIsReported()
+{
+    RunFixture run(forum(QStringLiteral("f"), albums(1)), QStringLiteral("f"));
+    QFile inTheWay(run.path(QStringLiteral("f")));
+    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+    inTheWay.close();
+    run.downloader->start();
+    QCOMPARE(run.window.lines.last(), QStringLiteral("无法创建文件夹：") + run.path(QStringLiteral("f")));
+    QVERIFY(run.targetsStartingWith(QStringLiteral("/f/tupian/album")).isEmpty());
+}
+
+void TestStartAction::pressesDuringTheCrawlAreIgnoredButTheNameBoxIsLive()
+{
+    RunFixture run(forum(QStringLiteral("f"), albums(1)), QStringLiteral("f"));
+    StandIn::Fault slow;
+    slow.delayMs = 300;
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), slow);
+    QTimer::singleShot(100, &run.forum, [&run] {
+        QVERIFY(run.downloader->isBusy());
+        run.downloader->start();
+        run.downloader->retry();
+        run.window.name = QStringLiteral("g");
+    });
+    run.downloader->start();
+    QVERIFY(!run.downloader->isBusy());
+    QCOMPARE(run.listingTargets().size(), 1);
+    // The edit made during the crawl names the folder and the summary.
+    QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("g"), 1));
+    QVERIFY(QFileInfo(run.path(QStringLiteral("g"))).isDir());
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f"))));
+}
+
+QTEST_GUILESS_MAIN(TestStartAction)
+#include "tst_startaction.moc"
