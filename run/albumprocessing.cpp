@@ -9,6 +9,7 @@
 #include "text/split2.h"
 #include "web/savejpg.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -56,7 +57,8 @@ void AlbumProcessing::processAlbum(const QString& album, qsizetype number, qsize
         if (!albumPage.fetched)
             window.appendLine(QStringLiteral("无法获取相册页面：") + address);
 
-        pageCount = PageScan::lastPageNumber(albumPage.text);
+        // The last page carries no last-page link; the count already known stands for it.
+        pageCount = std::max(PageScan::lastPageNumber(albumPage.text), page);
         window.appendLine(QStringLiteral("正在处理相册第") + ::number(page) +
                           QStringLiteral("页,总") + ::number(pageCount) + QStringLiteral("页"));
         for (const auto& link : PageScan::pictureLinks(albumPage.text))

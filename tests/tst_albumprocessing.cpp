@@ -145,7 +145,8 @@ void TestAlbumProcessing::titlesStayInsideTheForumFolder()
     QCOMPARE(run.window.lines.at(2), albumLine(1, 1, title));
     QCOMPARE(QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
-    QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+    // A title that starts with a dot makes a hidden folder, still inside the forum folder.
+    QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList(safeFolderName(title)));
     QCOMPARE(run.fileContent(QStringLiteral("f/") + safeFolderName(title) + QStringLiteral("/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
