@@ -40,7 +40,7 @@ Form1::Form1(QNetworkAccessManager& network, const QString& programFolder, const
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
-    setWindowIcon(windowIcon());
+    setWindowIcon(programIcon());
     resize(472, 299);
 
     Text1->setText(hintText);

@@ -27,7 +27,7 @@ QPixmap drawWindow(int size, bool twoColours)
 
 } // namespace
 
-QIcon windowIcon()
+QIcon programIcon()
 {
     QIcon icon;
     icon.addPixmap(drawWindow(16, false));

@@ -1,1 +1,36 @@
-int main() { return 0; }
+// Opens the window, starts a run for the forum named on the command line and closes the window
+// after the given number of milliseconds, the way a user would. Used by tst_program, which
+// expects this process to end at the close with status 0.
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QTextStream>
+#include <QTimer>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() != 4)
+        return 64;
+    const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(nullptr);
+    if (!roots)
+        return 65;
+
+    QNetworkAccessManager network;
+    Form1 window(network, arguments.at(1), *roots);
+    window.show();
+    QTimer::singleShot(0, &window, [&] {
+        window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(arguments.at(2));
+        window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    });
+    QTimer::singleShot(arguments.at(3).toInt(), &window, [&] {
+        QTextStream(stdout) << "closing" << Qt::endl;
+        window.close();
+    });
+    app.exec();
+    return 70; // the close should have ended the program before this
+}

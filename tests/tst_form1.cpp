@@ -1,1 +1,228 @@
-int main() { return 0; }
+#include "app/form1.h"
+#include "forum/standinforum.h"
+#include "forumbuilder.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace ForumBuilder;
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void windowAsItOpens();
+    void controlsAsLaidOut_data();
+    void controlsAsLaidOut();
+    void tabOrderAndFocus();
+    void clickClearsOnlyTheHintText();
+    void enterAndEscapeDoNothing();
+    void resizingMovesNothing();
+    void emptyNameShowsTheMessageBox();
+    void runsAppendBelowEachOtherWithoutScrolling();
+    void retryButtonSavesTheFailures();
+
+private:
+    template <typename Control> Control* control(const char* name) const
+    {
+        return m_window->findChild<Control*>(QLatin1String(name));
+    }
+    QLineEdit* nameBox() const { return control<QLineEdit>("Text1"); }
+    QListWidget* progressList() const { return control<QListWidget>("List1"); }
+    QStringList lines() const
+    {
+        QStringList all;
+        for (int row = 0; row < progressList()->count(); ++row)
+            all.append(progressList()->item(row)->text());
+        return all;
+    }
+
+    std::unique_ptr<StandIn::StandInForum> m_forum;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QNetworkAccessManager m_network;
+    std::unique_ptr<Form1> m_window;
+};
+
+void TestForm1::init()
+{
+    StandIn::Album album = ForumBuilder::album(QStringLiteral("a"), QStringLiteral("橘猫"), 3);
+    album.pictures[1].failFirst = 1;
+    m_forum = std::make_unique<StandIn::StandInForum>(forum(QStringLiteral("猫咪"), {album}));
+    QVERIFY(m_forum->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_window = std::make_unique<Form1>(m_network, m_folder->path(),
+                                       ServiceRoots{m_forum->forumRoot(), m_forum->pictureRoot()});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestForm1::cleanup()
+{
+    m_window.reset();
+}
+
+void TestForm1::windowAsItOpens()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Varnolt"));
+    QCOMPARE(m_window->size(), QSize(472, 299));
+    QVERIFY(!m_window->windowIcon().isNull());
+    // Centred, give or take the frame, which is known only once the window is shown.
+    const QPoint offCentre = m_window->frameGeometry().center() - m_window->screen()->availableGeometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+    QCOMPARE(nameBox()->text(), QStringLiteral("请输入吧名"));
+    QCOMPARE(progressList()->count(), 0);
+}
+
+void TestForm1::controlsAsLaidOut_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("name box") << QStringLiteral("Text1") << QRect(8, 16, 105, 25) << QStringLiteral("请输入吧名");
+    QTest::newRow("start button") << QStringLiteral("Command1") << QRect(120, 16, 81, 25) << QStringLiteral("开始下载");
+    QTest::newRow("retry button") << QStringLiteral("Command2") << QRect(208, 16, 145, 25)
+                                  << QStringLiteral("重新下载保存失败的文件");
+    QTest::newRow("progress list") << QStringLiteral("List1") << QRect(8, 48, 457, 244) << QString();
+}
+
+void TestForm1::controlsAsLaidOut()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    auto* widget = m_window->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->property("text").toString(), text);
+}
+
+void TestForm1::tabOrderAndFocus()
+{
+    QApplication::setActiveWindow(m_window.get());
+    QTRY_COMPARE(QApplication::focusWidget(), nameBox());
+    QStringList order;
+    for (int n = 0; n < 4; ++n) {
+        order.append(QApplication::focusWidget()->objectName());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(order, QStringList({QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("List1"),
+                                 QStringLiteral("Command2")}));
+    QCOMPARE(QApplication::focusWidget(), nameBox());
+    auto* start = control<QPushButton>("Command1");
+    QVERIFY(!start->isDefault() && !start->autoDefault());
+    QVERIFY(!control<QPushButton>("Command2")->isDefault());
+}
+
+void TestForm1::clickClearsOnlyTheHintText()
+{
+    QTest::mouseClick(nameBox(), Qt::LeftButton);
+    QCOMPARE(nameBox()->text(), QString());
+    QTest::mouseClick(nameBox(), Qt::LeftButton);
+    QCOMPARE(nameBox()->text(), QString());
+
+    nameBox()->setText(QStringLiteral("请输入吧名 "));
+    QTest::mouseClick(nameBox(), Qt::LeftButton);
+    QCOMPARE(nameBox()->text(), QStringLiteral("请输入吧名 "));
+
+    // Typing without a click first adds to the hint text, and a click then keeps it.
+    nameBox()->setText(QStringLiteral("请输入吧名"));
+    nameBox()->setCursorPosition(nameBox()->text().size());
+    QTest::keyClicks(nameBox(), QStringLiteral("abc"));
+    QCOMPARE(nameBox()->text(), QStringLiteral("请输入吧名abc"));
+    QTest::mouseClick(nameBox(), Qt::LeftButton);
+    QCOMPARE(nameBox()->text(), QStringLiteral("请输入吧名abc"));
+}
+
+void TestForm1::enterAndEscapeDoNothing()
+{
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::keyClick(nameBox(), Qt::Key_Return);
+    QTest::keyClick(nameBox(), Qt::Key_Enter);
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    QTest::qWait(50);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(progressList()->count(), 0);
+    QVERIFY(m_forum->requestLog().isEmpty());
+}
+
+void TestForm1::resizingMovesNothing()
+{
+    QList<QRect> before;
+    const auto children = m_window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (const QWidget* child : children)
+        before.append(child->geometry());
+    m_window->resize(1000, 800);
+    QTRY_COMPARE(m_window->size(), QSize(1000, 800));
+    m_window->showMaximized();
+    for (int n = 0; n < children.size(); ++n)
+        QCOMPARE(children.at(n)->geometry(), before.at(n));
+}
+
+void TestForm1::emptyNameShowsTheMessageBox()
+{
+    nameBox()->clear();
+    QString title;
+    QString text;
+    QTimer::singleShot(100, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        QCOMPARE(box->buttons().size(), 1);
+        box->accept();
+    });
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(title, QStringLiteral("Varnolt"));
+    QCOMPARE(text, QStringLiteral("请输入贴吧名称"));
+    QCOMPARE(progressList()->count(), 0);
+    QVERIFY(m_forum->requestLog().isEmpty());
+}
+
+void TestForm1::runsAppendBelowEachOtherWithoutScrolling()
+{
+    QTest::mouseClick(nameBox(), Qt::LeftButton);
+    nameBox()->insert(QStringLiteral("猫咪")); // typed: keyClicks takes only ASCII
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    const QStringList first = lines();
+    QCOMPARE(first.size(), 7);
+    QCOMPARE(first.at(1), QStringLiteral("获取相册地址完成！猫咪吧共有1个相册"));
+    QCOMPARE(first.at(5), QStringLiteral("第1页,第2张下载失败！"));
+
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(lines().mid(0, 7), first);
+    QCOMPARE(lines().size(), 14);
+    QCOMPARE(lines().at(12), QStringLiteral("第1页,第2张下载成功！"));
+    QCOMPARE(progressList()->currentRow(), -1);
+    QCOMPARE(progressList()->verticalScrollBar()->value(), 0);
+
+    // What a person sees after a short run.
+    const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/varnolt-window.png");
+    QVERIFY(m_window->grab().save(shot));
+}
+
+void TestForm1::retryButtonSavesTheFailures()
+{
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(m_window->downloader().failures().entries().size(), 1);
+    const int linesAfterRun = progressList()->count();
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QVERIFY(m_window->downloader().failures().isEmpty());
+    QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("猫咪/橘猫/2.jpg"))));
+    QCOMPARE(progressList()->count(), linesAfterRun);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
