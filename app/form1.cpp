@@ -18,8 +18,8 @@ const QString programTitle = QStringLiteral("Varnolt");
 
 // The layout is in pixels at 96 dots per inch (15 twips to the pixel); Qt's logical pixels
 // are the same unit, scaled by Qt on screens of other densities.
-template <typename Control> Control* place(QWidget* window, const char* name, int left, int top,
-                                           int width, int height)
+template <typename Control>
+Control* place(QWidget* window, const char* name, int left, int top, int width, int height)
 {
     auto* control = new Control(window);
     control->setObjectName(QLatin1String(name));
@@ -29,10 +29,9 @@ template <typename Control> Control* place(QWidget* window, const char* name, in
 
 } // namespace
 
-Form1::Form1(QNetworkAccessManager& network, const QString& programFolder, const ServiceRoots& roots,
-             QWidget* parent)
-    : QWidget(parent),
-      Text1(place<QLineEdit>(this, "Text1", 8, 16, 105, 25)),
+Form1::Form1(QNetworkAccessManager& network, const QString& programFolder,
+             const ServiceRoots& roots, QWidget* parent)
+    : QWidget(parent), Text1(place<QLineEdit>(this, "Text1", 8, 16, 105, 25)),
       Command1(place<QPushButton>(this, "Command1", 120, 16, 81, 25)),
       Command2(place<QPushButton>(this, "Command2", 208, 16, 145, 25)),
       List1(place<QListWidget>(this, "List1", 8, 48, 457, 244)),

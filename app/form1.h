@@ -17,7 +17,7 @@ class Form1 : public QWidget, public RunWindow
 {
     Q_OBJECT
 
-public:
+  public:
     Form1(QNetworkAccessManager& network, const QString& programFolder, const ServiceRoots& roots,
           QWidget* parent = nullptr);
 
@@ -27,16 +27,16 @@ public:
 
     const Downloader& downloader() const { return m_downloader; }
 
-public slots:
+  public slots:
     void Command1_Click();
     void Command2_Click();
     void Text1_Click();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Unload();
 
     QLineEdit* Text1;

@@ -15,8 +15,8 @@ struct Fault
     bool withoutMarkers = false; // a page with none of the forum's markers
     int failFirst = 0;           // the first N requests get failStatus, later ones succeed
     int failStatus = 503;
-    QString redirectTo;          // answer 302 with this Location
-    qint64 dripBytes = 0;        // announce this many bytes and trickle them out slowly
+    QString redirectTo;   // answer 302 with this Location
+    qint64 dripBytes = 0; // announce this many bytes and trickle them out slowly
 };
 
 } // namespace StandIn

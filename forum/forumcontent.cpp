@@ -19,7 +19,8 @@ int pagesFor(qsizetype items, int perPage)
 
 bool listContains(const QJsonArray& list, int n)
 {
-    return std::any_of(list.begin(), list.end(), [n](const QJsonValue& v) { return v.toInt() == n; });
+    return std::any_of(list.begin(), list.end(),
+                       [n](const QJsonValue& v) { return v.toInt() == n; });
 }
 
 Picture pictureFromJson(const QJsonObject& object)
@@ -45,8 +46,10 @@ QList<Picture> generatedPictures(const QString& albumId, const QJsonObject& obje
         Picture picture;
         picture.id = albumId + QLatin1Char('-') + QString::number(n);
         const bool big = listContains(large, n);
-        picture.width = object.value(big ? QStringLiteral("largeWidth") : QStringLiteral("width")).toInt(320);
-        picture.height = object.value(big ? QStringLiteral("largeHeight") : QStringLiteral("height")).toInt(240);
+        picture.width =
+            object.value(big ? QStringLiteral("largeWidth") : QStringLiteral("width")).toInt(320);
+        picture.height =
+            object.value(big ? QStringLiteral("largeHeight") : QStringLiteral("height")).toInt(240);
         picture.failFirst = listContains(failOnce, n) ? 1 : 0;
         pictures.append(picture);
     }
@@ -58,7 +61,8 @@ Album albumFromJson(const QJsonObject& object)
     Album album;
     album.id = object.value(QStringLiteral("id")).toString();
     album.title = object.value(QStringLiteral("title")).toString();
-    album.picturesPerPage = object.value(QStringLiteral("picturesPerPage")).toInt(album.picturesPerPage);
+    album.picturesPerPage =
+        object.value(QStringLiteral("picturesPerPage")).toInt(album.picturesPerPage);
     const QJsonArray pictures = object.value(QStringLiteral("pictures")).toArray();
     for (const QJsonValue& picture : pictures)
         album.pictures.append(pictureFromJson(picture.toObject()));
@@ -126,7 +130,8 @@ std::optional<ForumContent> ForumContent::fromJson(const QByteArray& json, QStri
         const QJsonObject object = value.toObject();
         Forum forum;
         forum.name = object.value(QStringLiteral("name")).toString();
-        forum.albumsPerPage = object.value(QStringLiteral("albumsPerPage")).toInt(forum.albumsPerPage);
+        forum.albumsPerPage =
+            object.value(QStringLiteral("albumsPerPage")).toInt(forum.albumsPerPage);
         const QJsonArray albums = object.value(QStringLiteral("albums")).toArray();
         for (const QJsonValue& album : albums)
             forum.albums.append(albumFromJson(album.toObject()));

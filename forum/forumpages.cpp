@@ -30,15 +30,16 @@ QString pager(const QString& linkToPage, int page, int pageCount)
 {
     if (page >= pageCount)
         return QStringLiteral("<div class=\"pager\">第%1页</div>\r\n").arg(page);
-    return QStringLiteral("<div class=\"pager\"><a href=\"") + linkToPage + QString::number(page + 1) +
-           QStringLiteral("\">下一页</a> <a href=\"") + linkToPage + QString::number(pageCount) +
-           QStringLiteral("\">尾页</a></div>\r\n");
+    return QStringLiteral("<div class=\"pager\"><a href=\"") + linkToPage +
+           QString::number(page + 1) + QStringLiteral("\">下一页</a> <a href=\"") + linkToPage +
+           QString::number(pageCount) + QStringLiteral("\">尾页</a></div>\r\n");
 }
 
 QString document(const QString& title, const QString& body)
 {
-    return QStringLiteral("<!DOCTYPE html>\r\n<html><head><meta charset=\"gb2312\"><title>") + title +
-           QStringLiteral("</title></head>\r\n<body>\r\n") + body + QStringLiteral("</body></html>\r\n");
+    return QStringLiteral("<!DOCTYPE html>\r\n<html><head><meta charset=\"gb2312\"><title>") +
+           title + QStringLiteral("</title></head>\r\n<body>\r\n") + body +
+           QStringLiteral("</body></html>\r\n");
 }
 
 } // namespace
@@ -57,7 +58,8 @@ QString albumTarget(const QString& forumName, const QString& albumId, int page)
 
 QString picturePageTarget(const QString& albumId, const QString& pictureId)
 {
-    return QStringLiteral("/f/tupian/pic/") + encoded(albumId) + QLatin1Char('/') + encoded(pictureId);
+    return QStringLiteral("/f/tupian/pic/") + encoded(albumId) + QLatin1Char('/') +
+           encoded(pictureId);
 }
 
 QString pictureFileTarget(const QString& pictureId)
@@ -69,15 +71,16 @@ QString listingPage(const Forum& forum, int page)
 {
     QString body = QStringLiteral("<ul class=\"albums\">\r\n");
     const qsizetype first = qsizetype(page - 1) * forum.albumsPerPage;
-    for (qsizetype n = first; n >= 0 && n < first + forum.albumsPerPage && n < forum.albums.size(); ++n) {
+    for (qsizetype n = first; n >= 0 && n < first + forum.albumsPerPage && n < forum.albums.size();
+         ++n) {
         const Album& album = forum.albums.at(n);
         body += QStringLiteral("<li><a href=\"") + albumLink(forum.name, album.id) +
                 QStringLiteral("\" class=\"album\">") + htmlEscaped(album.title) +
                 QStringLiteral("</a></li>\r\n");
     }
     body += QStringLiteral("</ul>\r\n");
-    body += pager(QStringLiteral("f/tupian?kw=") + encoded(forum.name) + QStringLiteral("&pn="), page,
-                  forum.pageCount());
+    body += pager(QStringLiteral("f/tupian?kw=") + encoded(forum.name) + QStringLiteral("&pn="),
+                  page, forum.pageCount());
     return document(forum.name + QStringLiteral("吧_图片_百度贴吧"), body);
 }
 
@@ -85,9 +88,12 @@ QString albumPage(const QString& forumName, const Album& album, int page)
 {
     QString body = QStringLiteral("<div class=\"pictures\">\n");
     const qsizetype first = qsizetype(page - 1) * album.picturesPerPage;
-    for (qsizetype n = first; n >= 0 && n < first + album.picturesPerPage && n < album.pictures.size(); ++n) {
-        body += QStringLiteral("<a href=\"") + picturePageTarget(album.id, album.pictures.at(n).id).mid(1) +
-                QStringLiteral("\" class=\"picture\">") + QString::number(n + 1) + QStringLiteral("</a>\n");
+    for (qsizetype n = first;
+         n >= 0 && n < first + album.picturesPerPage && n < album.pictures.size(); ++n) {
+        body += QStringLiteral("<a href=\"") +
+                picturePageTarget(album.id, album.pictures.at(n).id).mid(1) +
+                QStringLiteral("\" class=\"picture\">") + QString::number(n + 1) +
+                QStringLiteral("</a>\n");
     }
     body += QStringLiteral("</div>\n");
     body += pager(albumLink(forumName, album.id) + QStringLiteral("&pn="), page, album.pageCount());
@@ -98,13 +104,14 @@ QString albumPage(const QString& forumName, const Album& album, int page)
 QString picturePage(const Picture& picture)
 {
     return document(QStringLiteral("图片_百度贴吧"),
-                    QStringLiteral("<script>\r\nvar ZyqAlbum = {};\r\nZyqAlbum.picID = \"") + picture.id +
-                        QStringLiteral("\";\r\n</script>\r\n"));
+                    QStringLiteral("<script>\r\nvar ZyqAlbum = {};\r\nZyqAlbum.picID = \"") +
+                        picture.id + QStringLiteral("\";\r\n</script>\r\n"));
 }
 
 QString pageWithoutMarkers()
 {
-    return document(QStringLiteral("系统维护"), QStringLiteral("<p>页面正在维护，请稍后再试。</p>\r\n"));
+    return document(QStringLiteral("系统维护"),
+                    QStringLiteral("<p>页面正在维护，请稍后再试。</p>\r\n"));
 }
 
 QByteArray encodeGb2312(const QString& page)

@@ -13,14 +13,15 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A stand-in forum service for Varnolt."));
     parser.addHelpOption();
-    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any free one)."),
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port to listen on (0: any free one)."),
                                         QStringLiteral("port"), QStringLiteral("0"));
-    const QCommandLineOption descriptionOption(QStringLiteral("description"),
-                                               QStringLiteral("A JSON description of the forums to serve."),
-                                               QStringLiteral("file"));
-    const QCommandLineOption delayOption(QStringLiteral("delay"),
-                                         QStringLiteral("Milliseconds to wait before every answer."),
-                                         QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption descriptionOption(
+        QStringLiteral("description"), QStringLiteral("A JSON description of the forums to serve."),
+        QStringLiteral("file"));
+    const QCommandLineOption delayOption(
+        QStringLiteral("delay"), QStringLiteral("Milliseconds to wait before every answer."),
+        QStringLiteral("ms"), QStringLiteral("0"));
     parser.addOptions({portOption, descriptionOption, delayOption});
     parser.process(app);
 

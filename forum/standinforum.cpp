@@ -21,20 +21,30 @@ const QByteArray pageType = QByteArrayLiteral("text/html; charset=gb2312");
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 302:
+        return "Found";
+    case 304:
+        return "Not Modified";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
-QByteArray head(int status, const QByteArray& contentType, qint64 length, const QByteArray& location)
+QByteArray head(int status, const QByteArray& contentType, qint64 length,
+                const QByteArray& location)
 {
-    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    QByteArray text =
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     text += "Content-Type: " + contentType + "\r\n";
     text += "Content-Length: " + QByteArray::number(length) + "\r\n";
     if (!location.isEmpty())
@@ -129,8 +139,9 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
 {
     const QString target = targetOf(request.url());
     LoggedRequest logged;
-    logged.method = request.method() == QHttpServerRequest::Method::Get ? QByteArrayLiteral("GET")
-                                                                         : QByteArrayLiteral("OTHER");
+    logged.method = request.method() == QHttpServerRequest::Method::Get
+                        ? QByteArrayLiteral("GET")
+                        : QByteArrayLiteral("OTHER");
     logged.target = target;
     logged.headers = request.headers();
     m_log.append(logged);
@@ -156,10 +167,11 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
         deliver(socket, answer, fault);
         return true;
     }
-    QTimer::singleShot(fault.delayMs, this, [this, guarded = QPointer<QTcpSocket>(socket), answer, fault] {
-        if (guarded)
-            deliver(guarded, answer, fault);
-    });
+    QTimer::singleShot(fault.delayMs, this,
+                       [this, guarded = QPointer<QTcpSocket>(socket), answer, fault] {
+                           if (guarded)
+                               deliver(guarded, answer, fault);
+                       });
     return true;
 }
 
@@ -173,7 +185,10 @@ StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuer
 {
     const Answer notFound{404, pageType, QByteArrayLiteral("not found"), {}};
     const auto page = [withoutMarkers](const QString& text) {
-        return Answer{200, pageType, Pages::encodeGb2312(withoutMarkers ? Pages::pageWithoutMarkers() : text), {}};
+        return Answer{200,
+                      pageType,
+                      Pages::encodeGb2312(withoutMarkers ? Pages::pageWithoutMarkers() : text),
+                      {}};
     };
     const QString forumName = query.queryItemValue(QStringLiteral("kw"), QUrl::FullyDecoded);
     const int pageNumber = query.queryItemValue(QStringLiteral("pn")).toInt();
@@ -183,7 +198,8 @@ StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuer
         return page(Pages::listingPage(forum ? *forum : Forum{forumName, 5, {}}, pageNumber));
     }
     if (path == QLatin1String("/f/tupian/album")) {
-        const Album* album = m_content.album(query.queryItemValue(QStringLiteral("an"), QUrl::FullyDecoded));
+        const Album* album =
+            m_content.album(query.queryItemValue(QStringLiteral("an"), QUrl::FullyDecoded));
         return album ? page(Pages::albumPage(forumName, *album, pageNumber)) : notFound;
     }
     const QString picturePages = QStringLiteral("/f/tupian/pic/");
@@ -212,7 +228,8 @@ void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault
         return;
     }
     if (fault.lieAboutLength) {
-        socket->write(head(answer.status, answer.contentType, body.size() * 2 + 1, answer.location));
+        socket->write(
+            head(answer.status, answer.contentType, body.size() * 2 + 1, answer.location));
         socket->write(body);
         socket->disconnectFromHost();
         return;
@@ -221,7 +238,8 @@ void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault
         // Announce a large body and send a little of it now and then, never finishing in time.
         socket->write(head(answer.status, answer.contentType, fault.dripBytes, answer.location));
         auto* drip = new QTimer(socket);
-        QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write(QByteArray(64, 'x')); });
+        QObject::connect(drip, &QTimer::timeout, socket,
+                         [socket] { socket->write(QByteArray(64, 'x')); });
         drip->start(50);
         return;
     }

@@ -27,7 +27,7 @@ struct LoggedRequest
 // picture pages and picture files, GB2312-encoded, with faults injected per address.
 class StandInForum : public QAbstractHttpServer
 {
-public:
+  public:
     explicit StandInForum(ForumContent content = ForumContent::sample());
 
     // Listens on a free port of 127.0.0.1 (or on `port`); false when that fails.
@@ -49,11 +49,11 @@ public:
     QStringList requestedTargets() const;
     void clearLog() { m_log.clear(); }
 
-protected:
+  protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
-private:
+  private:
     struct Answer
     {
         int status = 200;

@@ -66,8 +66,8 @@ void AlbumProcessing::processAlbum(const QString& album, qsizetype number, qsize
     }
 }
 
-void AlbumProcessing::processPicture(const std::optional<QString>& link,
-                                     const QString& albumFolder, int page, int picture)
+void AlbumProcessing::processPicture(const std::optional<QString>& link, const QString& albumFolder,
+                                     int page, int picture)
 {
     if (!link) {
         reportPicture(page, picture, false);
@@ -80,8 +80,8 @@ void AlbumProcessing::processPicture(const std::optional<QString>& link,
         reportPicture(page, picture, false);
         return;
     }
-    const QString address =
-        m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") + *identifier + QStringLiteral(".jpg");
+    const QString address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
+                            *identifier + QStringLiteral(".jpg");
     const QString path = joinPath(albumFolder, ::number(picture) + QStringLiteral(".jpg"));
 
     // Tested before every picture: the folder may have gone while the run waited.
@@ -94,7 +94,7 @@ void AlbumProcessing::processPicture(const std::optional<QString>& link,
 
 void AlbumProcessing::reportPicture(int page, int picture, bool saved)
 {
-    m_context.window.appendLine(QStringLiteral("第") + number(page) + QStringLiteral("页,第") +
-                                number(picture) +
-                                (saved ? QStringLiteral("张下载成功！") : QStringLiteral("张下载失败！")));
+    m_context.window.appendLine(
+        QStringLiteral("第") + number(page) + QStringLiteral("页,第") + number(picture) +
+        (saved ? QStringLiteral("张下载成功！") : QStringLiteral("张下载失败！")));
 }

@@ -8,14 +8,14 @@
 // of each page, saved as numbered JPEG files in a folder named after the album.
 class AlbumProcessing
 {
-public:
+  public:
     AlbumProcessing(const RunContext& context, QString forumFolder)
         : m_context(context), m_forumFolder(std::move(forumFolder))
     {}
 
     void run(const QStringList& albums);
 
-private:
+  private:
     void processAlbum(const QString& album, qsizetype number, qsizetype count);
     void processPicture(const std::optional<QString>& link, const QString& albumFolder, int page,
                         int picture);

@@ -8,8 +8,7 @@
 Downloader::Downloader(RunWindow& window, QNetworkAccessManager& network, QString programFolder,
                        ServiceRoots roots)
     : m_context{window, network, std::move(programFolder), std::move(roots), m_failures}
-{
-}
+{}
 
 template <typename Action> void Downloader::runExclusively()
 {

@@ -8,7 +8,7 @@
 // second press can arrive while the first is still running; it is ignored.
 class Downloader
 {
-public:
+  public:
     Downloader(RunWindow& window, QNetworkAccessManager& network, QString programFolder,
                ServiceRoots roots);
 
@@ -20,7 +20,7 @@ public:
     bool isBusy() const { return m_busy; }
     const FailureLists& failures() const { return m_failures; }
 
-private:
+  private:
     template <typename Action> void runExclusively();
 
     FailureLists m_failures;

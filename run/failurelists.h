@@ -7,7 +7,7 @@
 // texts of CR LF-ended lines, line n of one belonging to line n of the other.
 class FailureLists
 {
-public:
+  public:
     struct Entry
     {
         QString address;
@@ -23,7 +23,7 @@ public:
     const QString& addresses() const { return m_addresses; }
     const QString& paths() const { return m_paths; }
 
-private:
+  private:
     QString m_addresses;
     QString m_paths;
 };

@@ -6,11 +6,11 @@
 // again, in their order. It reports nothing in the progress list.
 class RetryAction
 {
-public:
+  public:
     explicit RetryAction(const RunContext& context) : m_context(context) {}
 
     void run();
 
-private:
+  private:
     const RunContext& m_context;
 };

@@ -6,7 +6,7 @@
 // the console driver give their own.
 class RunWindow
 {
-public:
+  public:
     virtual ~RunWindow() = default;
 
     // Adds `line` at the end of the progress list.

@@ -53,8 +53,8 @@ QStringList StartAction::crawlListing(const QString& listingBase)
     int pageCount = 1;
     for (int page = 1; page <= pageCount; ++page) {
         // A page that failed has no markers: it adds no albums and ends the crawl.
-        const Page listing = fetchPage(m_context.network,
-                                       listingBase + QStringLiteral("&pn=") + QString::number(page));
+        const Page listing = fetchPage(m_context.network, listingBase + QStringLiteral("&pn=") +
+                                                              QString::number(page));
         for (const QString& link : PageScan::albumLinks(listing.text))
             albums.append(m_context.roots.forumRoot + link);
         pageCount = PageScan::lastPageNumber(listing.text);

@@ -6,12 +6,12 @@
 // addresses, prepares the forum folder and hands the albums to the album processing.
 class StartAction
 {
-public:
+  public:
     explicit StartAction(const RunContext& context) : m_context(context) {}
 
     void run();
 
-private:
+  private:
     QStringList crawlListing(const QString& listingBase);
 
     const RunContext& m_context;

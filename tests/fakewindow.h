@@ -9,7 +9,7 @@
 // Records what a run shows, and lets a test change the name box while the run reads it.
 class FakeWindow : public RunWindow
 {
-public:
+  public:
     explicit FakeWindow(QString name = QString()) : name(std::move(name)) {}
 
     void appendLine(const QString& line) override

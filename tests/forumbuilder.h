@@ -12,7 +12,8 @@ inline StandIn::Album album(const QString& id, const QString& title, int picture
 {
     StandIn::Album album{id, title, picturesPerPage, {}};
     for (int n = 1; n <= pictures; ++n)
-        album.pictures.append({id + QStringLiteral("-") + QString::number(n), 40 + n, 30 + n, {}, 0});
+        album.pictures.append(
+            {id + QStringLiteral("-") + QString::number(n), 40 + n, 30 + n, {}, 0});
     return album;
 }
 

@@ -8,8 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -23,11 +23,14 @@ struct RunFixture
         if (!forum.start())
             qFatal("the stand-in forum cannot listen");
         programFolder = temporary.path();
-        downloader = std::make_unique<Downloader>(window, network, programFolder,
-                                                  ServiceRoots{forum.forumRoot(), forum.pictureRoot()});
+        downloader = std::make_unique<Downloader>(
+            window, network, programFolder, ServiceRoots{forum.forumRoot(), forum.pictureRoot()});
     }
 
-    QString path(const QString& relative) const { return QDir(programFolder).absoluteFilePath(relative); }
+    QString path(const QString& relative) const
+    {
+        return QDir(programFolder).absoluteFilePath(relative);
+    }
     QByteArray fileContent(const QString& relative) const
     {
         QFile file(path(relative));
@@ -35,13 +38,18 @@ struct RunFixture
     }
     QStringList targetsStartingWith(const QString& prefix) const
     {
-        return forum.requestedTargets().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
+        return forum.requestedTargets().filter(
+            QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
     }
     QStringList listingTargets() const { return targetsStartingWith(QStringLiteral("/f/tupian?")); }
-    QStringList pictureFileTargets() const { return targetsStartingWith(QStringLiteral("/imgsrc/")); }
+    QStringList pictureFileTargets() const
+    {
+        return targetsStartingWith(QStringLiteral("/imgsrc/"));
+    }
     QString pictureUrl(const QString& id) const
     {
-        return forum.pictureRoot() + QStringLiteral("forum/pic/item/") + id + QStringLiteral(".jpg");
+        return forum.pictureRoot() + QStringLiteral("forum/pic/item/") + id +
+               QStringLiteral(".jpg");
     }
 
     StandIn::StandInForum forum;

@@ -37,7 +37,7 @@ class TestAlbumProcessing : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void picturesBecomeNumberedFiles();
     void numberingRestartsPerAlbumAndRunsOnAcrossPages();
     void albumsWithOneTitleShareAFolder();
@@ -53,12 +53,14 @@ private slots:
 
 void TestAlbumProcessing::picturesBecomeNumberedFiles()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
+        QStringLiteral("f"));
     run.downloader->start();
-    QCOMPARE(run.window.lines.mid(2),
-             QStringList({albumLine(1, 1, QStringLiteral("甲")), pageLine(1, 1), pictureLine(1, 1, true),
-                          pictureLine(1, 2, true), pictureLine(1, 3, true)}));
+    QCOMPARE(
+        run.window.lines.mid(2),
+        QStringList({albumLine(1, 1, QStringLiteral("甲")), pageLine(1, 1), pictureLine(1, 1, true),
+                     pictureLine(1, 2, true), pictureLine(1, 3, true)}));
     for (int n = 1; n <= 3; ++n) {
         QCOMPARE(run.fileContent(QStringLiteral("f/甲/%1.jpg").arg(n)),
                  run.forum.pictureBytes(QStringLiteral("a-%1").arg(n)));
@@ -69,53 +71,65 @@ void TestAlbumProcessing::picturesBecomeNumberedFiles()
 
 void TestAlbumProcessing::numberingRestartsPerAlbumAndRunsOnAcrossPages()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 5, 2),
-                                               album(QStringLiteral("b"), QStringLiteral("乙"), 2)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 5, 2),
+                                    album(QStringLiteral("b"), QStringLiteral("乙"), 2)}),
+        QStringLiteral("f"));
     run.downloader->start();
     QCOMPARE(run.window.lines.mid(2),
-             QStringList({albumLine(1, 2, QStringLiteral("甲")), pageLine(1, 3), pictureLine(1, 1, true),
-                          pictureLine(1, 2, true), pageLine(2, 3), pictureLine(2, 3, true), pictureLine(2, 4, true),
-                          pageLine(3, 3), pictureLine(3, 5, true), albumLine(2, 2, QStringLiteral("乙")),
+             QStringList({albumLine(1, 2, QStringLiteral("甲")), pageLine(1, 3),
+                          pictureLine(1, 1, true), pictureLine(1, 2, true), pageLine(2, 3),
+                          pictureLine(2, 3, true), pictureLine(2, 4, true), pageLine(3, 3),
+                          pictureLine(3, 5, true), albumLine(2, 2, QStringLiteral("乙")),
                           pageLine(1, 1), pictureLine(1, 1, true), pictureLine(1, 2, true)}));
-    QCOMPARE(run.fileContent(QStringLiteral("f/甲/5.jpg")), run.forum.pictureBytes(QStringLiteral("a-5")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/乙/2.jpg")), run.forum.pictureBytes(QStringLiteral("b-2")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/5.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-5")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/乙/2.jpg")),
+             run.forum.pictureBytes(QStringLiteral("b-2")));
 }
 
 void TestAlbumProcessing::albumsWithOneTitleShareAFolder()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("同名"), 3),
-                                               album(QStringLiteral("b"), QStringLiteral("同名"), 2)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("同名"), 3),
+                                    album(QStringLiteral("b"), QStringLiteral("同名"), 2)}),
+        QStringLiteral("f"));
     run.downloader->start();
     QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList(QStringLiteral("同名")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/同名/1.jpg")), run.forum.pictureBytes(QStringLiteral("b-1")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/同名/2.jpg")), run.forum.pictureBytes(QStringLiteral("b-2")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/同名/3.jpg")), run.forum.pictureBytes(QStringLiteral("a-3")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/同名/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("b-1")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/同名/2.jpg")),
+             run.forum.pictureBytes(QStringLiteral("b-2")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/同名/3.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-3")));
 }
 
 void TestAlbumProcessing::failedSavesAreRememberedInOrder()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
+        QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), withStatus(404));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")), withStatus(500));
     run.downloader->start();
-    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
-                                                   pictureLine(1, 3, true), pictureLine(1, 4, false)}));
+    QCOMPARE(run.window.lines.mid(4),
+             QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
+                          pictureLine(1, 3, true), pictureLine(1, 4, false)}));
     QCOMPARE(run.downloader->failures().addresses(),
-             run.pictureUrl(QStringLiteral("a-2")) + QStringLiteral("\r\n") + run.pictureUrl(QStringLiteral("a-4")) +
-                 QStringLiteral("\r\n"));
-    QCOMPARE(run.downloader->failures().paths(), run.path(QStringLiteral("f/甲/2.jpg")) + QStringLiteral("\r\n") +
-                                                     run.path(QStringLiteral("f/甲/4.jpg")) + QStringLiteral("\r\n"));
+             run.pictureUrl(QStringLiteral("a-2")) + QStringLiteral("\r\n") +
+                 run.pictureUrl(QStringLiteral("a-4")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.downloader->failures().paths(),
+             run.path(QStringLiteral("f/甲/2.jpg")) + QStringLiteral("\r\n") +
+                 run.path(QStringLiteral("f/甲/4.jpg")) + QStringLiteral("\r\n"));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/2.jpg"))));
 }
 
 void TestAlbumProcessing::runWithoutFailuresEmptiesEarlierLists()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), withStatus(503));
     run.downloader->start();
     QCOMPARE(run.downloader->failures().entries().size(), 1);
@@ -140,57 +154,69 @@ void TestAlbumProcessing::titlesStayInsideTheForumFolder_data()
 void TestAlbumProcessing::titlesStayInsideTheForumFolder()
 {
     QFETCH(QString, title);
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), title, 1)}), QStringLiteral("f"));
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), title, 1)}),
+                   QStringLiteral("f"));
     run.downloader->start();
     QCOMPARE(run.window.lines.at(2), albumLine(1, 1, title));
     QCOMPARE(QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
     // A title that starts with a dot makes a hidden folder, still inside the forum folder.
-    QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    QCOMPARE(QDir(run.path(QStringLiteral("f")))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList(safeFolderName(title)));
-    QCOMPARE(run.fileContent(QStringLiteral("f/") + safeFolderName(title) + QStringLiteral("/1.jpg")),
-             run.forum.pictureBytes(QStringLiteral("a-1")));
+    QCOMPARE(
+        run.fileContent(QStringLiteral("f/") + safeFolderName(title) + QStringLiteral("/1.jpg")),
+        run.forum.pictureBytes(QStringLiteral("a-1")));
 }
 
 void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
-                                               album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
-                   QStringLiteral("f"));
-    const QString failing = StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                                    album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
+        QStringLiteral("f"));
+    const QString failing =
+        StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
     run.forum.setFault(failing, withStatus(500));
     run.downloader->start();
-    QCOMPARE(run.window.lines.mid(2),
-             QStringList({albumLine(1, 2, QStringLiteral("无标题相册1")),
-                          QStringLiteral("无法获取相册页面：") + run.forum.forumRoot() + failing.mid(1),
-                          pageLine(1, 1), albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
-                          pictureLine(1, 1, true)}));
+    QCOMPARE(
+        run.window.lines.mid(2),
+        QStringList({albumLine(1, 2, QStringLiteral("无标题相册1")),
+                     QStringLiteral("无法获取相册页面：") + run.forum.forumRoot() + failing.mid(1),
+                     pageLine(1, 1), albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
+                     pictureLine(1, 1, true)}));
 }
 
 void TestAlbumProcessing::pictureWithoutIdentifierFailsWithoutAnAddress()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-                   QStringLiteral("f"));
-    run.forum.setFault(StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")), withStatus(404));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"));
+    run.forum.setFault(
+        StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")),
+        withStatus(404));
     run.downloader->start();
-    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, false), pictureLine(1, 2, true)}));
+    QCOMPARE(run.window.lines.mid(4),
+             QStringList({pictureLine(1, 1, false), pictureLine(1, 2, true)}));
     QVERIFY(run.downloader->failures().isEmpty());
     QCOMPARE(run.pictureFileTargets().size(), 1);
 }
 
 void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
-                                               album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                                    album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
+        QStringLiteral("f"));
     QVERIFY(QDir(run.programFolder).mkdir(QStringLiteral("f")));
     QFile inTheWay(run.path(QStringLiteral("f/甲")));
     QVERIFY(inTheWay.open(QIODevice::WriteOnly));
     inTheWay.close();
     run.downloader->start();
-    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, false), pictureLine(1, 2, false),
-                                                   albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
-                                                   pictureLine(1, 1, true)}));
+    QCOMPARE(run.window.lines.mid(4),
+             QStringList({pictureLine(1, 1, false), pictureLine(1, 2, false),
+                          albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
+                          pictureLine(1, 1, true)}));
     QCOMPARE(run.downloader->failures().entries().size(), 2);
 }
 
@@ -205,7 +231,8 @@ void TestAlbumProcessing::sampleForumEndToEnd()
     for (const StandIn::Album& album : forum.albums) {
         for (int n = 1; n <= album.pictures.size(); ++n) {
             const StandIn::Picture& picture = album.pictures.at(n - 1);
-            const QString relative = QStringLiteral("猫咪/") + album.title + QStringLiteral("/%1.jpg").arg(n);
+            const QString relative =
+                QStringLiteral("猫咪/") + album.title + QStringLiteral("/%1.jpg").arg(n);
             if (picture.failFirst > 0) {
                 failedPaths.append(run.path(relative));
                 QVERIFY(!QFileInfo::exists(run.path(relative)));
@@ -217,7 +244,8 @@ void TestAlbumProcessing::sampleForumEndToEnd()
     }
     QVERIFY(saved > 250);
     QVERIFY(!failedPaths.isEmpty());
-    QCOMPARE(run.downloader->failures().paths(), failedPaths.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.downloader->failures().paths(),
+             failedPaths.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
     QCOMPARE(run.window.lines.filter(QStringLiteral("下载成功！")).size(), saved);
 }
 

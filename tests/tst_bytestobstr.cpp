@@ -9,7 +9,7 @@ class TestBytesToBstr : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void decodes_data();
     void decodes();
     void whatIsNotBodyBytesGivesTheEmptyText_data();
@@ -27,14 +27,18 @@ void TestBytesToBstr::decodes_data()
         << QByteArray("<title>\xc3\xa8\xdf\xe4\xb0\xc9_\r\nx\ny") << QStringLiteral("gb2312")
         << QStringLiteral("<title>猫咪吧_\r\nx\ny");
     // "丂" (0x8140) lies outside GB2312 but inside GBK, which pages labelled gb2312 carry.
-    QTest::newRow("GBK character under the gb2312 label") << QByteArray("\x81\x40") << QStringLiteral("gb2312")
-                                                          << QStringLiteral("丂");
-    QTest::newRow("label in capitals") << QByteArray("\xb0\xc9") << QStringLiteral("GB2312") << QStringLiteral("吧");
+    QTest::newRow("GBK character under the gb2312 label")
+        << QByteArray("\x81\x40") << QStringLiteral("gb2312") << QStringLiteral("丂");
+    QTest::newRow("label in capitals")
+        << QByteArray("\xb0\xc9") << QStringLiteral("GB2312") << QStringLiteral("吧");
     QTest::newRow("empty body") << QByteArray() << QStringLiteral("gb2312") << QString();
-    QTest::newRow("utf-8 label") << QByteArray("\xe5\x90\xa7") << QStringLiteral("utf-8") << QStringLiteral("吧");
-    QTest::newRow("unknown label") << QByteArray("abc") << QStringLiteral("no-such-charset") << QString();
-    QTest::newRow("invalid bytes still decode") << QByteArray("a\xff") << QStringLiteral("gb2312")
-                                                << QStringLiteral("a") + QChar(QChar::ReplacementCharacter);
+    QTest::newRow("utf-8 label") << QByteArray("\xe5\x90\xa7") << QStringLiteral("utf-8")
+                                 << QStringLiteral("吧");
+    QTest::newRow("unknown label")
+        << QByteArray("abc") << QStringLiteral("no-such-charset") << QString();
+    QTest::newRow("invalid bytes still decode")
+        << QByteArray("a\xff") << QStringLiteral("gb2312")
+        << QStringLiteral("a") + QChar(QChar::ReplacementCharacter);
 }
 
 void TestBytesToBstr::decodes()

@@ -6,7 +6,7 @@ class TestFolderName : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void safeNames_data();
     void safeNames();
     void longNamesFitOneComponent_data();
@@ -18,20 +18,25 @@ void TestFolderName::safeNames_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("already safe, kept as typed") << QStringLiteral(" 猫咪 & friends #1+%") << QStringLiteral(" 猫咪 & friends #1+%");
+    QTest::newRow("already safe, kept as typed")
+        << QStringLiteral(" 猫咪 & friends #1+%") << QStringLiteral(" 猫咪 & friends #1+%");
     QTest::newRow("hint text") << QStringLiteral("请输入吧名") << QStringLiteral("请输入吧名");
     QTest::newRow("dot") << QStringLiteral(".") << QStringLiteral("_");
     QTest::newRow("dot dot") << QStringLiteral("..") << QStringLiteral("_");
     QTest::newRow("climbing out") << QStringLiteral("../../etc") << QStringLiteral(".._.._etc");
     QTest::newRow("separators") << QStringLiteral("a/b\\c") << QStringLiteral("a_b_c");
-    QTest::newRow("what Windows refuses") << QStringLiteral("a<b>c:d\"e|f?g*h") << QStringLiteral("a_b_c_d_e_f_g_h");
-    QTest::newRow("control characters") << QStringLiteral("a\tb\nc") + QChar(0x7f) << QStringLiteral("a_b_c_");
-    QTest::newRow("trailing dots and blanks") << QStringLiteral("album. . ") << QStringLiteral("album");
+    QTest::newRow("what Windows refuses")
+        << QStringLiteral("a<b>c:d\"e|f?g*h") << QStringLiteral("a_b_c_d_e_f_g_h");
+    QTest::newRow("control characters")
+        << QStringLiteral("a\tb\nc") + QChar(0x7f) << QStringLiteral("a_b_c_");
+    QTest::newRow("trailing dots and blanks")
+        << QStringLiteral("album. . ") << QStringLiteral("album");
     QTest::newRow("only blanks") << QStringLiteral("   ") << QStringLiteral("_");
     QTest::newRow("empty") << QString() << QStringLiteral("_");
     QTest::newRow("device name") << QStringLiteral("CON") << QStringLiteral("CON_");
     QTest::newRow("device name, any case") << QStringLiteral("lpt1") << QStringLiteral("lpt1_");
-    QTest::newRow("device name with an ending") << QStringLiteral("nul.txt") << QStringLiteral("nul_.txt");
+    QTest::newRow("device name with an ending")
+        << QStringLiteral("nul.txt") << QStringLiteral("nul_.txt");
     QTest::newRow("not a device name") << QStringLiteral("CONSOLE") << QStringLiteral("CONSOLE");
     QTest::newRow("COM0 is no device") << QStringLiteral("COM0") << QStringLiteral("COM0");
 }
@@ -48,8 +53,10 @@ void TestFolderName::longNamesFitOneComponent_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("300 letters") << QString(300, QLatin1Char('a'));
     QTest::newRow("300 Chinese characters") << QString(300, QChar(0x732b));
-    QTest::newRow("characters outside the BMP") << QString::fromUcs4(std::u32string(200, U'\U0001F431').c_str());
-    QTest::newRow("cut lands before dots") << QString(254, QLatin1Char('a')) + QStringLiteral("....b");
+    QTest::newRow("characters outside the BMP")
+        << QString::fromUcs4(std::u32string(200, U'\U0001F431').c_str());
+    QTest::newRow("cut lands before dots")
+        << QString(254, QLatin1Char('a')) + QStringLiteral("....b");
 }
 
 void TestFolderName::longNamesFitOneComponent()

@@ -20,7 +20,7 @@ class TestForm1 : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void cleanup();
     void windowAsItOpens();
@@ -34,7 +34,7 @@ private slots:
     void runsAppendBelowEachOtherWithoutScrolling();
     void retryButtonSavesTheFailures();
 
-private:
+  private:
     template <typename Control> Control* control(const char* name) const
     {
         return m_window->findChild<Control*>(QLatin1String(name));
@@ -79,8 +79,10 @@ void TestForm1::windowAsItOpens()
     QCOMPARE(m_window->size(), QSize(472, 299));
     QVERIFY(!m_window->windowIcon().isNull());
     // Centred, give or take the frame, which is known only once the window is shown.
-    const QPoint offCentre = m_window->frameGeometry().center() - m_window->screen()->availableGeometry().center();
-    QVERIFY2(offCentre.manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+    const QPoint offCentre =
+        m_window->frameGeometry().center() - m_window->screen()->availableGeometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 4,
+             qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
     QCOMPARE(nameBox()->text(), QStringLiteral("请输入吧名"));
     QCOMPARE(progressList()->count(), 0);
 }
@@ -90,11 +92,14 @@ void TestForm1::controlsAsLaidOut_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
-    QTest::newRow("name box") << QStringLiteral("Text1") << QRect(8, 16, 105, 25) << QStringLiteral("请输入吧名");
-    QTest::newRow("start button") << QStringLiteral("Command1") << QRect(120, 16, 81, 25) << QStringLiteral("开始下载");
+    QTest::newRow("name box") << QStringLiteral("Text1") << QRect(8, 16, 105, 25)
+                              << QStringLiteral("请输入吧名");
+    QTest::newRow("start button") << QStringLiteral("Command1") << QRect(120, 16, 81, 25)
+                                  << QStringLiteral("开始下载");
     QTest::newRow("retry button") << QStringLiteral("Command2") << QRect(208, 16, 145, 25)
                                   << QStringLiteral("重新下载保存失败的文件");
-    QTest::newRow("progress list") << QStringLiteral("List1") << QRect(8, 48, 457, 244) << QString();
+    QTest::newRow("progress list")
+        << QStringLiteral("List1") << QRect(8, 48, 457, 244) << QString();
 }
 
 void TestForm1::controlsAsLaidOut()
@@ -117,8 +122,8 @@ void TestForm1::tabOrderAndFocus()
         order.append(QApplication::focusWidget()->objectName());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    QCOMPARE(order, QStringList({QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("List1"),
-                                 QStringLiteral("Command2")}));
+    QCOMPARE(order, QStringList({QStringLiteral("Text1"), QStringLiteral("Command1"),
+                                 QStringLiteral("List1"), QStringLiteral("Command2")}));
     QCOMPARE(QApplication::focusWidget(), nameBox());
     auto* start = control<QPushButton>("Command1");
     QVERIFY(!start->isDefault() && !start->autoDefault());
@@ -208,7 +213,8 @@ void TestForm1::runsAppendBelowEachOtherWithoutScrolling()
     QCOMPARE(progressList()->verticalScrollBar()->value(), 0);
 
     // What a person sees after a short run.
-    const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/varnolt-window.png");
+    const QString shot =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/varnolt-window.png");
     QVERIFY(m_window->grab().save(shot));
 }
 

@@ -17,7 +17,7 @@ class TestGetBody : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void answerWithStatus200GivesTheBodyAndSendsTheHeaders();
     void outcomes_data();
@@ -29,7 +29,7 @@ private slots:
     void answerCompleteOnlyAfterTheLimit_data();
     void answerCompleteOnlyAfterTheLimit();
 
-private:
+  private:
     QString url(const QString& target) const { return m_forum->forumRoot() + target.mid(1); }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
@@ -40,8 +40,8 @@ private:
 
 void TestGetBody::init()
 {
-    m_forum = std::make_unique<StandIn::StandInForum>(
-        ForumBuilder::forum(QStringLiteral("猫"), {ForumBuilder::album(QStringLiteral("a"), QStringLiteral("A"), 2)}));
+    m_forum = std::make_unique<StandIn::StandInForum>(ForumBuilder::forum(
+        QStringLiteral("猫"), {ForumBuilder::album(QStringLiteral("a"), QStringLiteral("A"), 2)}));
     QVERIFY(m_forum->start());
 }
 
@@ -49,7 +49,8 @@ void TestGetBody::answerWithStatus200GivesTheBodyAndSendsTheHeaders()
 {
     const FetchResult result = GetBody(m_network, url(m_page), 5);
     QCOMPARE(result.kind(), Kind::Body);
-    QCOMPARE(result.body(), StandIn::Pages::encodeGb2312(StandIn::Pages::listingPage(m_forum->content().forums.at(0), 1)));
+    QCOMPARE(result.body(), StandIn::Pages::encodeGb2312(
+                                StandIn::Pages::listingPage(m_forum->content().forums.at(0), 1)));
 
     const StandIn::LoggedRequest& request = m_forum->requestLog().constLast();
     QCOMPARE(request.method, QByteArray("GET"));
@@ -112,7 +113,8 @@ void TestGetBody::stallEndsAtTheLimitWithTheEmptyText()
     const FetchResult result = GetBody(m_network, url(m_page), 0.4);
     QCOMPARE(result.kind(), Kind::Text);
     QCOMPARE(result.text(), QString());
-    QVERIFY2(clock.elapsed() >= 400 && clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() >= 400 && clock.elapsed() < 2000,
+             qPrintable(QString::number(clock.elapsed())));
 
     // The connection pool is still good for the next request.
     QCOMPARE(GetBody(m_network, url(m_other), 5).kind(), Kind::Body);
@@ -129,7 +131,8 @@ void TestGetBody::refusedConnectionGivesNoValue()
 
 void TestGetBody::addressThatCannotBeRequestedGivesTheEmptyText()
 {
-    for (const QString& address : {QStringLiteral("not an address"), QStringLiteral("ftp://127.0.0.1/x")}) {
+    for (const QString& address :
+         {QStringLiteral("not an address"), QStringLiteral("ftp://127.0.0.1/x")}) {
         const FetchResult result = GetBody(m_network, address, 0.2);
         QCOMPARE(result.kind(), Kind::Text);
         QCOMPARE(result.text(), QString());
@@ -151,7 +154,8 @@ void TestGetBody::nestedFetchRunsToItsEndFirst()
     const FetchResult outer = GetBody(m_network, url(m_page), 5);
     order.append(QStringLiteral("outer ends"));
     QCOMPARE(outer.kind(), Kind::Body);
-    QCOMPARE(order, QStringList({QStringLiteral("inner starts"), QStringLiteral("inner ends"), QStringLiteral("outer ends")}));
+    QCOMPARE(order, QStringList({QStringLiteral("inner starts"), QStringLiteral("inner ends"),
+                                 QStringLiteral("outer ends")}));
 }
 
 void TestGetBody::answerCompleteOnlyAfterTheLimit_data()

@@ -9,7 +9,7 @@ class TestPageScan : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void albumLinks();
     void pictureLinksKeepTheirPlaceWithoutAQuote();
     void lastPageNumber_data();
@@ -25,9 +25,9 @@ void TestPageScan::albumLinks()
         "<a href=\"f/tupian/album?kw=a&an=1\">x</a>\r\n<a href=\"f/tupian/album?kw=a&an=2\">"
         "<a href=\"f/tupian/album?kw=a&an=1\"><a href=\"f/tupian/album?kw=a&an=3");
     // In order, the duplicate kept, the one without a closing quote left out.
-    QCOMPARE(PageScan::albumLinks(page),
-             QStringList({QStringLiteral("f/tupian/album?kw=a&an=1"), QStringLiteral("f/tupian/album?kw=a&an=2"),
-                          QStringLiteral("f/tupian/album?kw=a&an=1")}));
+    QCOMPARE(PageScan::albumLinks(page), QStringList({QStringLiteral("f/tupian/album?kw=a&an=1"),
+                                                      QStringLiteral("f/tupian/album?kw=a&an=2"),
+                                                      QStringLiteral("f/tupian/album?kw=a&an=1")}));
     // The first search starts at the second character.
     QCOMPARE(PageScan::albumLinks(QStringLiteral("f/tupian/album?kw=a\"")), QStringList());
     QCOMPARE(PageScan::albumLinks(QStringLiteral("xf/tupian/album?kw=a\"")),
@@ -37,8 +37,10 @@ void TestPageScan::albumLinks()
 
 void TestPageScan::pictureLinksKeepTheirPlaceWithoutAQuote()
 {
-    const Links links = PageScan::pictureLinks(QStringLiteral(" f/tupian/pic/1\" f/tupian/pic/2\" f/tupian/pic/3"));
-    QCOMPARE(links, Links({QStringLiteral("f/tupian/pic/1"), QStringLiteral("f/tupian/pic/2"), std::nullopt}));
+    const Links links =
+        PageScan::pictureLinks(QStringLiteral(" f/tupian/pic/1\" f/tupian/pic/2\" f/tupian/pic/3"));
+    QCOMPARE(links, Links({QStringLiteral("f/tupian/pic/1"), QStringLiteral("f/tupian/pic/2"),
+                           std::nullopt}));
 }
 
 void TestPageScan::lastPageNumber_data()
@@ -46,13 +48,15 @@ void TestPageScan::lastPageNumber_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("no last-page link") << QStringLiteral("<a href=\"f/tupian?kw=a&pn=2\">下一页</a>") << 1;
+    QTest::newRow("no last-page link")
+        << QStringLiteral("<a href=\"f/tupian?kw=a&pn=2\">下一页</a>") << 1;
     QTest::newRow("empty page") << QString() << 1;
-    QTest::newRow("three pages")
-        << QStringLiteral("<div><a href=\"f/tupian?kw=%E7%8C%AB&pn=2\">下一页</a> "
-                          "<a href=\"f/tupian?kw=%E7%8C%AB&pn=3\">尾页</a></div>")
-        << 3;
-    QTest::newRow("five digits at most") << QStringLiteral("<a href=\"x?pn=1234567\">尾页</a>") << 12345;
+    QTest::newRow("three pages") << QStringLiteral(
+                                        "<div><a href=\"f/tupian?kw=%E7%8C%AB&pn=2\">下一页</a> "
+                                        "<a href=\"f/tupian?kw=%E7%8C%AB&pn=3\">尾页</a></div>")
+                                 << 3;
+    QTest::newRow("five digits at most")
+        << QStringLiteral("<a href=\"x?pn=1234567\">尾页</a>") << 12345;
     QTest::newRow("no digits") << QStringLiteral("<a href=\"x?pn=last\">尾页</a>") << 0;
     // A marker in the first 20 characters must not search from before the page's start.
     QTest::newRow("marker at the very start") << QStringLiteral("\">尾页</a> pn=7") << 7;
@@ -73,11 +77,14 @@ void TestPageScan::pictureIdentifier_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("found");
 
-    QTest::newRow("marker") << QStringLiteral("<a href=\"x\">ZyqAlbum.picID = \"abc123\";") << QStringLiteral("abc123") << true;
-    QTest::newRow("empty identifier") << QStringLiteral("ZyqAlbum.picID = \"\";") << QString() << true;
+    QTest::newRow("marker") << QStringLiteral("<a href=\"x\">ZyqAlbum.picID = \"abc123\";")
+                            << QStringLiteral("abc123") << true;
+    QTest::newRow("empty identifier")
+        << QStringLiteral("ZyqAlbum.picID = \"\";") << QString() << true;
     QTest::newRow("no marker: the first quoted text")
         << QStringLiteral("<a href=\"x\">") << QStringLiteral("x") << true;
-    QTest::newRow("one quote only") << QStringLiteral("ZyqAlbum.picID = \"abc") << QString() << false;
+    QTest::newRow("one quote only")
+        << QStringLiteral("ZyqAlbum.picID = \"abc") << QString() << false;
     QTest::newRow("empty page") << QString() << QString() << false;
 }
 

@@ -16,7 +16,7 @@ class TestProgram : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void unusableRootsAreRefusedAtStartup_data();
     void unusableRootsAreRefusedAtStartup();
     void closingDuringARunEndsTheProgramAtOnce();
@@ -26,8 +26,10 @@ void TestProgram::unusableRootsAreRefusedAtStartup_data()
 {
     QTest::addColumn<QString>("variable");
     QTest::addColumn<QString>("value");
-    QTest::newRow("no slash at the end") << QStringLiteral("VARNOLT_FORUM_ROOT") << QStringLiteral("http://127.0.0.1:1");
-    QTest::newRow("not http") << QStringLiteral("VARNOLT_PICTURE_ROOT") << QStringLiteral("ftp://127.0.0.1/");
+    QTest::newRow("no slash at the end")
+        << QStringLiteral("VARNOLT_FORUM_ROOT") << QStringLiteral("http://127.0.0.1:1");
+    QTest::newRow("not http") << QStringLiteral("VARNOLT_PICTURE_ROOT")
+                              << QStringLiteral("ftp://127.0.0.1/");
     QTest::newRow("relative") << QStringLiteral("VARNOLT_FORUM_ROOT") << QStringLiteral("mirror/");
     QTest::newRow("empty") << QStringLiteral("VARNOLT_PICTURE_ROOT") << QString();
 }
@@ -51,9 +53,11 @@ void TestProgram::unusableRootsAreRefusedAtStartup()
 void TestProgram::closingDuringARunEndsTheProgramAtOnce()
 {
     StandIn::StandInForum forum(ForumBuilder::forum(
-        QStringLiteral("猫咪"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2), album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
+        QStringLiteral("猫咪"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                                 album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
     QVERIFY(forum.start());
-    const QString stalled = StandIn::Pages::albumTarget(QStringLiteral("猫咪"), QStringLiteral("b"), 1);
+    const QString stalled =
+        StandIn::Pages::albumTarget(QStringLiteral("猫咪"), QStringLiteral("b"), 1);
     StandIn::Fault stall;
     stall.stall = true;
     forum.setFault(stalled, stall);
@@ -66,7 +70,8 @@ void TestProgram::closingDuringARunEndsTheProgramAtOnce()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(environment);
     QSignalSpy finished(&child, &QProcess::finished);
-    child.start(QStringLiteral(CLOSE_DURING_RUN), {folder.path(), QStringLiteral("猫咪"), QStringLiteral("1500")});
+    child.start(QStringLiteral(CLOSE_DURING_RUN),
+                {folder.path(), QStringLiteral("猫咪"), QStringLiteral("1500")});
 
     // The stand-in answers from this event loop while the child runs.
     QByteArray output;

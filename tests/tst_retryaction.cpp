@@ -20,7 +20,7 @@ class TestRetryAction : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void keepsOnlyWhatFailsAgainInOrder();
     void emptyListsFetchNothing();
     void retryAfterTheAlbumFolderWentFailsAgain();
@@ -28,8 +28,9 @@ private slots:
 
 void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
+        QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), failingFirst(3));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), failingFirst(1));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")), failingFirst(2));
@@ -41,23 +42,28 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
     const QString paths = run.downloader->failures().paths();
     QCOMPARE(paths, run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n") +
                         run.path(QStringLiteral("f/甲/4.jpg")) + QStringLiteral("\r\n"));
-    QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")), run.forum.pictureBytes(QStringLiteral("a-2")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-2")));
 
     // A second press retries what is left: picture 4 now comes, picture 1 still fails.
     run.downloader->retry();
-    QCOMPARE(run.downloader->failures().paths(), run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n"));
-    QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")), run.forum.pictureBytes(QStringLiteral("a-4")));
+    QCOMPARE(run.downloader->failures().paths(),
+             run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-4")));
     run.downloader->retry();
     QVERIFY(run.downloader->failures().isEmpty());
-    QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")), run.forum.pictureBytes(QStringLiteral("a-1")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-1")));
     // The retry reports nothing.
     QCOMPARE(run.window.lines.size(), linesAfterRun);
 }
 
 void TestRetryAction::emptyListsFetchNothing()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"));
     run.downloader->retry();
     QVERIFY(run.forum.requestLog().isEmpty());
 
@@ -71,8 +77,9 @@ void TestRetryAction::emptyListsFetchNothing()
 
 void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
 {
-    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-                   QStringLiteral("f"));
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), failingFirst(1));
     run.downloader->start();
     QVERIFY(QDir(run.path(QStringLiteral("f/甲"))).removeRecursively());

@@ -34,7 +34,7 @@ class TestSaveJpg : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void pictureIsWrittenByteForByte_data();
     void pictureIsWrittenByteForByte();
@@ -45,10 +45,11 @@ private slots:
     void pathThatCannotBeWritten_data();
     void pathThatCannotBeWritten();
 
-private:
+  private:
     QString pictureUrl(const QString& id) const
     {
-        return m_forum->pictureRoot() + StandIn::Pages::pictureFileTarget(id).mid(QStringLiteral("/imgsrc/").size());
+        return m_forum->pictureRoot() +
+               StandIn::Pages::pictureFileTarget(id).mid(QStringLiteral("/imgsrc/").size());
     }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
@@ -62,7 +63,8 @@ void TestSaveJpg::init()
     StandIn::Album album = ForumBuilder::album(QStringLiteral("a"), QStringLiteral("A"), 1);
     album.pictures.append({QStringLiteral("big"), 2400, 1800, {}, 0});
     album.pictures.append({QStringLiteral("empty"), 1, 1, QByteArray(), 0});
-    m_forum = std::make_unique<StandIn::StandInForum>(ForumBuilder::forum(QStringLiteral("f"), {album}));
+    m_forum =
+        std::make_unique<StandIn::StandInForum>(ForumBuilder::forum(QStringLiteral("f"), {album}));
     QVERIFY(m_forum->start());
     m_temporary = std::make_unique<QTemporaryDir>();
     QVERIFY(m_temporary->isValid());
@@ -100,14 +102,16 @@ void TestSaveJpg::failuresWriteNothing_data()
     QTest::newRow("unknown picture") << QStringLiteral("nowhere") << none << SaveError::FetchFailed;
     Fault dropped;
     dropped.dropMidBody = true;
-    QTest::newRow("connection dropped") << QStringLiteral("big") << dropped << SaveError::FetchFailed;
+    QTest::newRow("connection dropped")
+        << QStringLiteral("big") << dropped << SaveError::FetchFailed;
     Fault cutShort;
     cutShort.lieAboutLength = true;
     QTest::newRow("body cut short") << QStringLiteral("a-1") << cutShort << SaveError::FetchFailed;
     QTest::newRow("empty body") << QStringLiteral("empty") << none << SaveError::EmptyBody;
     Fault stall;
     stall.stall = true;
-    QTest::newRow("no answer in 10 seconds") << QStringLiteral("a-1") << stall << SaveError::TimedOut;
+    QTest::newRow("no answer in 10 seconds")
+        << QStringLiteral("a-1") << stall << SaveError::TimedOut;
 }
 
 void TestSaveJpg::failuresWriteNothing()
@@ -157,7 +161,8 @@ void TestSaveJpg::pathThatCannotBeWritten()
     writeFile(m_folder.absoluteFilePath(QStringLiteral("file")), "x");
     QVERIFY(m_folder.mkdir(QStringLiteral("folder")));
     const QStringList before = m_folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    QVERIFY(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), m_folder.absoluteFilePath(relativePath)) != SaveError::Ok);
+    QVERIFY(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")),
+                    m_folder.absoluteFilePath(relativePath)) != SaveError::Ok);
     QCOMPARE(m_folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QVERIFY(QDir(m_folder.absoluteFilePath(QStringLiteral("folder"))).isEmpty());
 }

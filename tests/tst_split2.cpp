@@ -8,7 +8,7 @@ class TestSplit2 : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void cuts_data();
     void cuts();
     void refusesWhatCannotBeCut_data();
@@ -28,22 +28,29 @@ void TestSplit2::cuts_data()
     const QString end = QStringLiteral("吧_");
     const QString page = title + QStringLiteral("Alpha") + end + QStringLiteral("Beta") + end;
     QTest::newRow("both off") << page << title << end << false << false << QStringLiteral("Alpha");
-    QTest::newRow("start marker kept") << page << title << end << true << false << title + QStringLiteral("Alpha");
-    QTest::newRow("end marker kept") << page << title << end << false << true << QStringLiteral("Alpha") + end;
+    QTest::newRow("start marker kept")
+        << page << title << end << true << false << title + QStringLiteral("Alpha");
+    QTest::newRow("end marker kept")
+        << page << title << end << false << true << QStringLiteral("Alpha") + end;
     QTest::newRow("both kept") << page << title << end << true << true << page.left(14);
-    QTest::newRow("first markers count")
-        << QStringLiteral("x") + title + QStringLiteral("A") + end + title + QStringLiteral("B") + end << title
-        << end << false << false << QStringLiteral("A");
-    QTest::newRow("end right after start") << title + end << title << end << false << false << QString();
-    QTest::newRow("end right after start, kept") << title + end << title << end << false << true << end;
+    QTest::newRow("first markers count") << QStringLiteral("x") + title + QStringLiteral("A") +
+                                                end + title + QStringLiteral("B") + end
+                                         << title << end << false << false << QStringLiteral("A");
+    QTest::newRow("end right after start")
+        << title + end << title << end << false << false << QString();
+    QTest::newRow("end right after start, kept")
+        << title + end << title << end << false << true << end;
     QTest::newRow("empty end marker: to the end")
-        << page << title << QString() << false << true << QStringLiteral("Alpha") + end + QStringLiteral("Beta") + end;
+        << page << title << QString() << false << true
+        << QStringLiteral("Alpha") + end + QStringLiteral("Beta") + end;
     QTest::newRow("start absent: from the length of the start marker")
-        << QStringLiteral("0123456789A") + end << title << end << false << false << QStringLiteral("6789A");
-    QTest::newRow("case matters")
-        << QStringLiteral("<TITLE>x<title>y吧_") << title << end << false << false << QStringLiteral("y");
+        << QStringLiteral("0123456789A") + end << title << end << false << false
+        << QStringLiteral("6789A");
+    QTest::newRow("case matters") << QStringLiteral("<TITLE>x<title>y吧_") << title << end << false
+                                  << false << QStringLiteral("y");
     QTest::newRow("end marker begins inside the start marker")
-        << QStringLiteral("abab") << QStringLiteral("ab") << QStringLiteral("b") << true << false << QStringLiteral("a");
+        << QStringLiteral("abab") << QStringLiteral("ab") << QStringLiteral("b") << true << false
+        << QStringLiteral("a");
 }
 
 void TestSplit2::cuts()

@@ -19,8 +19,8 @@ QList<StandIn::Album> albums(int count)
 
 QString summary(const QString& name, int count)
 {
-    return QStringLiteral("获取相册地址完成！") + name + QStringLiteral("吧共有") + QString::number(count) +
-           QStringLiteral("个相册");
+    return QStringLiteral("获取相册地址完成！") + name + QStringLiteral("吧共有") +
+           QString::number(count) + QStringLiteral("个相册");
 }
 
 } // namespace
@@ -29,7 +29,7 @@ class TestStartAction : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void crawlFollowsTheLastPageLink_data();
     void crawlFollowsTheLastPageLink();
     void noAlbumsMakesNoFolder();
@@ -79,7 +79,8 @@ void TestStartAction::noAlbumsMakesNoFolder()
     runFile.close();
 
     run.downloader->start();
-    QCOMPARE(run.window.lines, QStringList({QStringLiteral("开始获取相册地址！"), summary(QStringLiteral("空"), 0)}));
+    QCOMPARE(run.window.lines,
+             QStringList({QStringLiteral("开始获取相册地址！"), summary(QStringLiteral("空"), 0)}));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("空"))));
     QCOMPARE(run.fileContent(QStringLiteral("1.txt")), QByteArray());
     QCOMPARE(run.forum.requestLog().size(), 1);
@@ -91,7 +92,8 @@ void TestStartAction::albumLinkedTwiceIsProcessedTwice()
     RunFixture run(forum(QStringLiteral("f"), {once, once}), QStringLiteral("f"));
     run.downloader->start();
     QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("f"), 2));
-    const QString target = StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a1"), 1);
+    const QString target =
+        StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a1"), 1);
     QCOMPARE(run.targetsStartingWith(target).size(), 2);
 }
 
@@ -139,7 +141,8 @@ void TestStartAction::namesBecomeOneSafeFolder()
     RunFixture run(forum(name, albums(1)), name);
     run.downloader->start();
     QCOMPARE(run.window.lines.at(1), summary(name, 1));
-    const QStringList entries = QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QStringList entries =
+        QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     QCOMPARE(entries, QStringList({QStringLiteral("1.txt"), safeFolderName(name)}));
     QVERIFY(QFileInfo(run.path(safeFolderName(name))).isDir());
 }
@@ -176,7 +179,8 @@ void TestStartAction::forumFolderThatCannotBeMadeIsReported()
     QVERIFY(inTheWay.open(QIODevice::WriteOnly));
     inTheWay.close();
     run.downloader->start();
-    QCOMPARE(run.window.lines.last(), QStringLiteral("无法创建文件夹：") + run.path(QStringLiteral("f")));
+    QCOMPARE(run.window.lines.last(),
+             QStringLiteral("无法创建文件夹：") + run.path(QStringLiteral("f")));
     QVERIFY(run.targetsStartingWith(QStringLiteral("/f/tupian/album")).isEmpty());
 }
 

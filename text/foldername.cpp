@@ -21,13 +21,15 @@ void dropTrailingDotsAndBlanks(QString& name)
 
 bool isDeviceName(const QString& name)
 {
-    // Windows treats "CON", "con.jpg" and "COM1.txt" alike: only the part before the first dot counts.
+    // Windows treats "CON", "con.jpg" and "COM1.txt" alike: only the part before the first dot
+    // counts.
     const QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
     static const QStringList fixed = {QStringLiteral("CON"), QStringLiteral("PRN"),
                                       QStringLiteral("AUX"), QStringLiteral("NUL")};
     if (fixed.contains(stem))
         return true;
-    return stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
+    return stem.size() == 4 &&
+           (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
            stem.at(3) >= QLatin1Char('1') && stem.at(3) <= QLatin1Char('9');
 }
 

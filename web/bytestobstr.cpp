@@ -10,9 +10,9 @@ namespace {
 QByteArray decoderName(const QString& charset)
 {
     static const QStringList gbkLabels = {
-        QStringLiteral("chinese"),     QStringLiteral("csgb2312"),    QStringLiteral("csiso58gb231280"),
-        QStringLiteral("gb2312"),      QStringLiteral("gb_2312"),     QStringLiteral("gb_2312-80"),
-        QStringLiteral("gbk"),         QStringLiteral("iso-ir-58"),   QStringLiteral("x-gbk"),
+        QStringLiteral("chinese"), QStringLiteral("csgb2312"),  QStringLiteral("csiso58gb231280"),
+        QStringLiteral("gb2312"),  QStringLiteral("gb_2312"),   QStringLiteral("gb_2312-80"),
+        QStringLiteral("gbk"),     QStringLiteral("iso-ir-58"), QStringLiteral("x-gbk"),
         QStringLiteral("gb18030")};
     const QString label = charset.trimmed().toLower();
     if (gbkLabels.contains(label))

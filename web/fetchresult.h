@@ -8,8 +8,13 @@
 // transport failure).
 class FetchResult
 {
-public:
-    enum class Kind { Body, Text, Nothing };
+  public:
+    enum class Kind
+    {
+        Body,
+        Text,
+        Nothing
+    };
 
     static FetchResult bodyBytes(QByteArray body);
     static FetchResult text(QString text);
@@ -20,7 +25,7 @@ public:
     const QByteArray& body() const { return m_body; }
     const QString& text() const { return m_text; }
 
-private:
+  private:
     Kind m_kind = Kind::Nothing;
     QByteArray m_body;
     QString m_text;

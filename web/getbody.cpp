@@ -61,7 +61,8 @@ FetchResult GetBody(QNetworkAccessManager& network, const QString& Weburl, doubl
 {
     const QUrl url(Weburl);
     // A request that cannot even be made never completes: the same outcome as no answer.
-    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+    if (!url.isValid() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return FetchResult::text(QString());
 
     // Monotonic, so a wait across midnight or a clock change still ends on time.

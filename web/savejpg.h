@@ -6,7 +6,8 @@ class QNetworkAccessManager;
 class QString;
 
 // The outcome of saving one picture; callers only test it against Ok.
-enum class SaveError : qint32 {
+enum class SaveError : qint32
+{
     Ok = 0,
     FetchFailed = 1, // an answer other than 200, or the transport failed
     TimedOut = 2,    // no complete answer within the time limit

@@ -5,7 +5,8 @@
 bool isUsableRoot(const QString& root)
 {
     const QUrl url(root, QUrl::StrictMode);
-    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    const bool web =
+        url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
     return url.isValid() && web && !url.host().isEmpty() && root.endsWith(QLatin1Char('/')) &&
            !url.hasQuery() && !url.hasFragment();
 }
