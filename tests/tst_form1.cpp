@@ -33,6 +33,7 @@ class TestForm1 : public QObject
     void emptyNameShowsTheMessageBox();
     void runsAppendBelowEachOtherWithoutScrolling();
     void retryButtonSavesTheFailures();
+    void sampleForumThroughTheWindow();
 
   private:
     template <typename Control> Control* control(const char* name) const
@@ -228,6 +229,33 @@ void TestForm1::retryButtonSavesTheFailures()
     QVERIFY(m_window->downloader().failures().isEmpty());
     QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("猫咪/橘猫/2.jpg"))));
     QCOMPARE(progressList()->count(), linesAfterRun);
+}
+
+void TestForm1::sampleForumThroughTheWindow()
+{
+    StandIn::StandInForum sample;
+    QVERIFY(sample.start());
+    QTemporaryDir folder;
+    Form1 window(m_network, folder.path(), ServiceRoots{sample.forumRoot(), sample.pictureRoot()});
+    window.show();
+    auto* nameBox = window.findChild<QLineEdit*>(QStringLiteral("Text1"));
+    QTest::mouseClick(nameBox, Qt::LeftButton);
+    nameBox->insert(QStringLiteral("猫咪"));
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QVERIFY(!window.downloader().failures().isEmpty());
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    QVERIFY(window.downloader().failures().isEmpty());
+
+    int pictures = 0;
+    for (const StandIn::Album& album : sample.content().forum(QStringLiteral("猫咪"))->albums) {
+        for (int n = 1; n <= album.pictures.size(); ++n) {
+            QFile file(folder.filePath(QStringLiteral("猫咪/%1/%2.jpg").arg(album.title).arg(n)));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            QCOMPARE(file.readAll(), sample.pictureBytes(album.pictures.at(n - 1).id));
+            ++pictures;
+        }
+    }
+    QVERIFY(pictures >= 200);
 }
 
 QTEST_MAIN(TestForm1)

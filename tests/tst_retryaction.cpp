@@ -24,6 +24,7 @@ class TestRetryAction : public QObject
     void keepsOnlyWhatFailsAgainInOrder();
     void emptyListsFetchNothing();
     void retryAfterTheAlbumFolderWentFailsAgain();
+    void pictureThatTimedOutIsRetried();
 };
 
 void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
@@ -87,6 +88,30 @@ void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
     run.downloader->retry();
     QCOMPARE(run.downloader->failures().entries().size(), 1);
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲"))));
+}
+
+void TestRetryAction::pictureThatTimedOutIsRetried()
+{
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
+        QStringLiteral("f"));
+    StandIn::Fault stall;
+    stall.stall = true;
+    const QString picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
+    run.forum.setFault(picture, stall);
+    run.downloader->start();
+    QCOMPARE(run.window.lines.constLast(), QStringLiteral("第1页,第1张下载失败！"));
+    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/1.jpg"))));
+
+    run.downloader->retry();
+    QCOMPARE(run.downloader->failures().entries().size(), 1);
+
+    run.forum.clearFaults();
+    run.downloader->retry();
+    QVERIFY(run.downloader->failures().isEmpty());
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-1")));
 }
 
 QTEST_GUILESS_MAIN(TestRetryAction)
