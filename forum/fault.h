@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace StandIn {
 
@@ -15,8 +18,10 @@ struct Fault
     bool withoutMarkers = false; // a page with none of the forum's markers
     int failFirst = 0;           // the first N requests get failStatus, later ones succeed
     int failStatus = 503;
-    QString redirectTo;   // answer 302 with this Location
-    qint64 dripBytes = 0; // announce this many bytes and trickle them out slowly
+    QString redirectTo;             // answer 302 with this Location
+    qint64 dripBytes = 0;           // announce this many bytes and trickle them out slowly
+    qint64 streamBytes = 0;         // announce this many bytes and send them as fast as they go
+    std::optional<QByteArray> body; // served with status 200 instead of what the address holds
 };
 
 } // namespace StandIn

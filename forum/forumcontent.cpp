@@ -132,6 +132,8 @@ std::optional<ForumContent> ForumContent::fromJson(const QByteArray& json, QStri
         forum.name = object.value(QStringLiteral("name")).toString();
         forum.albumsPerPage =
             object.value(QStringLiteral("albumsPerPage")).toInt(forum.albumsPerPage);
+        forum.claimedPageCount = object.value(QStringLiteral("claimedPageCount")).toInt();
+        forum.padding = object.value(QStringLiteral("padding")).toInt();
         const QJsonArray albums = object.value(QStringLiteral("albums")).toArray();
         for (const QJsonValue& album : albums)
             forum.albums.append(albumFromJson(album.toObject()));
@@ -145,6 +147,23 @@ ForumContent ForumContent::sample()
     QFile file(QStringLiteral(":/forum/sample-forum.json"));
     file.open(QIODevice::ReadOnly);
     return fromJson(file.readAll(), nullptr).value_or(ForumContent());
+}
+
+ForumContent ForumContent::generated(int albums, int pictures, int width, int height)
+{
+    Forum forum;
+    forum.name = QStringLiteral("bench");
+    forum.albumsPerPage = 20;
+    for (int a = 1; a <= albums; ++a) {
+        Album album;
+        album.id = QStringLiteral("g%1").arg(a);
+        album.title = QStringLiteral("相册%1").arg(a);
+        for (int n = 1; n <= pictures; ++n)
+            album.pictures.append(
+                {album.id + QLatin1Char('-') + QString::number(n), width, height, {}, 0});
+        forum.albums.append(album);
+    }
+    return {{forum}};
 }
 
 } // namespace StandIn

@@ -31,7 +31,9 @@ struct Forum
 {
     QString name;
     int albumsPerPage = 5;
-    QList<Album> albums; // an album standing twice is linked twice
+    QList<Album> albums;      // an album standing twice is linked twice
+    int claimedPageCount = 0; // when set, every listing page names this many pages
+    int padding = 0;          // filler characters added to every page of the forum
 
     int pageCount() const;
 };
@@ -49,6 +51,8 @@ struct ForumContent
     static std::optional<ForumContent> fromJson(const QByteArray& json, QString* problem);
     // The bundled sample forum.
     static ForumContent sample();
+    // A forum named "bench" of `albums` albums of `pictures` pictures each, `width` × `height`.
+    static ForumContent generated(int albums, int pictures, int width, int height);
 };
 
 } // namespace StandIn

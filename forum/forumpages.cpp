@@ -1,6 +1,7 @@
 #include "forumpages.h"
 
 #include <QStringEncoder>
+#include <QStringList>
 #include <QUrl>
 
 namespace StandIn::Pages {
@@ -33,6 +34,15 @@ QString pager(const QString& linkToPage, int page, int pageCount)
     return QStringLiteral("<div class=\"pager\"><a href=\"") + linkToPage +
            QString::number(page + 1) + QStringLiteral("\">下一页</a> <a href=\"") + linkToPage +
            QString::number(pageCount) + QStringLiteral("\">尾页</a></div>\r\n");
+}
+
+// Page weight without markers: what a real page's scripts and styles add.
+QString filler(int characters)
+{
+    if (characters <= 0)
+        return QString();
+    return QStringLiteral("<!-- ") + QString(characters, QChar(0x586b)) +
+           QStringLiteral(" -->\r\n");
 }
 
 QString document(const QString& title, const QString& body)
@@ -80,11 +90,12 @@ QString listingPage(const Forum& forum, int page)
     }
     body += QStringLiteral("</ul>\r\n");
     body += pager(QStringLiteral("f/tupian?kw=") + encoded(forum.name) + QStringLiteral("&pn="),
-                  page, forum.pageCount());
+                  page, forum.claimedPageCount > 0 ? forum.claimedPageCount : forum.pageCount());
+    body += filler(forum.padding);
     return document(forum.name + QStringLiteral("吧_图片_百度贴吧"), body);
 }
 
-QString albumPage(const QString& forumName, const Album& album, int page)
+QString albumPage(const Forum& forum, const Album& album, int page)
 {
     QString body = QStringLiteral("<div class=\"pictures\">\n");
     const qsizetype first = qsizetype(page - 1) * album.picturesPerPage;
@@ -96,7 +107,9 @@ QString albumPage(const QString& forumName, const Album& album, int page)
                 QStringLiteral("</a>\n");
     }
     body += QStringLiteral("</div>\n");
-    body += pager(albumLink(forumName, album.id) + QStringLiteral("&pn="), page, album.pageCount());
+    body +=
+        pager(albumLink(forum.name, album.id) + QStringLiteral("&pn="), page, album.pageCount());
+    body += filler(forum.padding);
     // The title is written as it stands: the client cuts it out between "<title>" and "吧_".
     return document(album.title + QStringLiteral("吧_图片_百度贴吧"), body);
 }
@@ -112,6 +125,26 @@ QString pageWithoutMarkers()
 {
     return document(QStringLiteral("系统维护"),
                     QStringLiteral("<p>页面正在维护，请稍后再试。</p>\r\n"));
+}
+
+QStringList runTargets(const ForumContent& content)
+{
+    QStringList targets;
+    for (const Forum& forum : content.forums) {
+        for (int page = 1; page <= forum.pageCount(); ++page)
+            targets.append(listingTarget(forum.name, page));
+        for (const Album& album : forum.albums) {
+            for (int page = 1; page <= album.pageCount(); ++page) {
+                targets.append(albumTarget(forum.name, album.id, page));
+                const qsizetype first = qsizetype(page - 1) * album.picturesPerPage;
+                for (const Picture& picture : album.pictures.mid(first, album.picturesPerPage)) {
+                    targets.append(picturePageTarget(album.id, picture.id));
+                    targets.append(pictureFileTarget(picture.id));
+                }
+            }
+        }
+    }
+    return targets;
 }
 
 QByteArray encodeGb2312(const QString& page)

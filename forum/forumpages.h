@@ -15,10 +15,13 @@ QString picturePageTarget(const QString& albumId, const QString& pictureId);
 QString pictureFileTarget(const QString& pictureId);
 
 QString listingPage(const Forum& forum, int page);
-QString albumPage(const QString& forumName, const Album& album, int page);
+QString albumPage(const Forum& forum, const Album& album, int page);
 QString picturePage(const Picture& picture);
 // A page with none of the markers: what a maintenance page or a changed layout looks like.
 QString pageWithoutMarkers();
+
+// Every target that a whole run of each forum fetches, in the order it fetches them.
+QStringList runTargets(const ForumContent& content);
 
 // Pages go out in the forum's own encoding.
 QByteArray encodeGb2312(const QString& page);

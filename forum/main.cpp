@@ -1,5 +1,6 @@
 // varnolt-forum: serves the bundled sample forum (or a described one) on loopback and prints
 // the two roots to point Varnolt at.
+#include "forum/forumpages.h"
 #include "forum/standinforum.h"
 
 #include <QCommandLineParser>
@@ -22,7 +23,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption delayOption(
         QStringLiteral("delay"), QStringLiteral("Milliseconds to wait before every answer."),
         QStringLiteral("ms"), QStringLiteral("0"));
-    parser.addOptions({portOption, descriptionOption, delayOption});
+    const QCommandLineOption generatedOption(
+        QStringLiteral("generated"),
+        QStringLiteral(
+            "Serve a forum named \"bench\" of ALBUMS albums with PICTURES pictures each."),
+        QStringLiteral("ALBUMSxPICTURESxWIDTHxHEIGHT"));
+    const QCommandLineOption targetsOption(
+        QStringLiteral("print-targets"),
+        QStringLiteral(
+            "Print, in the order a whole run fetches them, the targets of every forum, and exit."));
+    parser.addOptions({portOption, descriptionOption, delayOption, generatedOption, targetsOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -38,6 +48,22 @@ int main(int argc, char* argv[])
             return 2;
         }
         content = *described;
+    }
+
+    if (parser.isSet(generatedOption)) {
+        const QStringList numbers = parser.value(generatedOption).split(QLatin1Char('x'));
+        if (numbers.size() != 4) {
+            err << "varnolt-forum: --generated takes ALBUMSxPICTURESxWIDTHxHEIGHT" << Qt::endl;
+            return 2;
+        }
+        content = StandIn::ForumContent::generated(numbers.at(0).toInt(), numbers.at(1).toInt(),
+                                                   numbers.at(2).toInt(), numbers.at(3).toInt());
+    }
+    if (parser.isSet(targetsOption)) {
+        QTextStream out(stdout);
+        for (const QString& target : StandIn::Pages::runTargets(content))
+            out << target << '\n';
+        return 0;
     }
 
     StandIn::StandInForum forum(content);

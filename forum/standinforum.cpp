@@ -158,6 +158,8 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
         answer = {fault.failStatus, pageType, QByteArrayLiteral("busy"), {}};
     else if (fault.status != 0)
         answer = {fault.status, pageType, QByteArrayLiteral("fault"), {}};
+    else if (fault.body)
+        answer = {200, pageType, *fault.body, {}};
     else if (!fault.redirectTo.isEmpty())
         answer = {302, pageType, QByteArray(), fault.redirectTo.toUtf8()};
     else
@@ -193,14 +195,16 @@ StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuer
     const QString forumName = query.queryItemValue(QStringLiteral("kw"), QUrl::FullyDecoded);
     const int pageNumber = query.queryItemValue(QStringLiteral("pn")).toInt();
 
-    if (path == QLatin1String("/f/tupian")) {
-        const Forum* forum = m_content.forum(forumName);
-        return page(Pages::listingPage(forum ? *forum : Forum{forumName, 5, {}}, pageNumber));
-    }
+    Forum unknown;
+    unknown.name = forumName;
+    const Forum* forum = m_content.forum(forumName);
+    if (path == QLatin1String("/f/tupian"))
+        return page(Pages::listingPage(forum ? *forum : unknown, pageNumber));
     if (path == QLatin1String("/f/tupian/album")) {
         const Album* album =
             m_content.album(query.queryItemValue(QStringLiteral("an"), QUrl::FullyDecoded));
-        return album ? page(Pages::albumPage(forumName, *album, pageNumber)) : notFound;
+        return album ? page(Pages::albumPage(forum ? *forum : unknown, *album, pageNumber))
+                     : notFound;
     }
     const QString picturePages = QStringLiteral("/f/tupian/pic/");
     if (path.startsWith(picturePages)) {
@@ -243,8 +247,29 @@ void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault
         drip->start(50);
         return;
     }
+    if (fault.streamBytes > 0) {
+        stream(socket, answer, fault.streamBytes);
+        return;
+    }
     socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
     socket->write(body);
+}
+
+void StandInForum::stream(QTcpSocket* socket, const Answer& answer, qint64 length)
+{
+    // Written as the socket drains, so the stand-in never holds the whole body.
+    socket->write(head(answer.status, answer.contentType, length, answer.location));
+    auto left = std::make_shared<qint64>(length);
+    const auto refill = [socket, left] {
+        static const QByteArray chunk(256 * 1024, 'z');
+        while (*left > 0 && socket->bytesToWrite() < 2 * chunk.size()) {
+            const qint64 size = std::min<qint64>(*left, chunk.size());
+            socket->write(chunk.constData(), size);
+            *left -= size;
+        }
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }
 
 } // namespace StandIn

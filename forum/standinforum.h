@@ -64,6 +64,7 @@ class StandInForum : public QAbstractHttpServer
 
     Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
     void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);
+    static void stream(QTcpSocket* socket, const Answer& answer, qint64 length);
 
     ForumContent m_content;
     quint16 m_port = 0;

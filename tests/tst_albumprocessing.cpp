@@ -149,6 +149,11 @@ void TestAlbumProcessing::titlesStayInsideTheForumFolder_data()
     QTest::newRow("300 characters") << QString(300, QChar(0x732b));
     QTest::newRow("empty title") << QString();
     QTest::newRow("device name") << QStringLiteral("NUL");
+    QTest::newRow("backslash climbing out") << QStringLiteral("..\\..\\x");
+    QTest::newRow("control characters") << QStringLiteral("a\tb\x01c");
+    QTest::newRow("1000 characters") << QString(1000, QLatin1Char('z'));
+    QTest::newRow("only blanks") << QStringLiteral("   ");
+    QTest::newRow("only dots") << QStringLiteral("...");
 }
 
 void TestAlbumProcessing::titlesStayInsideTheForumFolder()

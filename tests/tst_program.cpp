@@ -20,7 +20,40 @@ class TestProgram : public QObject
     void unusableRootsAreRefusedAtStartup_data();
     void unusableRootsAreRefusedAtStartup();
     void closingDuringARunEndsTheProgramAtOnce();
+    void closingEndsACrawlOfEndlessListingPages();
+
+  private:
+    // Runs the window in a child process against `forum` and closes it after `closeAfterMs`.
+    // Returns how long the child took to end after the close, in milliseconds.
+    qint64 closeDuringRun(StandIn::StandInForum& forum, const QString& folder, int closeAfterMs);
 };
+
+qint64 TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
+                                   int closeAfterMs)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), forum.forumRoot());
+    environment.insert(QStringLiteral("VARNOLT_PICTURE_ROOT"), forum.pictureRoot());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    QSignalSpy finished(&child, &QProcess::finished);
+    child.start(QStringLiteral(CLOSE_DURING_RUN),
+                {folder, forum.content().forums.constFirst().name, QString::number(closeAfterMs)});
+
+    // The stand-in answers from this event loop while the child runs.
+    QByteArray output;
+    if (!QTest::qWaitFor(
+            [&] { return (output += child.readAllStandardOutput()).contains("closing"); }, 20000))
+        return -1;
+    QElapsedTimer sinceClose;
+    sinceClose.start();
+    if (!QTest::qWaitFor([&] { return !finished.isEmpty(); }, 5000))
+        return -1;
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return -1;
+    return sinceClose.elapsed();
+}
 
 void TestProgram::unusableRootsAreRefusedAtStartup_data()
 {
@@ -63,26 +96,9 @@ void TestProgram::closingDuringARunEndsTheProgramAtOnce()
     forum.setFault(stalled, stall);
 
     QTemporaryDir folder;
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), forum.forumRoot());
-    environment.insert(QStringLiteral("VARNOLT_PICTURE_ROOT"), forum.pictureRoot());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(environment);
-    QSignalSpy finished(&child, &QProcess::finished);
-    child.start(QStringLiteral(CLOSE_DURING_RUN),
-                {folder.path(), QStringLiteral("猫咪"), QStringLiteral("1500")});
-
-    // The stand-in answers from this event loop while the child runs.
-    QByteArray output;
-    QTRY_VERIFY_WITH_TIMEOUT((output += child.readAllStandardOutput()).contains("closing"), 10000);
-    QElapsedTimer sinceClose;
-    sinceClose.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 3000);
-    // Far less than the 5 seconds that the stalled fetch would otherwise wait.
-    QVERIFY2(sinceClose.elapsed() < 2000, qPrintable(QString::number(sinceClose.elapsed())));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
+    const qint64 ending = closeDuringRun(forum, folder.path(), 1500);
+    // Ended with status 0, far sooner than the 5 seconds the stalled fetch would still wait.
+    QVERIFY2(ending >= 0 && ending < 2000, qPrintable(QString::number(ending)));
 
     QCOMPARE(forum.requestedTargets().constLast(), stalled);
     QTest::qWait(200);
@@ -90,6 +106,23 @@ void TestProgram::closingDuringARunEndsTheProgramAtOnce()
     // What was saved before the close stays on disk.
     QVERIFY(QFileInfo(folder.filePath(QStringLiteral("猫咪/甲/2.jpg"))).size() > 0);
     QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("猫咪/乙"))));
+}
+
+void TestProgram::closingEndsACrawlOfEndlessListingPages()
+{
+    StandIn::Forum endless;
+    endless.name = QStringLiteral("无尽");
+    endless.claimedPageCount = 99999;
+    StandIn::StandInForum forum({{endless}});
+    QVERIFY(forum.start());
+    QTemporaryDir folder;
+    const qint64 ending = closeDuringRun(forum, folder.path(), 1000);
+    QVERIFY2(ending >= 0 && ending < 2000, qPrintable(QString::number(ending)));
+    // The crawl went on page after page while the window stayed live, and stopped at the close.
+    const qsizetype fetched = forum.requestLog().size();
+    QVERIFY2(fetched > 10, qPrintable(QString::number(fetched)));
+    QTest::qWait(200);
+    QCOMPARE(forum.requestLog().size(), fetched);
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

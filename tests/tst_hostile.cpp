@@ -1,0 +1,139 @@
+// Servers that misbehave and pages that lie: nothing crashes, nothing is written outside the
+// forum folder, no half-written or mislabelled file is left, and the run goes on.
+#include "forumbuilder.h"
+#include "run/pagescan.h"
+#include "runfixture.h"
+#include "web/getbody.h"
+#include "web/savejpg.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+using namespace ForumBuilder;
+using Kind = FetchResult::Kind;
+
+class TestHostile : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void bodyThatNeverEndsStopsAtTheLimit();
+    void hugeBodyIsRefusedEarly();
+    void redirectLoopIsAFailure();
+    void redirectToAnotherHostIsFollowed();
+    void bytesThatAreNotGb2312();
+    void tenMegabytePageWithManyLinks();
+    void pictureIdentifierThatClimbsOut();
+
+  private:
+    std::unique_ptr<RunFixture> m_run;
+    const QString m_picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
+};
+
+void TestHostile::init()
+{
+    m_run = std::make_unique<RunFixture>(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"));
+}
+
+void TestHostile::bodyThatNeverEndsStopsAtTheLimit()
+{
+    StandIn::Fault drip;
+    drip.dripBytes = 1024 * 1024;
+    m_run->forum.setFault(m_picture, drip);
+    QElapsedTimer clock;
+    clock.start();
+    const FetchResult result =
+        GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 0.5);
+    QCOMPARE(result.kind(), Kind::Text);
+    QVERIFY(clock.elapsed() < 3000);
+}
+
+void TestHostile::hugeBodyIsRefusedEarly()
+{
+    StandIn::Fault huge;
+    huge.streamBytes = qint64(500) * 1024 * 1024;
+    m_run->forum.setFault(m_picture, huge);
+    const QString path = m_run->path(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path),
+             SaveError::FetchFailed);
+    QVERIFY(!QFileInfo::exists(path));
+    // The stand-in sent no more than the client took before it gave up.
+    QVERIFY(m_run->forum.requestLog().size() == 1);
+}
+
+void TestHostile::redirectLoopIsAFailure()
+{
+    StandIn::Fault loop;
+    loop.redirectTo = m_picture;
+    m_run->forum.setFault(m_picture, loop);
+    QCOMPARE(GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 5).kind(),
+             Kind::Nothing);
+    QVERIFY(m_run->forum.requestLog().size() > 5);
+}
+
+void TestHostile::redirectToAnotherHostIsFollowed()
+{
+    StandIn::StandInForum other(
+        forum(QStringLiteral("g"), {album(QStringLiteral("b"), QStringLiteral("乙"), 1)}));
+    QVERIFY(other.start());
+    StandIn::Fault moved;
+    moved.redirectTo = other.pictureRoot() + QStringLiteral("forum/pic/item/b-1.jpg");
+    m_run->forum.setFault(m_picture, moved);
+    m_run->downloader->start();
+    QCOMPARE(m_run->fileContent(QStringLiteral("f/甲/1.jpg")),
+             other.pictureBytes(QStringLiteral("b-1")));
+}
+
+void TestHostile::bytesThatAreNotGb2312()
+{
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator random(7);
+    for (char& byte : noise)
+        byte = static_cast<char>(random.bounded(256));
+    StandIn::Fault garbage;
+    garbage.body = noise;
+    m_run->forum.setFault(StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1),
+                          garbage);
+    m_run->downloader->start();
+    QCOMPARE(m_run->window.lines.at(2), QStringLiteral("开始处理相册(1/1):无标题相册1"));
+    QCOMPARE(QDir(m_run->programFolder)
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
+}
+
+void TestHostile::tenMegabytePageWithManyLinks()
+{
+    QString page;
+    page.reserve(10 * 1024 * 1024);
+    for (int n = 0; n < 100000; ++n)
+        page += QStringLiteral(
+                    "<li><a "
+                    "href=\"f/tupian/album?kw=f&an=%1\">相册相册相册相册相册相册相册</a></li>\r\n")
+                    .arg(n);
+    QVERIFY(page.size() > 5 * 1024 * 1024);
+    const QStringList links = PageScan::albumLinks(page);
+    QCOMPARE(links.size(), 100000);
+    QCOMPARE(links.constLast(), QStringLiteral("f/tupian/album?kw=f&an=99999"));
+    QCOMPARE(PageScan::pictureLinks(page).size(), 0);
+}
+
+void TestHostile::pictureIdentifierThatClimbsOut()
+{
+    // The identifier goes into an address, never into a path: the file keeps its number.
+    StandIn::Fault sly;
+    sly.body = StandIn::Pages::encodeGb2312(QStringLiteral("ZyqAlbum.picID = \"../../../1.txt\";"));
+    m_run->forum.setFault(
+        StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")), sly);
+    m_run->downloader->start();
+    QCOMPARE(m_run->window.lines.at(4), QStringLiteral("第1页,第1张下载失败！"));
+    QCOMPARE(m_run->fileContent(QStringLiteral("1.txt")), QByteArray());
+    QVERIFY(!QFileInfo::exists(m_run->path(QStringLiteral("f/甲/1.jpg"))));
+    QVERIFY(QFileInfo::exists(m_run->path(QStringLiteral("f/甲/2.jpg"))));
+}
+
+QTEST_GUILESS_MAIN(TestHostile)
+#include "tst_hostile.moc"
