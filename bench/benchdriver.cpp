@@ -1,0 +1,169 @@
+// varnolt-bench: drives the run without a window and measures it.
+//
+//   varnolt-bench run NAME FOLDER   a whole run of forum NAME into FOLDER, against the roots in
+//                                   VARNOLT_FORUM_ROOT and VARNOLT_PICTURE_ROOT
+//   varnolt-bench run-gaps NAME FOLDER   the same, measuring the longest gap between two turns
+//                                   of the event loop
+//   varnolt-bench stalled-wait      CPU used while a fetch waits 3 seconds on a server that
+//                                   never answers
+//   varnolt-bench list-lines N      time to append N lines to the window's progress list
+//
+// Each prints one line "figures: key=value …" at the end.
+#include "app/form1.h"
+#include "forum/forumpages.h"
+#include "forum/standinforum.h"
+#include "processfigures.h"
+#include "run/downloader.h"
+#include "run/runwindow.h"
+#include "web/getbody.h"
+#include "web/serviceroots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+// Counts the lines instead of keeping them, so the run's own memory is what gets measured.
+class ConsoleWindow : public RunWindow
+{
+public:
+    ConsoleWindow(QString name, bool echo) : m_name(std::move(name)), m_echo(echo) {}
+    void appendLine(const QString& line) override
+    {
+        ++lines;
+        if (m_echo)
+            out() << line << '\n';
+    }
+    QString forumName() const override { return m_name; }
+    void showMessage(const QString& text) override { out() << "message: " << text << '\n'; }
+
+    qint64 lines = 0;
+
+private:
+    QString m_name;
+    bool m_echo;
+};
+
+// The longest time between two turns of the event loop while it runs.
+class GapMeter
+{
+public:
+    GapMeter()
+    {
+        m_clock.start();
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+        m_tick.start(5);
+    }
+    qint64 longest() const { return m_longest; }
+
+private:
+    QTimer m_tick;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+int run(const QString& name, const QString& folder, bool measureGaps)
+{
+    QString problem;
+    const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
+    if (!roots) {
+        out() << "varnolt-bench: " << problem << Qt::endl;
+        return 2;
+    }
+    QNetworkAccessManager network;
+    ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
+    Downloader downloader(window, network, folder, *roots);
+    std::optional<GapMeter> gaps;
+    if (measureGaps)
+        gaps.emplace();
+
+    const ProcessFigures before = processFigures();
+    QElapsedTimer wall;
+    wall.start();
+    downloader.start();
+    const qint64 wallMs = wall.elapsed();
+    const ProcessFigures after = processFigures();
+
+    out() << "figures: wall_ms=" << wallMs << " cpu_ms=" << (after.cpuMilliseconds - before.cpuMilliseconds)
+          << " peak_kb=" << after.peakKilobytes << " lines=" << window.lines
+          << " failures=" << downloader.failures().entries().size();
+    if (gaps)
+        out() << " longest_gap_ms=" << gaps->longest();
+    out() << Qt::endl;
+    return 0;
+}
+
+int stalledWait()
+{
+    StandIn::StandInForum forum(StandIn::ForumContent{});
+    if (!forum.start())
+        return 1;
+    StandIn::Fault stall;
+    stall.stall = true;
+    forum.setFault(QStringLiteral("/f/stalled"), stall);
+    QNetworkAccessManager network;
+    GetBody(network, forum.forumRoot() + QStringLiteral("f/warm-up"), 5); // connection and set-up
+
+    const ProcessFigures before = processFigures();
+    QElapsedTimer wall;
+    wall.start();
+    GetBody(network, forum.forumRoot() + QStringLiteral("f/stalled"), 3);
+    const qint64 wallMs = wall.elapsed();
+    const qint64 cpuMs = processFigures().cpuMilliseconds - before.cpuMilliseconds;
+    out() << "figures: wall_ms=" << wallMs << " cpu_ms=" << cpuMs
+          << " cpu_percent=" << QString::number(100.0 * double(cpuMs) / double(std::max<qint64>(wallMs, 1)), 'f', 2)
+          << Qt::endl;
+    return 0;
+}
+
+int listLines(int count)
+{
+    QNetworkAccessManager network;
+    Form1 window(network, QDir::tempPath(), ServiceRoots());
+    window.show();
+    QElapsedTimer wall;
+    wall.start();
+    qint64 slowest = 0;
+    for (int n = 1; n <= count; ++n) {
+        QElapsedTimer one;
+        one.start();
+        window.appendLine(QStringLiteral("第1页,第%1张下载成功！").arg(n));
+        slowest = std::max(slowest, one.nsecsElapsed());
+    }
+    QCoreApplication::processEvents();
+    out() << "figures: lines=" << count << " wall_ms=" << wall.elapsed()
+          << " slowest_append_us=" << slowest / 1000 << " peak_kb=" << processFigures().peakKilobytes << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const QString mode = arguments.value(1);
+    if ((mode == QLatin1String("run") || mode == QLatin1String("run-gaps")) && arguments.size() == 4)
+        return run(arguments.at(2), arguments.at(3), mode == QLatin1String("run-gaps"));
+    if (mode == QLatin1String("stalled-wait"))
+        return stalledWait();
+    if (mode == QLatin1String("list-lines") && arguments.size() == 3)
+        return listLines(arguments.at(2).toInt());
+    QTextStream(stderr) << "usage: varnolt-bench run|run-gaps NAME FOLDER | stalled-wait | list-lines N\n";
+    return 64;
+}
