@@ -4,6 +4,7 @@
 //                                   VARNOLT_FORUM_ROOT and VARNOLT_PICTURE_ROOT
 //   varnolt-bench run-gaps NAME FOLDER   the same, measuring the longest gap between two turns
 //                                   of the event loop
+//   varnolt-bench fetch-list FILE   only the page fetches of the addresses in FILE, one a line
 //   varnolt-bench stalled-wait      CPU used while a fetch waits 3 seconds on a server that
 //                                   never answers
 //   varnolt-bench list-lines N      time to append N lines to the window's progress list
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QTextStream>
 #include <QTimer>
@@ -108,6 +110,27 @@ int run(const QString& name, const QString& folder, bool measureGaps)
     return 0;
 }
 
+int fetchList(const QString& file)
+{
+    QFile list(file);
+    if (!list.open(QIODevice::ReadOnly))
+        return 1;
+    const QList<QByteArray> addresses = list.readAll().split('\n');
+    QNetworkAccessManager network;
+    const ProcessFigures before = processFigures();
+    QElapsedTimer wall;
+    wall.start();
+    int bodies = 0;
+    for (const QByteArray& address : addresses) {
+        if (!address.isEmpty() && GetBody(network, QString::fromUtf8(address), 10).isBody())
+            ++bodies;
+    }
+    out() << "figures: wall_ms=" << wall.elapsed()
+          << " cpu_ms=" << (processFigures().cpuMilliseconds - before.cpuMilliseconds) << " bodies=" << bodies
+          << Qt::endl;
+    return 0;
+}
+
 int stalledWait()
 {
     StandIn::StandInForum forum(StandIn::ForumContent{});
@@ -160,10 +183,12 @@ int main(int argc, char* argv[])
     const QString mode = arguments.value(1);
     if ((mode == QLatin1String("run") || mode == QLatin1String("run-gaps")) && arguments.size() == 4)
         return run(arguments.at(2), arguments.at(3), mode == QLatin1String("run-gaps"));
+    if (mode == QLatin1String("fetch-list") && arguments.size() == 3)
+        return fetchList(arguments.at(2));
     if (mode == QLatin1String("stalled-wait"))
         return stalledWait();
     if (mode == QLatin1String("list-lines") && arguments.size() == 3)
         return listLines(arguments.at(2).toInt());
-    QTextStream(stderr) << "usage: varnolt-bench run|run-gaps NAME FOLDER | stalled-wait | list-lines N\n";
+    QTextStream(stderr) << "usage: varnolt-bench run|run-gaps NAME FOLDER | fetch-list FILE | stalled-wait | list-lines N\n";
     return 64;
 }
