@@ -64,7 +64,7 @@ Album albumFromJson(const QJsonObject& object)
     album.picturesPerPage =
         object.value(QStringLiteral("picturesPerPage")).toInt(album.picturesPerPage);
     const QJsonArray pictures = object.value(QStringLiteral("pictures")).toArray();
-    for (const QJsonValue& picture : pictures)
+    for (const auto& picture : pictures)
         album.pictures.append(pictureFromJson(picture.toObject()));
     album.pictures += generatedPictures(album.id, object);
     return album;
@@ -126,7 +126,7 @@ std::optional<ForumContent> ForumContent::fromJson(const QByteArray& json, QStri
     }
     ForumContent content;
     const QJsonArray forums = document.object().value(QStringLiteral("forums")).toArray();
-    for (const QJsonValue& value : forums) {
+    for (const auto& value : forums) {
         const QJsonObject object = value.toObject();
         Forum forum;
         forum.name = object.value(QStringLiteral("name")).toString();
@@ -135,7 +135,7 @@ std::optional<ForumContent> ForumContent::fromJson(const QByteArray& json, QStri
         forum.claimedPageCount = object.value(QStringLiteral("claimedPageCount")).toInt();
         forum.padding = object.value(QStringLiteral("padding")).toInt();
         const QJsonArray albums = object.value(QStringLiteral("albums")).toArray();
-        for (const QJsonValue& album : albums)
+        for (const auto& album : albums)
             forum.albums.append(albumFromJson(album.toObject()));
         content.forums.append(forum);
     }

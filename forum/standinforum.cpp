@@ -185,7 +185,7 @@ void StandInForum::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
 StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuery& query,
                                              bool withoutMarkers)
 {
-    const Answer notFound{404, pageType, QByteArrayLiteral("not found"), {}};
+    Answer notFound{404, pageType, QByteArrayLiteral("not found"), {}};
     const auto page = [withoutMarkers](const QString& text) {
         return Answer{200,
                       pageType,
