@@ -32,6 +32,7 @@ QIcon programIcon()
     QIcon icon;
     icon.addPixmap(drawWindow(16, false));
     icon.addPixmap(drawWindow(32, false));
+    // QIcon has no place for colour depth: the two-colour picture stands as the disabled one.
     icon.addPixmap(drawWindow(32, true), QIcon::Disabled);
     return icon;
 }

@@ -22,6 +22,29 @@ struct Fault
     qint64 dripBytes = 0;           // announce this many bytes and trickle them out slowly
     qint64 streamBytes = 0;         // announce this many bytes and send them as fast as they go
     std::optional<QByteArray> body; // served with status 200 instead of what the address holds
+
+    static Fault withStatus(int code) { return with(&Fault::status, code); }
+    static Fault delayedBy(int milliseconds) { return with(&Fault::delayMs, milliseconds); }
+    static Fault stalled() { return with(&Fault::stall, true); }
+    static Fault droppedMidBody() { return with(&Fault::dropMidBody, true); }
+    static Fault lyingAboutLength() { return with(&Fault::lieAboutLength, true); }
+    static Fault failingFirst(int requests) { return with(&Fault::failFirst, requests); }
+    static Fault redirectedTo(const QString& location)
+    {
+        return with(&Fault::redirectTo, location);
+    }
+    static Fault serving(const QByteArray& bytes)
+    {
+        return with(&Fault::body, std::optional(bytes));
+    }
+
+  private:
+    template <typename Field, typename Value> static Fault with(Field Fault::*field, Value value)
+    {
+        Fault fault;
+        fault.*field = value;
+        return fault;
+    }
 };
 
 } // namespace StandIn

@@ -5,8 +5,8 @@
 
 namespace StandIn {
 
-// A real JPEG picture of the given size, the same bytes for the same `seed` every time. The
-// grain grows with the size, so large pictures give files of several megabytes.
+// A real JPEG picture of the given size, the same bytes for the same `seed` every time. Every
+// pixel carries grain, so the file grows with the area: large pictures give several megabytes.
 QByteArray makeJpeg(const QString& seed, int width, int height);
 
 } // namespace StandIn

@@ -76,11 +76,9 @@ StandInForum::StandInForum(ForumContent content) : m_content(std::move(content))
     for (const Forum& forum : m_content.forums) {
         for (const Album& album : forum.albums) {
             for (const Picture& picture : album.pictures) {
-                if (picture.failFirst > 0) {
-                    Fault fault;
-                    fault.failFirst = picture.failFirst;
-                    m_faults.insert(Pages::pictureFileTarget(picture.id), fault);
-                }
+                if (picture.failFirst > 0)
+                    m_faults.insert(Pages::pictureFileTarget(picture.id),
+                                    Fault::failingFirst(picture.failFirst));
             }
         }
     }
@@ -146,9 +144,8 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     logged.headers = request.headers();
     m_log.append(logged);
 
-    Fault fault = m_faults.value(target);
-    if (!m_faults.contains(target))
-        fault.delayMs = m_defaultDelayMs;
+    const auto planned = m_faults.constFind(target);
+    const Fault fault = planned != m_faults.cend() ? *planned : Fault::delayedBy(m_defaultDelayMs);
     const int hit = ++m_hits[target];
     if (fault.stall)
         return true;

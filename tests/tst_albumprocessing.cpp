@@ -24,13 +24,6 @@ QString pictureLine(int page, int n, bool saved)
            (saved ? QStringLiteral("下载成功！") : QStringLiteral("下载失败！"));
 }
 
-StandIn::Fault withStatus(int status)
-{
-    StandIn::Fault fault;
-    fault.status = status;
-    return fault;
-}
-
 } // namespace
 
 class TestAlbumProcessing : public QObject
@@ -110,8 +103,10 @@ void TestAlbumProcessing::failedSavesAreRememberedInOrder()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
         QStringLiteral("f"));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), withStatus(404));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")), withStatus(500));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
+                       StandIn::Fault::withStatus(404));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")),
+                       StandIn::Fault::withStatus(500));
     run.downloader->start();
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
@@ -130,7 +125,8 @@ void TestAlbumProcessing::runWithoutFailuresEmptiesEarlierLists()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
         QStringLiteral("f"));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), withStatus(503));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
+                       StandIn::Fault::withStatus(503));
     run.downloader->start();
     QCOMPARE(run.downloader->failures().entries().size(), 1);
     run.forum.clearFaults();
@@ -182,7 +178,7 @@ void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
         QStringLiteral("f"));
     const QString failing =
         StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
-    run.forum.setFault(failing, withStatus(500));
+    run.forum.setFault(failing, StandIn::Fault::withStatus(500));
     run.downloader->start();
     QCOMPARE(
         run.window.lines.mid(2),
@@ -199,7 +195,7 @@ void TestAlbumProcessing::pictureWithoutIdentifierFailsWithoutAnAddress()
         QStringLiteral("f"));
     run.forum.setFault(
         StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")),
-        withStatus(404));
+        StandIn::Fault::withStatus(404));
     run.downloader->start();
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, false), pictureLine(1, 2, true)}));

@@ -64,26 +64,19 @@ void TestGetBody::outcomes_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<int>("kind");
 
-    Fault notFound;
-    notFound.status = 404;
+    const Fault notFound = Fault::withStatus(404);
     QTest::newRow("404") << notFound << int(Kind::Nothing);
-    Fault notModified;
-    notModified.status = 304;
+    const Fault notModified = Fault::withStatus(304);
     QTest::newRow("304") << notModified << int(Kind::Nothing);
-    Fault dropped;
-    dropped.dropMidBody = true;
+    const Fault dropped = Fault::droppedMidBody();
     QTest::newRow("connection dropped mid-body") << dropped << int(Kind::Nothing);
-    Fault cutShort;
-    cutShort.lieAboutLength = true;
+    const Fault cutShort = Fault::lyingAboutLength();
     QTest::newRow("body shorter than announced") << cutShort << int(Kind::Nothing);
-    Fault slow;
-    slow.delayMs = 100;
+    const Fault slow = Fault::delayedBy(100);
     QTest::newRow("answer within the limit") << slow << int(Kind::Body);
-    Fault late;
-    late.delayMs = 1500;
+    const Fault late = Fault::delayedBy(1500);
     QTest::newRow("answer after the limit") << late << int(Kind::Text);
-    Fault moved;
-    moved.redirectTo = QStringLiteral("/f/tupian?kw=%E7%8C%AB&pn=2");
+    const Fault moved = Fault::redirectedTo(QStringLiteral("/f/tupian?kw=%E7%8C%AB&pn=2"));
     QTest::newRow("redirect followed") << moved << int(Kind::Body);
     Fault withoutMarkers;
     withoutMarkers.withoutMarkers = true;
@@ -105,8 +98,7 @@ void TestGetBody::outcomes()
 
 void TestGetBody::stallEndsAtTheLimitWithTheEmptyText()
 {
-    Fault stall;
-    stall.stall = true;
+    const Fault stall = Fault::stalled();
     m_forum->setFault(m_page, stall);
     QElapsedTimer clock;
     clock.start();
@@ -141,8 +133,7 @@ void TestGetBody::addressThatCannotBeRequestedGivesTheEmptyText()
 
 void TestGetBody::nestedFetchRunsToItsEndFirst()
 {
-    Fault slow;
-    slow.delayMs = 300;
+    const Fault slow = Fault::delayedBy(300);
     m_forum->setFault(m_other, slow);
     QStringList order;
     // A handler that runs inside the outer wait, as a button press would.
@@ -171,13 +162,10 @@ void TestGetBody::answerCompleteOnlyAfterTheLimit()
     QFETCH(int, status);
     QFETCH(int, kind);
     // The outer answer arrives while a nested handler holds the thread past the outer limit.
-    Fault outerFault;
-    outerFault.status = status;
+    Fault outerFault = Fault::withStatus(status);
     outerFault.delayMs = 50;
     m_forum->setFault(m_page, outerFault);
-    Fault innerFault;
-    innerFault.delayMs = 600;
-    m_forum->setFault(m_other, innerFault);
+    m_forum->setFault(m_other, Fault::delayedBy(600));
     QTimer::singleShot(0, this, [&] { GetBody(m_network, url(m_other), 5); });
 
     const FetchResult outer = GetBody(m_network, url(m_page), 0.3);

@@ -67,8 +67,7 @@ void TestHostile::hugeBodyIsRefusedEarly()
 
 void TestHostile::redirectLoopIsAFailure()
 {
-    StandIn::Fault loop;
-    loop.redirectTo = m_picture;
+    const StandIn::Fault loop = StandIn::Fault::redirectedTo(m_picture);
     m_run->forum.setFault(m_picture, loop);
     QCOMPARE(GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 5).kind(),
              Kind::Nothing);
@@ -80,8 +79,8 @@ void TestHostile::redirectToAnotherHostIsFollowed()
     StandIn::StandInForum other(
         forum(QStringLiteral("g"), {album(QStringLiteral("b"), QStringLiteral("乙"), 1)}));
     QVERIFY(other.start());
-    StandIn::Fault moved;
-    moved.redirectTo = other.pictureRoot() + QStringLiteral("forum/pic/item/b-1.jpg");
+    const StandIn::Fault moved = StandIn::Fault::redirectedTo(
+        other.pictureRoot() + QStringLiteral("forum/pic/item/b-1.jpg"));
     m_run->forum.setFault(m_picture, moved);
     m_run->downloader->start();
     QCOMPARE(m_run->fileContent(QStringLiteral("f/甲/1.jpg")),
@@ -94,8 +93,7 @@ void TestHostile::bytesThatAreNotGb2312()
     QRandomGenerator random(7);
     for (char& byte : noise)
         byte = static_cast<char>(random.bounded(256));
-    StandIn::Fault garbage;
-    garbage.body = noise;
+    const StandIn::Fault garbage = StandIn::Fault::serving(noise);
     m_run->forum.setFault(StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1),
                           garbage);
     m_run->downloader->start();
@@ -124,8 +122,8 @@ void TestHostile::tenMegabytePageWithManyLinks()
 void TestHostile::pictureIdentifierThatClimbsOut()
 {
     // The identifier goes into an address, never into a path: the file keeps its number.
-    StandIn::Fault sly;
-    sly.body = StandIn::Pages::encodeGb2312(QStringLiteral("ZyqAlbum.picID = \"../../../1.txt\";"));
+    const StandIn::Fault sly = StandIn::Fault::serving(
+        StandIn::Pages::encodeGb2312(QStringLiteral("ZyqAlbum.picID = \"../../../1.txt\";")));
     m_run->forum.setFault(
         StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")), sly);
     m_run->downloader->start();

@@ -91,8 +91,7 @@ void TestProgram::closingDuringARunEndsTheProgramAtOnce()
     QVERIFY(forum.start());
     const QString stalled =
         StandIn::Pages::albumTarget(QStringLiteral("猫咪"), QStringLiteral("b"), 1);
-    StandIn::Fault stall;
-    stall.stall = true;
+    const StandIn::Fault stall = StandIn::Fault::stalled();
     forum.setFault(stalled, stall);
 
     QTemporaryDir folder;

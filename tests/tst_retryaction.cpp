@@ -5,17 +5,6 @@
 
 using namespace ForumBuilder;
 
-namespace {
-
-StandIn::Fault failingFirst(int requests)
-{
-    StandIn::Fault fault;
-    fault.failFirst = requests;
-    return fault;
-}
-
-} // namespace
-
 class TestRetryAction : public QObject
 {
     Q_OBJECT
@@ -32,9 +21,12 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4)}),
         QStringLiteral("f"));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), failingFirst(3));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), failingFirst(1));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")), failingFirst(2));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
+                       StandIn::Fault::failingFirst(3));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
+                       StandIn::Fault::failingFirst(1));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")),
+                       StandIn::Fault::failingFirst(2));
     run.downloader->start();
     QCOMPARE(run.downloader->failures().entries().size(), 3);
     const int linesAfterRun = run.window.lines.size();
@@ -81,7 +73,8 @@ void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
         QStringLiteral("f"));
-    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")), failingFirst(1));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
+                       StandIn::Fault::failingFirst(1));
     run.downloader->start();
     QVERIFY(QDir(run.path(QStringLiteral("f/甲"))).removeRecursively());
 
@@ -95,8 +88,7 @@ void TestRetryAction::pictureThatTimedOutIsRetried()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
         QStringLiteral("f"));
-    StandIn::Fault stall;
-    stall.stall = true;
+    const StandIn::Fault stall = StandIn::Fault::stalled();
     const QString picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
     run.forum.setFault(picture, stall);
     run.downloader->start();

@@ -96,20 +96,16 @@ void TestSaveJpg::failuresWriteNothing_data()
     QTest::addColumn<SaveError>("expected");
 
     Fault none;
-    Fault notFound;
-    notFound.status = 404;
+    const Fault notFound = Fault::withStatus(404);
     QTest::newRow("404") << QStringLiteral("a-1") << notFound << SaveError::FetchFailed;
     QTest::newRow("unknown picture") << QStringLiteral("nowhere") << none << SaveError::FetchFailed;
-    Fault dropped;
-    dropped.dropMidBody = true;
+    const Fault dropped = Fault::droppedMidBody();
     QTest::newRow("connection dropped")
         << QStringLiteral("big") << dropped << SaveError::FetchFailed;
-    Fault cutShort;
-    cutShort.lieAboutLength = true;
+    const Fault cutShort = Fault::lyingAboutLength();
     QTest::newRow("body cut short") << QStringLiteral("a-1") << cutShort << SaveError::FetchFailed;
     QTest::newRow("empty body") << QStringLiteral("empty") << none << SaveError::EmptyBody;
-    Fault stall;
-    stall.stall = true;
+    const Fault stall = Fault::stalled();
     QTest::newRow("no answer in 10 seconds")
         << QStringLiteral("a-1") << stall << SaveError::TimedOut;
 }
@@ -129,8 +125,7 @@ void TestSaveJpg::failureLeavesAnExistingFileAsItWas()
 {
     const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
     writeFile(path, "the old picture");
-    Fault dropped;
-    dropped.dropMidBody = true;
+    const Fault dropped = Fault::droppedMidBody();
     m_forum->setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("big")), dropped);
     QVERIFY(SaveJpg(m_network, pictureUrl(QStringLiteral("big")), path) != SaveError::Ok);
     QCOMPARE(contentOf(path), QByteArray("the old picture"));

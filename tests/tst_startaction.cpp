@@ -100,8 +100,7 @@ void TestStartAction::albumLinkedTwiceIsProcessedTwice()
 void TestStartAction::failedListingPageEndsTheCrawl()
 {
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
-    StandIn::Fault notFound;
-    notFound.status = 404;
+    const StandIn::Fault notFound = StandIn::Fault::withStatus(404);
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), notFound);
     run.downloader->start();
     QCOMPARE(run.listingTargets().size(), 2);
@@ -187,8 +186,7 @@ void TestStartAction::forumFolderThatCannotBeMadeIsReported()
 void TestStartAction::pressesDuringTheCrawlAreIgnoredButTheNameBoxIsLive()
 {
     RunFixture run(forum(QStringLiteral("f"), albums(1)), QStringLiteral("f"));
-    StandIn::Fault slow;
-    slow.delayMs = 300;
+    const StandIn::Fault slow = StandIn::Fault::delayedBy(300);
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), slow);
     QTimer::singleShot(100, &run.forum, [&run] {
         QVERIFY(run.downloader->isBusy());
