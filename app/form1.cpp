@@ -29,8 +29,8 @@ Control* place(QWidget* window, const char* name, int left, int top, int width, 
 
 } // namespace
 
-Form1::Form1(QNetworkAccessManager& network, const QString& programFolder,
-             const ServiceRoots& roots, QWidget* parent)
+Form1::Form1(HttpClient& network, const QString& programFolder, const ServiceRoots& roots,
+             QWidget* parent)
     : QWidget(parent), Text1(place<QLineEdit>(this, "Text1", 8, 16, 105, 25)),
       Command1(place<QPushButton>(this, "Command1", 120, 16, 81, 25)),
       Command2(place<QPushButton>(this, "Command2", 208, 16, 145, 25)),

@@ -1,9 +1,9 @@
 #include "app/form1.h"
+#include "web/httpclient.h"
 #include "web/serviceroots.h"
 
 #include <QApplication>
 #include <QLocale>
-#include <QNetworkAccessManager>
 
 #include <cstdio>
 
@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
-    QNetworkAccessManager network;
+    HttpClient network;
     Form1 window(network, QCoreApplication::applicationDirPath(), *roots);
     window.show();
     return app.exec();

@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QNetworkAccessManager>
 #include <QTextStream>
 #include <QTimer>
 
@@ -41,7 +40,7 @@ QTextStream& out()
 // Counts the lines instead of keeping them, so the run's own memory is what gets measured.
 class ConsoleWindow : public RunWindow
 {
-public:
+  public:
     ConsoleWindow(QString name, bool echo) : m_name(std::move(name)), m_echo(echo) {}
     void appendLine(const QString& line) override
     {
@@ -54,7 +53,7 @@ public:
 
     qint64 lines = 0;
 
-private:
+  private:
     QString m_name;
     bool m_echo;
 };
@@ -62,18 +61,17 @@ private:
 // The longest time between two turns of the event loop while it runs.
 class GapMeter
 {
-public:
+  public:
     GapMeter()
     {
         m_clock.start();
-        QObject::connect(&m_tick, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_clock.restart());
-        });
+        QObject::connect(&m_tick, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_clock.restart()); });
         m_tick.start(5);
     }
     qint64 longest() const { return m_longest; }
 
-private:
+  private:
     QTimer m_tick;
     QElapsedTimer m_clock;
     qint64 m_longest = 0;
@@ -87,7 +85,7 @@ int run(const QString& name, const QString& folder, bool measureGaps)
         out() << "varnolt-bench: " << problem << Qt::endl;
         return 2;
     }
-    QNetworkAccessManager network;
+    HttpClient network;
     ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
     std::optional<GapMeter> gaps;
@@ -101,7 +99,8 @@ int run(const QString& name, const QString& folder, bool measureGaps)
     const qint64 wallMs = wall.elapsed();
     const ProcessFigures after = processFigures();
 
-    out() << "figures: wall_ms=" << wallMs << " cpu_ms=" << (after.cpuMilliseconds - before.cpuMilliseconds)
+    out() << "figures: wall_ms=" << wallMs
+          << " cpu_ms=" << (after.cpuMilliseconds - before.cpuMilliseconds)
           << " peak_kb=" << after.peakKilobytes << " lines=" << window.lines
           << " failures=" << downloader.failures().entries().size();
     if (gaps)
@@ -116,7 +115,7 @@ int fetchList(const QString& file)
     if (!list.open(QIODevice::ReadOnly))
         return 1;
     const QList<QByteArray> addresses = list.readAll().split('\n');
-    QNetworkAccessManager network;
+    HttpClient network;
     const ProcessFigures before = processFigures();
     QElapsedTimer wall;
     wall.start();
@@ -126,8 +125,8 @@ int fetchList(const QString& file)
             ++bodies;
     }
     out() << "figures: wall_ms=" << wall.elapsed()
-          << " cpu_ms=" << (processFigures().cpuMilliseconds - before.cpuMilliseconds) << " bodies=" << bodies
-          << Qt::endl;
+          << " cpu_ms=" << (processFigures().cpuMilliseconds - before.cpuMilliseconds)
+          << " bodies=" << bodies << Qt::endl;
     return 0;
 }
 
@@ -139,7 +138,7 @@ int stalledWait()
     StandIn::Fault stall;
     stall.stall = true;
     forum.setFault(QStringLiteral("/f/stalled"), stall);
-    QNetworkAccessManager network;
+    HttpClient network;
     GetBody(network, forum.forumRoot() + QStringLiteral("f/warm-up"), 5); // connection and set-up
 
     const ProcessFigures before = processFigures();
@@ -148,15 +147,15 @@ int stalledWait()
     GetBody(network, forum.forumRoot() + QStringLiteral("f/stalled"), 3);
     const qint64 wallMs = wall.elapsed();
     const qint64 cpuMs = processFigures().cpuMilliseconds - before.cpuMilliseconds;
-    out() << "figures: wall_ms=" << wallMs << " cpu_ms=" << cpuMs
-          << " cpu_percent=" << QString::number(100.0 * double(cpuMs) / double(std::max<qint64>(wallMs, 1)), 'f', 2)
+    out() << "figures: wall_ms=" << wallMs << " cpu_ms=" << cpuMs << " cpu_percent="
+          << QString::number(100.0 * double(cpuMs) / double(std::max<qint64>(wallMs, 1)), 'f', 2)
           << Qt::endl;
     return 0;
 }
 
 int listLines(int count)
 {
-    QNetworkAccessManager network;
+    HttpClient network;
     Form1 window(network, QDir::tempPath(), ServiceRoots());
     window.show();
     QElapsedTimer wall;
@@ -170,7 +169,8 @@ int listLines(int count)
     }
     QCoreApplication::processEvents();
     out() << "figures: lines=" << count << " wall_ms=" << wall.elapsed()
-          << " slowest_append_us=" << slowest / 1000 << " peak_kb=" << processFigures().peakKilobytes << Qt::endl;
+          << " slowest_append_us=" << slowest / 1000
+          << " peak_kb=" << processFigures().peakKilobytes << Qt::endl;
     return 0;
 }
 
@@ -181,7 +181,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     const QString mode = arguments.value(1);
-    if ((mode == QLatin1String("run") || mode == QLatin1String("run-gaps")) && arguments.size() == 4)
+    if ((mode == QLatin1String("run") || mode == QLatin1String("run-gaps")) &&
+        arguments.size() == 4)
         return run(arguments.at(2), arguments.at(3), mode == QLatin1String("run-gaps"));
     if (mode == QLatin1String("fetch-list") && arguments.size() == 3)
         return fetchList(arguments.at(2));
@@ -189,6 +190,7 @@ int main(int argc, char* argv[])
         return stalledWait();
     if (mode == QLatin1String("list-lines") && arguments.size() == 3)
         return listLines(arguments.at(2).toInt());
-    QTextStream(stderr) << "usage: varnolt-bench run|run-gaps NAME FOLDER | fetch-list FILE | stalled-wait | list-lines N\n";
+    QTextStream(stderr) << "usage: varnolt-bench run|run-gaps NAME FOLDER | fetch-list FILE | "
+                           "stalled-wait | list-lines N\n";
     return 64;
 }

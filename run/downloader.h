@@ -9,8 +9,7 @@
 class Downloader
 {
   public:
-    Downloader(RunWindow& window, QNetworkAccessManager& network, QString programFolder,
-               ServiceRoots roots);
+    Downloader(RunWindow& window, HttpClient& network, QString programFolder, ServiceRoots roots);
 
     // The start button's action.
     void start();

@@ -7,7 +7,7 @@ namespace {
 constexpr double pageTimeLimitSeconds = 5;
 }
 
-Page fetchPage(QNetworkAccessManager& network, const QString& address)
+Page fetchPage(HttpClient& network, const QString& address)
 {
     const FetchResult result = GetBody(network, address, pageTimeLimitSeconds);
     return {BytesToBstr(result, QStringLiteral("gb2312")), result.isBody()};

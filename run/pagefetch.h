@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class QNetworkAccessManager;
+class HttpClient;
 
 // A forum page as the run reads it: fetched with the page time limit and decoded as the
 // forum's GB2312. `fetched` is false when no body came back; `text` is then empty.
@@ -12,4 +12,4 @@ struct Page
     bool fetched = false;
 };
 
-Page fetchPage(QNetworkAccessManager& network, const QString& address);
+Page fetchPage(HttpClient& network, const QString& address);

@@ -5,14 +5,14 @@
 #include <QString>
 
 class FailureLists;
-class QNetworkAccessManager;
+class HttpClient;
 class RunWindow;
 
 // What every action of a run works with. The references outlive the action.
 struct RunContext
 {
     RunWindow& window;
-    QNetworkAccessManager& network;
+    HttpClient& network;
     QString programFolder;
     ServiceRoots roots;
     FailureLists& failures;

@@ -4,10 +4,10 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "run/downloader.h"
+#include "web/httpclient.h"
 
 #include <QDir>
 #include <QFile>
-#include <QNetworkAccessManager>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,7 +53,7 @@ struct RunFixture
     }
 
     StandIn::StandInForum forum;
-    QNetworkAccessManager network;
+    HttpClient network;
     QTemporaryDir temporary;
     QString programFolder;
     FakeWindow window;

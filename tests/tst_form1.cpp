@@ -1,12 +1,12 @@
 #include "app/form1.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
+#include "web/httpclient.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -52,7 +52,7 @@ class TestForm1 : public QObject
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
     std::unique_ptr<QTemporaryDir> m_folder;
-    QNetworkAccessManager m_network;
+    HttpClient m_network;
     std::unique_ptr<Form1> m_window;
 };
 

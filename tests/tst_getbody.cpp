@@ -4,7 +4,6 @@
 #include "web/getbody.h"
 
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -33,7 +32,7 @@ class TestGetBody : public QObject
     QString url(const QString& target) const { return m_forum->forumRoot() + target.mid(1); }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
-    QNetworkAccessManager m_network;
+    HttpClient m_network;
     const QString m_page = StandIn::Pages::listingTarget(QStringLiteral("猫"), 1);
     const QString m_other = StandIn::Pages::listingTarget(QStringLiteral("猫"), 2);
 };

@@ -1,11 +1,11 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
+#include "web/httpclient.h"
 #include "web/savejpg.h"
 
 #include <QDir>
 #include <QFile>
-#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,7 +53,7 @@ class TestSaveJpg : public QObject
     }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
-    QNetworkAccessManager m_network;
+    HttpClient m_network;
     std::unique_ptr<QTemporaryDir> m_temporary;
     QDir m_folder;
 };

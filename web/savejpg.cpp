@@ -8,7 +8,7 @@ namespace {
 constexpr double pictureTimeLimitSeconds = 10;
 }
 
-SaveError SaveJpg(QNetworkAccessManager& network, const QString& url, const QString& tpm)
+SaveError SaveJpg(HttpClient& network, const QString& url, const QString& tpm)
 {
     const FetchResult fetched = GetBody(network, url, pictureTimeLimitSeconds);
     switch (fetched.kind()) {

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-class QNetworkAccessManager;
+class HttpClient;
 class QString;
 
 // The outcome of saving one picture; callers only test it against Ok.
@@ -19,4 +19,4 @@ enum class SaveError : qint32
 
 // Fetches the picture at `url` (10 seconds at most) and stores its bytes at `tpm`. The file
 // appears whole or not at all: an existing file is replaced only when the new one is complete.
-SaveError SaveJpg(QNetworkAccessManager& network, const QString& url, const QString& tpm);
+SaveError SaveJpg(HttpClient& network, const QString& url, const QString& tpm);

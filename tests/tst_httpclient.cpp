@@ -1,0 +1,129 @@
+#include "web/getbody.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+// A server on loopback whose behaviour each test writes: it hands every complete request head
+// to `answer`, with the socket it came on and the request's number on that connection.
+class RawServer : public QObject
+{
+  public:
+    using Answer = std::function<void(QTcpSocket&, const QByteArray& target, int nthOnConnection)>;
+
+    explicit RawServer(Answer answer) : m_answer(std::move(answer))
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                ++connections;
+                auto pending = std::make_shared<QByteArray>();
+                auto served = std::make_shared<int>(0);
+                connect(socket, &QTcpSocket::readyRead, this, [=] {
+                    *pending += socket->readAll();
+                    qsizetype end;
+                    while ((end = pending->indexOf("\r\n\r\n")) >= 0) {
+                        const QByteArray head = pending->left(end);
+                        pending->remove(0, end + 4);
+                        m_answer(*socket, head.split(' ').value(1), ++*served);
+                    }
+                });
+            }
+        });
+    }
+
+    QString url(const char* target) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(target);
+    }
+
+    int connections = 0;
+
+  private:
+    QTcpServer m_server;
+    Answer m_answer;
+};
+
+class TestHttpClient : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void fetchesShareOneConnection();
+    void connectionDroppedBetweenFetchesIsReplaced_data();
+    void connectionDroppedBetweenFetchesIsReplaced();
+    void lateAnswerToAnAbandonedFetchIsNeverRead();
+};
+
+namespace {
+
+QByteArray okWith(const QByteArray& body, const QByteArray& extraHeaders = {})
+{
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
+           extraHeaders + "\r\n" + body;
+}
+
+QByteArray bodyOf(const FetchResult& result)
+{
+    return result.isBody() ? result.body() : "-";
+}
+
+} // namespace
+
+void TestHttpClient::fetchesShareOneConnection()
+{
+    RawServer server(
+        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); });
+    HttpClient client;
+    for (const char* target : {"/a", "/b?x=1", "/c"})
+        QCOMPARE(bodyOf(GetBody(client, server.url(target), 5)), QByteArray(target));
+    QCOMPARE(server.connections, 1);
+}
+
+void TestHttpClient::connectionDroppedBetweenFetchesIsReplaced_data()
+{
+    QTest::addColumn<bool>("dropOnSecondRequest");
+    // Either the server closes right after its answer, although it offered to keep the
+    // connection, or it closes only when the next request comes, without answering it.
+    QTest::newRow("closed after the answer") << false;
+    QTest::newRow("closed when the next request comes") << true;
+}
+
+void TestHttpClient::connectionDroppedBetweenFetchesIsReplaced()
+{
+    QFETCH(bool, dropOnSecondRequest);
+    RawServer server([=](QTcpSocket& socket, const QByteArray& target, int nth) {
+        if (nth > 1) {
+            socket.abort();
+            return;
+        }
+        socket.write(okWith(target, "Connection: keep-alive\r\n"));
+        if (!dropOnSecondRequest)
+            socket.disconnectFromHost();
+    });
+    HttpClient client;
+    QCOMPARE(bodyOf(GetBody(client, server.url("/first"), 5)), QByteArray("/first"));
+    QCOMPARE(bodyOf(GetBody(client, server.url("/second"), 5)), QByteArray("/second"));
+    QCOMPARE(server.connections, 2);
+}
+
+void TestHttpClient::lateAnswerToAnAbandonedFetchIsNeverRead()
+{
+    RawServer server([](QTcpSocket& socket, const QByteArray& target, int) {
+        if (target != "/slow") {
+            socket.write(okWith(target));
+            return;
+        }
+        QTimer::singleShot(300, &socket, [&socket] { socket.write(okWith("/slow")); });
+    });
+    HttpClient client;
+    QCOMPARE(GetBody(client, server.url("/slow"), 0.1).kind(), FetchResult::Kind::Text);
+    QTest::qWait(400); // the late answer arrives somewhere now
+    QCOMPARE(bodyOf(GetBody(client, server.url("/next"), 5)), QByteArray("/next"));
+}
+
+QTEST_GUILESS_MAIN(TestHttpClient)
+#include "tst_httpclient.moc"

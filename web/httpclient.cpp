@@ -1,0 +1,119 @@
+#include "httpclient.h"
+
+#include "httpconnection.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+constexpr int maxRedirects = 10;
+// Idle connections kept per server: the run needs one, a fetch started during a wait another.
+constexpr std::size_t maxIdlePerServer = 4;
+
+bool isWebScheme(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Sleeps in the event loop until the connection has its answer or the deadline passes.
+// Window events run in here, so a whole action can run nested inside this wait.
+void waitFor(HttpConnection& connection, QDeadlineTimer deadline)
+{
+    if (connection.isFinished() || deadline.hasExpired())
+        return;
+    QEventLoop loop;
+    QObject::connect(&connection, &HttpConnection::finished, &loop, &QEventLoop::quit);
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(std::chrono::milliseconds(deadline.remainingTime()));
+    loop.exec();
+}
+
+} // namespace
+
+HttpClient::HttpClient(qint64 bodyLimit) : m_maxBodyBytes(bodyLimit) {}
+
+HttpClient::~HttpClient() = default;
+
+HttpOutcome HttpClient::get(const QUrl& address, QDeadlineTimer deadline)
+{
+    HttpOutcome outcome;
+    QUrl url = address;
+    for (int hop = 0; hop <= maxRedirects; ++hop) {
+        if (!url.isValid() || !isWebScheme(url) || url.host().isEmpty())
+            return outcome;
+        std::unique_ptr<HttpConnection> connection = exchange(url, deadline);
+        if (!connection->isFinished()) {
+            outcome.kind = HttpOutcome::Kind::NotFinished;
+            return outcome;
+        }
+        HttpResponseParser& response = connection->response();
+        if (response.state() != HttpResponseParser::State::Complete)
+            return outcome;
+        const int status = response.status();
+        const QByteArray location = response.header("Location");
+        QByteArray body = response.takeBody();
+        giveBack(std::move(connection));
+
+        if (isRedirect(status) && !location.isEmpty()) {
+            const QUrl next = url.resolved(QUrl::fromEncoded(location));
+            // Never from an encrypted address to a plain one.
+            if (url.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http"))
+                return outcome;
+            url = next;
+            continue;
+        }
+        outcome.kind = HttpOutcome::Kind::Complete;
+        outcome.status = status;
+        outcome.body = std::move(body);
+        return outcome;
+    }
+    return outcome; // a redirect loop
+}
+
+std::unique_ptr<HttpConnection> HttpClient::exchange(const QUrl& url, QDeadlineTimer deadline)
+{
+    std::unique_ptr<HttpConnection> connection = take(url);
+    connection->start(url);
+    waitFor(*connection, deadline);
+    const bool closedUnderUs =
+        connection->isFinished() && connection->wasUsed() &&
+        connection->response().state() == HttpResponseParser::State::Failed &&
+        !connection->response().hasStarted();
+    if (!closedUnderUs)
+        return connection;
+    connection = std::make_unique<HttpConnection>(url, m_maxBodyBytes);
+    connection->start(url);
+    waitFor(*connection, deadline);
+    return connection;
+}
+
+std::unique_ptr<HttpConnection> HttpClient::take(const QUrl& url)
+{
+    auto idle = m_idle.find(HttpConnection::originOf(url));
+    while (idle != m_idle.end() && !idle->second.empty()) {
+        std::unique_ptr<HttpConnection> connection = std::move(idle->second.back());
+        idle->second.pop_back();
+        if (connection->isReusable())
+            return connection;
+    }
+    return std::make_unique<HttpConnection>(url, m_maxBodyBytes);
+}
+
+void HttpClient::giveBack(std::unique_ptr<HttpConnection> connection)
+{
+    if (!connection->isReusable())
+        return;
+    auto& idle = m_idle[connection->origin()];
+    if (idle.size() < maxIdlePerServer)
+        idle.push_back(std::move(connection));
+}
