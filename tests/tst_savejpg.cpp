@@ -42,6 +42,7 @@ class TestSaveJpg : public QObject
     void failuresWriteNothing();
     void failureLeavesAnExistingFileAsItWas();
     void longerExistingFileIsReplacedWhole();
+    void leftoverOfAnInterruptedSaveIsReplaced();
     void pathThatCannotBeWritten_data();
     void pathThatCannotBeWritten();
 
@@ -139,6 +140,15 @@ void TestSaveJpg::longerExistingFileIsReplacedWhole()
     writeFile(path, QByteArray(picture.size() * 3, 'x'));
     QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path), SaveError::Ok);
     QCOMPARE(contentOf(path), picture);
+}
+
+void TestSaveJpg::leftoverOfAnInterruptedSaveIsReplaced()
+{
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    writeFile(path + QStringLiteral(".part"), QByteArray(1 << 20, 'x'));
+    QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path), SaveError::Ok);
+    QCOMPARE(contentOf(path), m_forum->pictureBytes(QStringLiteral("a-1")));
+    QCOMPARE(m_folder.entryList(QDir::Files), QStringList(QStringLiteral("1.jpg")));
 }
 
 void TestSaveJpg::pathThatCannotBeWritten_data()
