@@ -1,5 +1,10 @@
+#include "loopbackcertificate.h"
 #include "web/getbody.h"
 
+#include <QElapsedTimer>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -13,37 +18,63 @@ class RawServer : public QObject
 {
   public:
     using Answer = std::function<void(QTcpSocket&, const QByteArray& target, int nthOnConnection)>;
-
-    explicit RawServer(Answer answer) : m_answer(std::move(answer))
+    enum class Scheme
     {
-        QVERIFY(m_server.listen(QHostAddress::LocalHost));
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                ++connections;
-                auto pending = std::make_shared<QByteArray>();
-                auto served = std::make_shared<int>(0);
-                connect(socket, &QTcpSocket::readyRead, this, [=] {
-                    *pending += socket->readAll();
-                    qsizetype end;
-                    while ((end = pending->indexOf("\r\n\r\n")) >= 0) {
-                        const QByteArray head = pending->left(end);
-                        pending->remove(0, end + 4);
-                        m_answer(*socket, head.split(' ').value(1), ++*served);
-                    }
-                });
-            }
-        });
+        Http,
+        Https
+    };
+
+    explicit RawServer(Answer answer, Scheme scheme = Scheme::Http)
+        : m_server(scheme == Scheme::Https ? secureServer() : std::make_unique<QTcpServer>()),
+          m_scheme(scheme == Scheme::Https ? "https" : "http"), m_answer(std::move(answer))
+    {
+        QVERIFY(m_server->listen(QHostAddress::LocalHost));
+        // A plain server announces a connection at once, a secure one after its handshake.
+        connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, &RawServer::accept);
+        connect(m_server.get(), &QTcpServer::newConnection, this, &RawServer::accept);
     }
 
     QString url(const char* target) const
     {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(target);
+        return QStringLiteral("%1://127.0.0.1:%2%3")
+            .arg(QLatin1String(m_scheme))
+            .arg(m_server->serverPort())
+            .arg(QLatin1String(target));
     }
 
     int connections = 0;
 
   private:
-    QTcpServer m_server;
+    static std::unique_ptr<QTcpServer> secureServer()
+    {
+        auto server = std::make_unique<QSslServer>();
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(QSslCertificate(loopbackCertificatePem));
+        configuration.setPrivateKey(QSslKey(loopbackKeyPem, QSsl::Rsa));
+        server->setSslConfiguration(configuration);
+        return server;
+    }
+
+    void accept()
+    {
+        while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+            ++connections;
+            auto pending = std::make_shared<QByteArray>();
+            auto served = std::make_shared<int>(0);
+            connect(socket, &QTcpSocket::readyRead, this, [=] {
+                *pending += socket->readAll();
+                qsizetype end;
+                while ((end = pending->indexOf("\r\n\r\n")) >= 0) {
+                    const QByteArray head = pending->left(end);
+                    pending->remove(0, end + 4);
+                    m_answer(*socket, head.split(' ').value(1), ++*served);
+                }
+            });
+        }
+    }
+
+    std::unique_ptr<QTcpServer> m_server;
+    const char* m_scheme;
     Answer m_answer;
 };
 
@@ -56,6 +87,13 @@ class TestHttpClient : public QObject
     void connectionDroppedBetweenFetchesIsReplaced_data();
     void connectionDroppedBetweenFetchesIsReplaced();
     void lateAnswerToAnAbandonedFetchIsNeverRead();
+    void httpsWithATrustedCertificate();
+    void httpsWithAnUntrustedCertificateIsAFailure();
+    void redirectFromHttpsToHttpIsRefused();
+    void cleanup();
+
+  private:
+    const QSslConfiguration m_untouched = QSslConfiguration::defaultConfiguration();
 };
 
 namespace {
@@ -123,6 +161,57 @@ void TestHttpClient::lateAnswerToAnAbandonedFetchIsNeverRead()
     QCOMPARE(GetBody(client, server.url("/slow"), 0.1).kind(), FetchResult::Kind::Text);
     QTest::qWait(400); // the late answer arrives somewhere now
     QCOMPARE(bodyOf(GetBody(client, server.url("/next"), 5)), QByteArray("/next"));
+}
+
+void TestHttpClient::httpsWithATrustedCertificate()
+{
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.setCaCertificates({QSslCertificate(loopbackCertificatePem)});
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    RawServer server(
+        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); },
+        RawServer::Scheme::Https);
+    HttpClient client;
+    QCOMPARE(bodyOf(GetBody(client, server.url("/one"), 5)), QByteArray("/one"));
+    QCOMPARE(bodyOf(GetBody(client, server.url("/two"), 5)), QByteArray("/two"));
+    QCOMPARE(server.connections, 1);
+}
+
+void TestHttpClient::httpsWithAnUntrustedCertificateIsAFailure()
+{
+    RawServer server(
+        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); },
+        RawServer::Scheme::Https);
+    HttpClient client;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(GetBody(client, server.url("/one"), 5).kind(), FetchResult::Kind::Nothing);
+    QVERIFY(clock.elapsed() < 4000);
+}
+
+void TestHttpClient::redirectFromHttpsToHttpIsRefused()
+{
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.setCaCertificates({QSslCertificate(loopbackCertificatePem)});
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    RawServer plain(
+        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); });
+    const QByteArray plainUrl = plain.url("/plain").toLatin1();
+    RawServer secure(
+        [=](QTcpSocket& socket, const QByteArray&, int) {
+            socket.write("HTTP/1.1 302 Found\r\nLocation: " + plainUrl +
+                         "\r\nContent-Length: 0\r\n\r\n");
+        },
+        RawServer::Scheme::Https);
+    HttpClient client;
+    QCOMPARE(GetBody(client, secure.url("/moved"), 5).kind(), FetchResult::Kind::Nothing);
+    QCOMPARE(secure.connections, 1);
+    QCOMPARE(plain.connections, 0);
+}
+
+void TestHttpClient::cleanup()
+{
+    QSslConfiguration::setDefaultConfiguration(m_untouched);
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)
