@@ -6,8 +6,8 @@ namespace {
 
 // Bounds on what a server may send before the body: enough for any real response head, and
 // what keeps a server that sends an endless header from filling the memory.
-constexpr qint64 maxLineBytes = 16 * 1024;
-constexpr qint64 maxHeadBytes = 64 * 1024;
+constexpr qint64 maxLineBytes = qint64(16) * 1024;
+constexpr qint64 maxHeadBytes = qint64(64) * 1024;
 
 bool hasToken(const QByteArray& list, const char* token)
 {
