@@ -43,6 +43,7 @@ class RawServer : public QObject
     }
 
     int connections = 0;
+    QList<QByteArray> heads; // every request received, without its blank line
 
   private:
     static std::unique_ptr<QTcpServer> secureServer()
@@ -67,6 +68,7 @@ class RawServer : public QObject
                 while ((end = pending->indexOf("\r\n\r\n")) >= 0) {
                     const QByteArray head = pending->left(end);
                     pending->remove(0, end + 4);
+                    heads.append(head);
                     m_answer(*socket, head.split(' ').value(1), ++*served);
                 }
             });
@@ -87,6 +89,7 @@ class TestHttpClient : public QObject
     void connectionDroppedBetweenFetchesIsReplaced_data();
     void connectionDroppedBetweenFetchesIsReplaced();
     void lateAnswerToAnAbandonedFetchIsNeverRead();
+    void cookiesGoBackToTheirServer();
     void httpsWithATrustedCertificate();
     void httpsWithAnUntrustedCertificateIsAFailure();
     void redirectFromHttpsToHttpIsRefused();
@@ -161,6 +164,30 @@ void TestHttpClient::lateAnswerToAnAbandonedFetchIsNeverRead()
     QCOMPARE(GetBody(client, server.url("/slow"), 0.1).kind(), FetchResult::Kind::Text);
     QTest::qWait(400); // the late answer arrives somewhere now
     QCOMPARE(bodyOf(GetBody(client, server.url("/next"), 5)), QByteArray("/next"));
+}
+
+void TestHttpClient::cookiesGoBackToTheirServer()
+{
+    RawServer server([](QTcpSocket& socket, const QByteArray& target, int) {
+        if (target == "/first")
+            socket.write(okWith(target, "Set-Cookie: id=7; Path=/\r\n"
+                                        "Set-Cookie: seen=Mon, 07 Dec 2026; Path=/\r\n"));
+        else if (target == "/moved")
+            socket.write("HTTP/1.1 302 Found\r\nLocation: /landing\r\n"
+                         "Set-Cookie: hop=1; Path=/\r\nContent-Length: 0\r\n\r\n");
+        else
+            socket.write(okWith(target));
+    });
+    HttpClient client;
+    QCOMPARE(bodyOf(GetBody(client, server.url("/first"), 5)), QByteArray("/first"));
+    QCOMPARE(bodyOf(GetBody(client, server.url("/moved"), 5)), QByteArray("/landing"));
+
+    QCOMPARE(server.heads.size(), 3);
+    QVERIFY(!server.heads.at(0).contains("Cookie:"));
+    QVERIFY(server.heads.at(1).contains("id=7"));
+    QVERIFY(server.heads.at(1).contains("seen=\"Mon, 07 Dec 2026\"") ||
+            server.heads.at(1).contains("seen=Mon, 07 Dec 2026"));
+    QVERIFY(server.heads.at(2).contains("hop=1"));
 }
 
 void TestHttpClient::httpsWithATrustedCertificate()

@@ -3,6 +3,7 @@
 #include "httpconnection.h"
 
 #include <QEventLoop>
+#include <QNetworkCookie>
 #include <QTimer>
 #include <QUrl>
 
@@ -59,6 +60,7 @@ HttpOutcome HttpClient::get(const QUrl& address, QDeadlineTimer deadline)
         HttpResponseParser& response = connection->response();
         if (response.state() != HttpResponseParser::State::Complete)
             return outcome;
+        keepCookies(response, url);
         const int status = response.status();
         const QByteArray location = response.header("Location");
         QByteArray body = response.takeBody();
@@ -83,7 +85,7 @@ HttpOutcome HttpClient::get(const QUrl& address, QDeadlineTimer deadline)
 std::unique_ptr<HttpConnection> HttpClient::exchange(const QUrl& url, QDeadlineTimer deadline)
 {
     std::unique_ptr<HttpConnection> connection = take(url);
-    connection->start(url);
+    connection->start(url, cookiesFor(url));
     waitFor(*connection, deadline);
     const bool closedUnderUs =
         connection->isFinished() && connection->wasUsed() &&
@@ -92,7 +94,7 @@ std::unique_ptr<HttpConnection> HttpClient::exchange(const QUrl& url, QDeadlineT
     if (!closedUnderUs)
         return connection;
     connection = std::make_unique<HttpConnection>(url, m_maxBodyBytes);
-    connection->start(url);
+    connection->start(url, cookiesFor(url));
     waitFor(*connection, deadline);
     return connection;
 }
@@ -116,4 +118,22 @@ void HttpClient::giveBack(std::unique_ptr<HttpConnection> connection)
     auto& idle = m_idle[connection->origin()];
     if (idle.size() < maxIdlePerServer)
         idle.push_back(std::move(connection));
+}
+
+QByteArray HttpClient::cookiesFor(const QUrl& url) const
+{
+    QByteArray header;
+    for (const QNetworkCookie& cookie : m_cookies.cookiesForUrl(url)) {
+        if (!header.isEmpty())
+            header += "; ";
+        header += cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
+    }
+    return header;
+}
+
+void HttpClient::keepCookies(const HttpResponseParser& response, const QUrl& url)
+{
+    const QList<QByteArray> setCookies = response.headerValues("Set-Cookie");
+    if (!setCookies.isEmpty())
+        m_cookies.setCookiesFromUrl(QNetworkCookie::parseCookies(setCookies.join('\n')), url);
 }

@@ -3,12 +3,14 @@
 #include <map>
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QNetworkCookieJar>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
 class HttpConnection;
+class HttpResponseParser;
 class QUrl;
 
 // Bodies beyond this are refused as failures: a generous bound for a picture, and what keeps
@@ -50,6 +52,11 @@ class HttpClient
     // connection turns out to have been closed by the server meanwhile.
     std::unique_ptr<HttpConnection> exchange(const QUrl& url, QDeadlineTimer deadline);
 
+    QByteArray cookiesFor(const QUrl& url) const;
+    void keepCookies(const HttpResponseParser& response, const QUrl& url);
+
     const qint64 m_maxBodyBytes;
+    // Cookies live as long as the program, as in a browser session; none is stored on disk.
+    QNetworkCookieJar m_cookies;
     std::map<QString, std::vector<std::unique_ptr<HttpConnection>>> m_idle;
 };

@@ -28,7 +28,7 @@ QByteArray hostHeader(const QUrl& url)
     return host;
 }
 
-QByteArray requestFor(const QUrl& url)
+QByteArray requestFor(const QUrl& url, const QByteArray& cookies)
 {
     QByteArray target =
         url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
@@ -39,8 +39,8 @@ QByteArray requestFor(const QUrl& url)
            "If-Modified-Since: 0\r\n"
            "User-Agent: Varnolt/" VARNOLT_VERSION "\r\n"
            "Accept: */*\r\n"
-           "Connection: keep-alive\r\n"
-           "\r\n";
+           "Connection: keep-alive\r\n" +
+           (cookies.isEmpty() ? QByteArray() : "Cookie: " + cookies + "\r\n") + "\r\n";
 }
 
 } // namespace
@@ -77,10 +77,10 @@ QString HttpConnection::originOf(const QUrl& url)
            QString::number(portOf(url));
 }
 
-void HttpConnection::start(const QUrl& url)
+void HttpConnection::start(const QUrl& url, const QByteArray& cookies)
 {
     m_response = std::make_unique<HttpResponseParser>(m_maxBodyBytes);
-    m_request = requestFor(url);
+    m_request = requestFor(url, cookies);
     m_requestWritten = false;
     m_busy = true;
     ++m_requests;

@@ -24,8 +24,9 @@ class HttpConnection : public QObject
     static QString originOf(const QUrl& url);
     QString origin() const { return originOf(m_origin); }
 
-    // Sends a GET for `url`; `finished` follows once the response is complete or has failed.
-    void start(const QUrl& url);
+    // Sends a GET for `url`, with `cookies` ("a=1; b=2") unless empty; `finished` follows once
+    // the response is complete or has failed.
+    void start(const QUrl& url, const QByteArray& cookies);
     bool isFinished() const { return !m_busy; }
     HttpResponseParser& response() { return *m_response; }
     // Whether it has carried a request before this one.

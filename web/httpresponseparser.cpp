@@ -106,16 +106,18 @@ void HttpResponseParser::connectionClosed()
 
 QByteArray HttpResponseParser::header(const QByteArray& name) const
 {
+    return headerValues(name).join(", ");
+}
+
+QList<QByteArray> HttpResponseParser::headerValues(const QByteArray& name) const
+{
     const QByteArray wanted = name.toLower();
-    QByteArray value;
-    for (const auto& [key, headerValue] : m_headers) {
-        if (key != wanted)
-            continue;
-        if (!value.isEmpty())
-            value += ", ";
-        value += headerValue;
+    QList<QByteArray> values;
+    for (const auto& [key, value] : m_headers) {
+        if (key == wanted)
+            values.append(value);
     }
-    return value;
+    return values;
 }
 
 bool HttpResponseParser::takeLine(const char*& data, const char* end, QByteArray& line)

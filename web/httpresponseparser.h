@@ -29,7 +29,10 @@ class HttpResponseParser
     State state() const { return m_state; }
     bool hasStarted() const { return m_sawBytes; }
     int status() const { return m_status; }
+    // The values of a header, joined by ", " when it came more than once.
     QByteArray header(const QByteArray& name) const;
+    // Each value of a header as it came, for headers that cannot be joined (Set-Cookie).
+    QList<QByteArray> headerValues(const QByteArray& name) const;
     const QByteArray& body() const { return m_body; }
     QByteArray takeBody() { return std::move(m_body); }
     // Whether the connection may carry another request once this response is complete.
