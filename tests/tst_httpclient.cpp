@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 // A server on loopback whose behaviour each test writes: it hands every complete request head
@@ -40,6 +41,15 @@ class RawServer : public QObject
             .arg(QLatin1String(m_scheme))
             .arg(m_server->serverPort())
             .arg(QLatin1String(target));
+    }
+
+    // Connections the client still holds open.
+    int openConnections() const
+    {
+        const QList<QTcpSocket*> sockets = m_server->findChildren<QTcpSocket*>();
+        return int(std::count_if(sockets.begin(), sockets.end(), [](const QTcpSocket* socket) {
+            return socket->state() == QAbstractSocket::ConnectedState;
+        }));
     }
 
     int connections = 0;
@@ -89,6 +99,7 @@ class TestHttpClient : public QObject
     void connectionDroppedBetweenFetchesIsReplaced_data();
     void connectionDroppedBetweenFetchesIsReplaced();
     void lateAnswerToAnAbandonedFetchIsNeverRead();
+    void idleConnectionsAreBounded();
     void cookiesGoBackToTheirServer();
     void httpsWithATrustedCertificate();
     void httpsWithAnUntrustedCertificateIsAFailure();
@@ -164,6 +175,24 @@ void TestHttpClient::lateAnswerToAnAbandonedFetchIsNeverRead()
     QCOMPARE(GetBody(client, server.url("/slow"), 0.1).kind(), FetchResult::Kind::Text);
     QTest::qWait(400); // the late answer arrives somewhere now
     QCOMPARE(bodyOf(GetBody(client, server.url("/next"), 5)), QByteArray("/next"));
+}
+
+void TestHttpClient::idleConnectionsAreBounded()
+{
+    std::vector<std::unique_ptr<RawServer>> servers;
+    HttpClient client;
+    for (int i = 0; i < 20; ++i) {
+        servers.push_back(
+            std::make_unique<RawServer>([](QTcpSocket& socket, const QByteArray& target, int) {
+                socket.write(okWith(target));
+            }));
+        QCOMPARE(bodyOf(GetBody(client, servers.back()->url("/x"), 5)), QByteArray("/x"));
+    }
+    QTest::qWait(100); // the closes reach the servers
+    int open = 0;
+    for (const auto& server : servers)
+        open += server->openConnections();
+    QCOMPARE(open, 16);
 }
 
 void TestHttpClient::cookiesGoBackToTheirServer()

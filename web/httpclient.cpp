@@ -12,6 +12,8 @@ namespace {
 constexpr int maxRedirects = 10;
 // Idle connections kept per server: the run needs one, a fetch started during a wait another.
 constexpr std::size_t maxIdlePerServer = 4;
+// And in all: pictures redirected to ever new servers must not hold a socket open each.
+constexpr std::size_t maxIdle = 16;
 
 bool isWebScheme(const QUrl& url)
 {
@@ -101,23 +103,38 @@ std::unique_ptr<HttpConnection> HttpClient::exchange(const QUrl& url, QDeadlineT
 
 std::unique_ptr<HttpConnection> HttpClient::take(const QUrl& url)
 {
-    auto idle = m_idle.find(HttpConnection::originOf(url));
-    while (idle != m_idle.end() && !idle->second.empty()) {
-        std::unique_ptr<HttpConnection> connection = std::move(idle->second.back());
-        idle->second.pop_back();
-        if (connection->isReusable())
-            return connection;
+    const auto idle = m_idle.find(HttpConnection::originOf(url));
+    if (idle != m_idle.end()) {
+        std::vector<std::unique_ptr<HttpConnection>> connections = std::move(idle->second);
+        m_idle.erase(idle);
+        while (!connections.empty()) {
+            std::unique_ptr<HttpConnection> connection = std::move(connections.back());
+            connections.pop_back();
+            if (connection->isReusable()) {
+                for (auto& spare : connections)
+                    giveBack(std::move(spare));
+                return connection;
+            }
+        }
     }
     return std::make_unique<HttpConnection>(url, m_maxBodyBytes);
 }
 
 void HttpClient::giveBack(std::unique_ptr<HttpConnection> connection)
 {
-    if (!connection->isReusable())
+    if (!connection->isReusable() || idleCount() >= maxIdle)
         return;
     auto& idle = m_idle[connection->origin()];
     if (idle.size() < maxIdlePerServer)
         idle.push_back(std::move(connection));
+}
+
+std::size_t HttpClient::idleCount() const
+{
+    std::size_t count = 0;
+    for (const auto& [origin, connections] : m_idle)
+        count += connections.size();
+    return count;
 }
 
 QByteArray HttpClient::cookiesFor(const QUrl& url) const

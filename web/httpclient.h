@@ -48,6 +48,7 @@ class HttpClient
   private:
     std::unique_ptr<HttpConnection> take(const QUrl& url);
     void giveBack(std::unique_ptr<HttpConnection> connection);
+    std::size_t idleCount() const;
     // Runs one request on one connection, once more on a fresh one if a kept-alive
     // connection turns out to have been closed by the server meanwhile.
     std::unique_ptr<HttpConnection> exchange(const QUrl& url, QDeadlineTimer deadline);
