@@ -10,8 +10,7 @@ FetchResult GetBody(HttpClient& network, const QString& Weburl, double chaoshi)
 {
     const QUrl url(Weburl);
     // A request that cannot even be made never completes: the same outcome as no answer.
-    if (!url.isValid() ||
-        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+    if (!HttpClient::canFetch(url))
         return FetchResult::text(QString());
 
     // Monotonic, so a wait across midnight or a clock change still ends on time.

@@ -15,11 +15,6 @@ constexpr std::size_t maxIdlePerServer = 4;
 // And in all: pictures redirected to ever new servers must not hold a socket open each.
 constexpr std::size_t maxIdle = 16;
 
-bool isWebScheme(const QUrl& url)
-{
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-}
-
 bool isRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -47,12 +42,18 @@ HttpClient::HttpClient(qint64 bodyLimit) : m_maxBodyBytes(bodyLimit) {}
 
 HttpClient::~HttpClient() = default;
 
+bool HttpClient::canFetch(const QUrl& url)
+{
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
 HttpOutcome HttpClient::get(const QUrl& address, QDeadlineTimer deadline)
 {
     HttpOutcome outcome;
     QUrl url = address;
     for (int hop = 0; hop <= maxRedirects; ++hop) {
-        if (!url.isValid() || !isWebScheme(url) || url.host().isEmpty())
+        if (!canFetch(url) || url.host().isEmpty())
             return outcome;
         std::unique_ptr<HttpConnection> connection = exchange(url, deadline);
         if (!connection->isFinished()) {

@@ -43,6 +43,9 @@ class HttpClient
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
+    // Whether `url` is an address this client can request at all: http or https.
+    static bool canFetch(const QUrl& url);
+
     HttpOutcome get(const QUrl& url, QDeadlineTimer deadline);
 
   private:

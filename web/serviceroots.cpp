@@ -1,13 +1,13 @@
 #include "serviceroots.h"
 
+#include "httpclient.h"
+
 #include <QUrl>
 
 bool isUsableRoot(const QString& root)
 {
     const QUrl url(root, QUrl::StrictMode);
-    const bool web =
-        url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-    return url.isValid() && web && !url.host().isEmpty() && root.endsWith(QLatin1Char('/')) &&
+    return HttpClient::canFetch(url) && !url.host().isEmpty() && root.endsWith(QLatin1Char('/')) &&
            !url.hasQuery() && !url.hasFragment();
 }
 
