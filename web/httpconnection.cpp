@@ -13,9 +13,14 @@ bool isHttps(const QUrl& url)
     return url.scheme() == QLatin1String("https");
 }
 
+int defaultPort(const QUrl& url)
+{
+    return isHttps(url) ? 443 : 80;
+}
+
 int portOf(const QUrl& url)
 {
-    return url.port(isHttps(url) ? 443 : 80);
+    return url.port(defaultPort(url));
 }
 
 QByteArray hostHeader(const QUrl& url)
@@ -23,7 +28,7 @@ QByteArray hostHeader(const QUrl& url)
     QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
     if (host.contains(':')) // an IPv6 literal
         host = '[' + host + ']';
-    if (url.port() != -1 && url.port() != (isHttps(url) ? 443 : 80))
+    if (portOf(url) != defaultPort(url))
         host += ':' + QByteArray::number(url.port());
     return host;
 }
@@ -86,11 +91,6 @@ void HttpConnection::start(const QUrl& url, const QByteArray& cookies)
     ++m_requests;
     if (m_socket->state() == QAbstractSocket::ConnectedState) {
         sendRequest();
-        return;
-    }
-    if (m_requests > 1) { // it went away between requests
-        m_response->connectionClosed();
-        finish();
         return;
     }
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
