@@ -33,35 +33,8 @@ void HttpResponseParser::feed(const char* data, qint64 size)
         case Stage::ChunkDataEnd:
         case Stage::Trailers: {
             QByteArray line;
-            if (!takeLine(data, end, line))
-                break;
-            if (m_stage == Stage::StatusLine) {
-                if (readStatusLine(line))
-                    m_stage = Stage::Headers;
-                else
-                    fail();
-            } else if (m_stage == Stage::Headers) {
-                if (!readHeaderLine(line))
-                    fail();
-            } else if (m_stage == Stage::ChunkSize) {
-                bool ok = false;
-                const qint64 chunk = line.split(';').constFirst().trimmed().toLongLong(&ok, 16);
-                if (!ok || chunk < 0 || chunk > m_maxBodyBytes - m_body.size())
-                    fail();
-                else if (chunk == 0)
-                    m_stage = Stage::Trailers;
-                else {
-                    m_remaining = chunk;
-                    m_stage = Stage::ChunkData;
-                }
-            } else if (m_stage == Stage::ChunkDataEnd) {
-                if (line.isEmpty())
-                    m_stage = Stage::ChunkSize;
-                else
-                    fail();
-            } else if (line.isEmpty()) { // the end of the trailers
-                complete();
-            }
+            if (takeLine(data, end, line))
+                readLine(line);
             break;
         }
         case Stage::SizedBody:
@@ -82,8 +55,6 @@ void HttpResponseParser::feed(const char* data, qint64 size)
         case Stage::BodyUntilClose:
             if (appendBody(data, end - data))
                 data = end;
-            break;
-        case Stage::Done:
             break;
         }
     }
@@ -141,6 +112,41 @@ bool HttpResponseParser::takeLine(const char*& data, const char* end, QByteArray
     if (line.endsWith('\r'))
         line.chop(1);
     return true;
+}
+
+void HttpResponseParser::readLine(const QByteArray& line)
+{
+    bool ok = true;
+    switch (m_stage) {
+    case Stage::StatusLine:
+        ok = readStatusLine(line);
+        m_stage = Stage::Headers;
+        break;
+    case Stage::Headers:
+        ok = readHeaderLine(line);
+        break;
+    case Stage::ChunkSize: {
+        const qint64 chunk = line.split(';').constFirst().trimmed().toLongLong(&ok, 16);
+        ok = ok && chunk >= 0 && chunk <= m_maxBodyBytes - m_body.size();
+        m_remaining = chunk;
+        m_stage = chunk == 0 ? Stage::Trailers : Stage::ChunkData;
+        break;
+    }
+    case Stage::ChunkDataEnd:
+        ok = line.isEmpty();
+        m_stage = Stage::ChunkSize;
+        break;
+    case Stage::Trailers:
+        if (line.isEmpty())
+            complete();
+        break;
+    case Stage::SizedBody:
+    case Stage::ChunkData:
+    case Stage::BodyUntilClose: // bodies are not read in lines
+        break;
+    }
+    if (!ok)
+        fail();
 }
 
 bool HttpResponseParser::readStatusLine(const QByteArray& line)
@@ -252,5 +258,4 @@ void HttpResponseParser::fail()
 void HttpResponseParser::complete()
 {
     m_state = State::Complete;
-    m_stage = Stage::Done;
 }

@@ -48,11 +48,11 @@ class HttpResponseParser
         ChunkData,
         ChunkDataEnd,
         Trailers,
-        BodyUntilClose,
-        Done
+        BodyUntilClose
     };
 
     bool takeLine(const char*& data, const char* end, QByteArray& line);
+    void readLine(const QByteArray& line);
     bool readStatusLine(const QByteArray& line);
     bool readHeaderLine(const QByteArray& line);
     void startBody();
