@@ -88,18 +88,14 @@ HttpOutcome HttpClient::get(const QUrl& address, QDeadlineTimer deadline)
 std::unique_ptr<HttpConnection> HttpClient::exchange(const QUrl& url, QDeadlineTimer deadline)
 {
     std::unique_ptr<HttpConnection> connection = take(url);
-    connection->start(url, cookiesFor(url));
-    waitFor(*connection, deadline);
-    const bool closedUnderUs =
-        connection->isFinished() && connection->wasUsed() &&
-        connection->response().state() == HttpResponseParser::State::Failed &&
-        !connection->response().hasStarted();
-    if (!closedUnderUs)
-        return connection;
-    connection = std::make_unique<HttpConnection>(url, m_maxBodyBytes);
-    connection->start(url, cookiesFor(url));
-    waitFor(*connection, deadline);
-    return connection;
+    for (;;) {
+        connection->start(url, cookiesFor(url));
+        waitFor(*connection, deadline);
+        // Only a connection used before can qualify, so this retries once at most.
+        if (!connection->wasClosedBeforeAnswering())
+            return connection;
+        connection = std::make_unique<HttpConnection>(url, m_maxBodyBytes);
+    }
 }
 
 std::unique_ptr<HttpConnection> HttpClient::take(const QUrl& url)

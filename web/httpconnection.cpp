@@ -108,6 +108,12 @@ void HttpConnection::start(const QUrl& url, const QByteArray& cookies)
     m_socket->connectToHost(m_origin.host(), quint16(portOf(m_origin)));
 }
 
+bool HttpConnection::wasClosedBeforeAnswering() const
+{
+    return !m_busy && m_requests > 1 && m_response->state() == HttpResponseParser::State::Failed &&
+           !m_response->hasStarted();
+}
+
 bool HttpConnection::isReusable() const
 {
     return !m_busy && !m_broken && m_response && m_response->connectionReusable() &&

@@ -29,8 +29,9 @@ class HttpConnection : public QObject
     void start(const QUrl& url, const QByteArray& cookies);
     bool isFinished() const { return !m_busy; }
     HttpResponseParser& response() { return *m_response; }
-    // Whether it has carried a request before this one.
-    bool wasUsed() const { return m_requests > 1; }
+    // A kept-alive connection the server closed before this request got a single byte back,
+    // as servers do with connections idle too long: a GET can simply be made again.
+    bool wasClosedBeforeAnswering() const;
     // Idle, still open, and the last response left it in step with the server.
     bool isReusable() const;
 
