@@ -29,8 +29,8 @@ SaveError writeWhole(const QString& tpm, const QByteArray& bytes)
     QFile file(partial);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return SaveError::CannotOpen;
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
+    const bool written = file.write(bytes) == bytes.size();
+    file.close(); // a failure to flush on closing stays in error()
     if (!written || file.error() != QFileDevice::NoError) {
         file.remove();
         return SaveError::CannotWrite;
