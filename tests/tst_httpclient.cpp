@@ -118,6 +118,20 @@ QByteArray okWith(const QByteArray& body, const QByteArray& extraHeaders = {})
            extraHeaders + "\r\n" + body;
 }
 
+// The plainest server: every answer is 200 with the request's target as its body.
+void echoTarget(QTcpSocket& socket, const QByteArray& target, int)
+{
+    socket.write(okWith(target));
+}
+
+// Makes the test certificate trusted for every TLS connection made from now on.
+void trustLoopbackCertificate()
+{
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.setCaCertificates({QSslCertificate(loopbackCertificatePem)});
+    QSslConfiguration::setDefaultConfiguration(trusting);
+}
+
 QByteArray bodyOf(const FetchResult& result)
 {
     return result.isBody() ? result.body() : "-";
@@ -127,8 +141,7 @@ QByteArray bodyOf(const FetchResult& result)
 
 void TestHttpClient::fetchesShareOneConnection()
 {
-    RawServer server(
-        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); });
+    RawServer server(echoTarget);
     HttpClient client;
     for (const char* target : {"/a", "/b?x=1", "/c"})
         QCOMPARE(bodyOf(GetBody(client, server.url(target), 5)), QByteArray(target));
@@ -221,12 +234,8 @@ void TestHttpClient::cookiesGoBackToTheirServer()
 
 void TestHttpClient::httpsWithATrustedCertificate()
 {
-    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-    trusting.setCaCertificates({QSslCertificate(loopbackCertificatePem)});
-    QSslConfiguration::setDefaultConfiguration(trusting);
-    RawServer server(
-        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); },
-        RawServer::Scheme::Https);
+    trustLoopbackCertificate();
+    RawServer server(echoTarget, RawServer::Scheme::Https);
     HttpClient client;
     QCOMPARE(bodyOf(GetBody(client, server.url("/one"), 5)), QByteArray("/one"));
     QCOMPARE(bodyOf(GetBody(client, server.url("/two"), 5)), QByteArray("/two"));
@@ -235,9 +244,7 @@ void TestHttpClient::httpsWithATrustedCertificate()
 
 void TestHttpClient::httpsWithAnUntrustedCertificateIsAFailure()
 {
-    RawServer server(
-        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); },
-        RawServer::Scheme::Https);
+    RawServer server(echoTarget, RawServer::Scheme::Https);
     HttpClient client;
     QElapsedTimer clock;
     clock.start();
@@ -247,11 +254,8 @@ void TestHttpClient::httpsWithAnUntrustedCertificateIsAFailure()
 
 void TestHttpClient::redirectFromHttpsToHttpIsRefused()
 {
-    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-    trusting.setCaCertificates({QSslCertificate(loopbackCertificatePem)});
-    QSslConfiguration::setDefaultConfiguration(trusting);
-    RawServer plain(
-        [](QTcpSocket& socket, const QByteArray& target, int) { socket.write(okWith(target)); });
+    trustLoopbackCertificate();
+    RawServer plain(echoTarget);
     const QByteArray plainUrl = plain.url("/plain").toLatin1();
     RawServer secure(
         [=](QTcpSocket& socket, const QByteArray&, int) {
