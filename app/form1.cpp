@@ -3,6 +3,8 @@
 #include "cleanall.h"
 #include "windowicon.h"
 
+#include "web/transferengine.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -29,12 +31,12 @@ Control* place(QWidget* window, const char* name, int left, int top, int width, 
 
 } // namespace
 
-Form1::Form1(HttpClient& network, const QString& programFolder, const ServiceRoots& roots,
+Form1::Form1(TransferEngine& network, const QString& programFolder, const ServiceRoots& roots,
              QWidget* parent)
     : QWidget(parent), Text1(place<QLineEdit>(this, "Text1", 8, 16, 105, 25)),
       Command1(place<QPushButton>(this, "Command1", 120, 16, 81, 25)),
       Command2(place<QPushButton>(this, "Command2", 208, 16, 145, 25)),
-      List1(place<QListWidget>(this, "List1", 8, 48, 457, 244)),
+      List1(place<QListWidget>(this, "List1", 8, 48, 457, 244)), m_network(network),
       m_downloader(*this, network, programFolder, roots)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -114,5 +116,7 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Form_Unload()
 {
+    // Transfers running ahead of the run stop here, and their unfinished files go with them.
+    m_network.abandonAll();
     CleanAll();
 }

@@ -7,7 +7,7 @@
 
 class QLineEdit;
 class QListWidget;
-class HttpClient;
+class TransferEngine;
 class QPushButton;
 
 // The program's only window: the name box, the start and retry buttons, and the progress
@@ -18,7 +18,7 @@ class Form1 : public QWidget, public RunWindow
     Q_OBJECT
 
   public:
-    Form1(HttpClient& network, const QString& programFolder, const ServiceRoots& roots,
+    Form1(TransferEngine& network, const QString& programFolder, const ServiceRoots& roots,
           QWidget* parent = nullptr);
 
     void appendLine(const QString& line) override;
@@ -43,5 +43,6 @@ class Form1 : public QWidget, public RunWindow
     QPushButton* Command1;
     QPushButton* Command2;
     QListWidget* List1;
+    TransferEngine& m_network;
     Downloader m_downloader;
 };

@@ -1,6 +1,7 @@
 #include "app/form1.h"
-#include "web/httpclient.h"
 #include "web/serviceroots.h"
+#include "web/transfercount.h"
+#include "web/transferengine.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -13,7 +14,8 @@ int main(int argc, char* argv[])
     // on the first press.
     QString problem;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
-    if (!roots) {
+    const std::optional<int> transfers = roots ? transfersFromEnvironment(&problem) : std::nullopt;
+    if (!roots || !transfers) {
         std::fprintf(stderr, "varnolt: %s\n", qPrintable(problem));
         return 2;
     }
@@ -23,7 +25,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
-    HttpClient network;
+    TransferEngine network(*transfers);
     Form1 window(network, QCoreApplication::applicationDirPath(), *roots);
     window.show();
     return app.exec();

@@ -17,6 +17,7 @@
 #include "run/downloader.h"
 #include "run/runwindow.h"
 #include "web/getbody.h"
+#include "web/transferengine.h"
 #include "web/serviceroots.h"
 
 #include <QApplication>
@@ -85,7 +86,7 @@ int run(const QString& name, const QString& folder, bool measureGaps)
         out() << "varnolt-bench: " << problem << Qt::endl;
         return 2;
     }
-    HttpClient network;
+    TransferEngine network;
     ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
     std::optional<GapMeter> gaps;
@@ -115,7 +116,7 @@ int fetchList(const QString& file)
     if (!list.open(QIODevice::ReadOnly))
         return 1;
     const QList<QByteArray> addresses = list.readAll().split('\n');
-    HttpClient network;
+    TransferEngine network;
     const ProcessFigures before = processFigures();
     QElapsedTimer wall;
     wall.start();
@@ -138,7 +139,7 @@ int stalledWait()
     StandIn::Fault stall;
     stall.stall = true;
     forum.setFault(QStringLiteral("/f/stalled"), stall);
-    HttpClient network;
+    TransferEngine network;
     GetBody(network, forum.forumRoot() + QStringLiteral("f/warm-up"), 5); // connection and set-up
 
     const ProcessFigures before = processFigures();
@@ -155,7 +156,7 @@ int stalledWait()
 
 int listLines(int count)
 {
-    HttpClient network;
+    TransferEngine network;
     Form1 window(network, QDir::tempPath(), ServiceRoots());
     window.show();
     QElapsedTimer wall;

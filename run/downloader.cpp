@@ -5,7 +5,7 @@
 
 #include <utility>
 
-Downloader::Downloader(RunWindow& window, HttpClient& network, QString programFolder,
+Downloader::Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
                        ServiceRoots roots)
     : m_context{window, network, std::move(programFolder), std::move(roots), m_failures}
 {}

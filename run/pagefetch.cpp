@@ -2,13 +2,32 @@
 
 #include "web/bytestobstr.h"
 #include "web/getbody.h"
+#include "web/transferengine.h"
+
+#include <QUrl>
 
 namespace {
+
 constexpr double pageTimeLimitSeconds = 5;
+
+Page pageOf(const FetchResult& result)
+{
+    return {BytesToBstr(result, QStringLiteral("gb2312")), result.isBody()};
 }
 
-Page fetchPage(HttpClient& network, const QString& address)
+} // namespace
+
+Page fetchPage(TransferEngine& network, const QString& address)
 {
-    const FetchResult result = GetBody(network, address, pageTimeLimitSeconds);
-    return {BytesToBstr(result, QStringLiteral("gb2312")), result.isBody()};
+    return pageOf(GetBody(network, address, pageTimeLimitSeconds));
+}
+
+PendingPage::PendingPage(TransferEngine& network, const QString& address, TransferOrder order)
+    : m_transfer(network.fetch(QUrl(address), pageTimeLimitSeconds, order))
+{}
+
+Page PendingPage::take()
+{
+    m_transfer->wait();
+    return pageOf(fetchResultOf(m_transfer->outcome()));
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "web/transfer.h"
+
 #include <QString>
 
-class HttpClient;
+#include <memory>
+
+class TransferEngine;
 
 // A forum page as the run reads it: fetched with the page time limit and decoded as the
 // forum's GB2312. `fetched` is false when no body came back; `text` is then empty.
@@ -12,4 +16,18 @@ struct Page
     bool fetched = false;
 };
 
-Page fetchPage(HttpClient& network, const QString& address);
+Page fetchPage(TransferEngine& network, const QString& address);
+
+// A page asked for ahead of the moment the run reads it.
+class PendingPage
+{
+  public:
+    PendingPage(TransferEngine& network, const QString& address, TransferOrder order);
+
+    bool isFinished() const { return m_transfer->isFinished(); }
+    // Waits for the page (window events run meanwhile) and decodes it.
+    Page take();
+
+  private:
+    std::unique_ptr<Transfer> m_transfer;
+};

@@ -5,14 +5,14 @@
 #include <QString>
 
 class FailureLists;
-class HttpClient;
+class TransferEngine;
 class RunWindow;
 
 // What every action of a run works with. The references outlive the action.
 struct RunContext
 {
     RunWindow& window;
-    HttpClient& network;
+    TransferEngine& network;
     QString programFolder;
     ServiceRoots roots;
     FailureLists& failures;

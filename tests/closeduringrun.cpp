@@ -2,7 +2,7 @@
 // after the given number of milliseconds, the way a user would. Used by tst_program, which
 // expects this process to end at the close with status 0.
 #include "app/form1.h"
-#include "web/httpclient.h"
+#include "web/transferengine.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -20,7 +20,7 @@ int main(int argc, char* argv[])
     if (!roots)
         return 65;
 
-    HttpClient network;
+    TransferEngine network;
     Form1 window(network, arguments.at(1), *roots);
     window.show();
     QTimer::singleShot(0, &window, [&] {

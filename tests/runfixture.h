@@ -4,7 +4,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "run/downloader.h"
-#include "web/httpclient.h"
+#include "web/transferengine.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,7 +53,7 @@ struct RunFixture
     }
 
     StandIn::StandInForum forum;
-    HttpClient network;
+    TransferEngine network;
     QTemporaryDir temporary;
     QString programFolder;
     FakeWindow window;

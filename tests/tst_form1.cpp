@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
-#include "web/httpclient.h"
+#include "web/transferengine.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -52,7 +52,7 @@ class TestForm1 : public QObject
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
     std::unique_ptr<QTemporaryDir> m_folder;
-    HttpClient m_network;
+    TransferEngine m_network;
     std::unique_ptr<Form1> m_window;
 };
 

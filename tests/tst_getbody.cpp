@@ -2,6 +2,7 @@
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
 #include "web/getbody.h"
+#include "web/transferengine.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -32,7 +33,7 @@ class TestGetBody : public QObject
     QString url(const QString& target) const { return m_forum->forumRoot() + target.mid(1); }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
-    HttpClient m_network;
+    TransferEngine m_network;
     const QString m_page = StandIn::Pages::listingTarget(QStringLiteral("猫"), 1);
     const QString m_other = StandIn::Pages::listingTarget(QStringLiteral("猫"), 2);
 };

@@ -1,7 +1,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
-#include "web/httpclient.h"
+#include "web/transferengine.h"
 #include "web/savejpg.h"
 
 #include <QDir>
@@ -54,7 +54,7 @@ class TestSaveJpg : public QObject
     }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
-    HttpClient m_network;
+    TransferEngine m_network;
     std::unique_ptr<QTemporaryDir> m_temporary;
     QDir m_folder;
 };

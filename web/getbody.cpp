@@ -1,32 +1,28 @@
 #include "getbody.h"
 
-#include "httpclient.h"
+#include "transferengine.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QUrl>
 
-FetchResult GetBody(HttpClient& network, const QString& Weburl, double chaoshi)
+FetchResult fetchResultOf(const TransferOutcome& outcome, bool late)
 {
-    const QUrl url(Weburl);
-    // A request that cannot even be made never completes: the same outcome as no answer.
-    if (!HttpClient::canFetch(url))
+    if (outcome.kind == TransferOutcome::Kind::NotFinished)
         return FetchResult::text(QString());
+    // A transport failure after a 200 status line (a body cut short, a dropped connection)
+    // still means there is no body to hand on.
+    if (outcome.kind == TransferOutcome::Kind::Complete && outcome.status == 200)
+        return FetchResult::bodyBytes(outcome.body);
+    return late ? FetchResult::text(timeoutText()) : FetchResult::nothing();
+}
 
+FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi)
+{
     // Monotonic, so a wait across midnight or a clock change still ends on time.
     QElapsedTimer clock;
     clock.start();
-    const auto limitMs = static_cast<qint64>(chaoshi * 1000.0);
-    const HttpOutcome outcome = network.get(url, QDeadlineTimer(limitMs, Qt::PreciseTimer));
-
-    if (outcome.kind == HttpOutcome::Kind::NotFinished)
-        return FetchResult::text(QString());
-    FetchResult result = FetchResult::nothing();
-    if (clock.elapsed() > limitMs)
-        result = FetchResult::text(timeoutText());
-    // A transport failure after a 200 status line (a body cut short, a dropped connection)
-    // still means there is no body to hand on.
-    if (outcome.kind == HttpOutcome::Kind::Complete && outcome.status == 200)
-        result = FetchResult::bodyBytes(outcome.body);
-    return result;
+    const std::unique_ptr<Transfer> transfer = network.fetch(QUrl(Weburl), chaoshi);
+    transfer->wait();
+    return fetchResultOf(transfer->outcome(),
+                         clock.elapsed() > static_cast<qint64>(chaoshi * 1000.0));
 }

@@ -1,9 +1,15 @@
 #pragma once
 
 #include "fetchresult.h"
-#include "httpclient.h"
+
+class TransferEngine;
+struct TransferOutcome;
 
 // Fetches `Weburl` with an HTTP GET and waits at most `chaoshi` seconds for the whole answer.
 // While it waits, the pending window events run (a handler may run inside the wait); it
 // never reports an error other than through its result.
-FetchResult GetBody(HttpClient& network, const QString& Weburl, double chaoshi);
+FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi);
+
+// The fetch result of a finished transfer. `late` says that the answer was taken only after
+// the time limit had passed, which turns an answer other than 200 into the timeout text.
+FetchResult fetchResultOf(const TransferOutcome& outcome, bool late = false);

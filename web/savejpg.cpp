@@ -1,8 +1,9 @@
 #include "savejpg.h"
 
-#include "getbody.h"
+#include "transferengine.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <filesystem>
 #include <system_error>
@@ -20,46 +21,52 @@ std::filesystem::path nativePath(const QString& path)
 #endif
 }
 
-// Writes the bytes beside the target first and moves them over it in one step, so the target
-// is never seen half-written. There is no flush to the disk before the move: the picture can
-// always be fetched again, and waiting for the disk once per picture would double a run.
-SaveError writeWhole(const QString& tpm, const QByteArray& bytes)
+SaveError errorOf(const TransferOutcome& outcome)
 {
-    const QString partial = tpm + QStringLiteral(".part");
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    switch (outcome.kind) {
+    case TransferOutcome::Kind::NotFinished:
+        return SaveError::TimedOut;
+    case TransferOutcome::Kind::Failed:
+        return SaveError::FetchFailed;
+    case TransferOutcome::Kind::CannotOpen:
         return SaveError::CannotOpen;
-    const bool written = file.write(bytes) == bytes.size();
-    file.close(); // a failure to flush on closing stays in error()
-    if (!written || file.error() != QFileDevice::NoError) {
-        file.remove();
+    case TransferOutcome::Kind::CannotWrite:
         return SaveError::CannotWrite;
+    case TransferOutcome::Kind::Complete:
+        break;
     }
-    std::error_code failure;
-    // Replaces an existing target in one step, on Windows as well.
-    std::filesystem::rename(nativePath(partial), nativePath(tpm), failure);
-    if (failure) {
-        file.remove();
-        return SaveError::CannotReplace;
-    }
+    if (outcome.status != 200)
+        return SaveError::FetchFailed;
+    if (outcome.bodyBytes == 0)
+        return SaveError::EmptyBody;
     return SaveError::Ok;
 }
 
 } // namespace
 
-SaveError SaveJpg(HttpClient& network, const QString& url, const QString& tpm)
+PictureSave::PictureSave(TransferEngine& network, const QString& url, const QString& tpm,
+                         TransferOrder order)
+    : m_transfer(network.download(QUrl(url), pictureTimeLimitSeconds, tpm, order)), m_tpm(tpm)
+{}
+
+SaveError PictureSave::finish()
 {
-    const FetchResult fetched = GetBody(network, url, pictureTimeLimitSeconds);
-    switch (fetched.kind()) {
-    case FetchResult::Kind::Nothing:
-        return SaveError::FetchFailed;
-    case FetchResult::Kind::Text:
-        return SaveError::TimedOut;
-    case FetchResult::Kind::Body:
-        break;
-    }
-    if (fetched.body().isEmpty())
-        return SaveError::EmptyBody;
-    // The file is opened only now, after the fetch: no window event runs while it is open.
-    return writeWhole(tpm, fetched.body());
+    m_transfer->wait();
+    const SaveError error = errorOf(m_transfer->outcome());
+    if (error != SaveError::Ok)
+        return error;
+    // Replaces an existing target in one step, on Windows as well. There is no flush to the
+    // disk first: the picture can always be fetched again, and waiting for the disk once per
+    // picture would double a run.
+    std::error_code failure;
+    std::filesystem::rename(nativePath(m_transfer->partPath()), nativePath(m_tpm), failure);
+    if (failure)
+        return SaveError::CannotReplace; // the transfer removes its file
+    m_transfer->releasePart();
+    return SaveError::Ok;
+}
+
+SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm)
+{
+    return PictureSave(network, url, tpm).finish();
 }

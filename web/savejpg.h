@@ -1,9 +1,12 @@
 #pragma once
 
-#include <QtGlobal>
+#include "transfer.h"
 
-class HttpClient;
-class QString;
+#include <QString>
+
+#include <memory>
+
+class TransferEngine;
 
 // The outcome of saving one picture; callers only test it against Ok.
 enum class SaveError : qint32
@@ -17,6 +20,25 @@ enum class SaveError : qint32
     CannotReplace = 6,
 };
 
+// One picture on its way to its file. The bytes stream into a file beside `tpm` as they
+// arrive; finish() moves that file over `tpm` when the answer was whole and sound. Started
+// early, several can download at once while their callers finish them one by one, in order.
+class PictureSave
+{
+  public:
+    PictureSave(TransferEngine& network, const QString& url, const QString& tpm,
+                TransferOrder order = {});
+
+    bool isFinished() const { return m_transfer->isFinished(); }
+    // Waits for the picture (window events run meanwhile) and puts it in place. A failed
+    // save leaves whatever was at `tpm` as it was.
+    SaveError finish();
+
+  private:
+    std::unique_ptr<Transfer> m_transfer;
+    QString m_tpm;
+};
+
 // Fetches the picture at `url` (10 seconds at most) and stores its bytes at `tpm`. The file
 // appears whole or not at all: an existing file is replaced only when the new one is complete.
-SaveError SaveJpg(HttpClient& network, const QString& url, const QString& tpm);
+SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm);

@@ -1,14 +1,14 @@
 #include "serviceroots.h"
 
-#include "httpclient.h"
+#include "transferengine.h"
 
 #include <QUrl>
 
 bool isUsableRoot(const QString& root)
 {
     const QUrl url(root, QUrl::StrictMode);
-    return HttpClient::canFetch(url) && !url.host().isEmpty() && root.endsWith(QLatin1Char('/')) &&
-           !url.hasQuery() && !url.hasFragment();
+    return TransferEngine::canFetch(url) && !url.host().isEmpty() &&
+           root.endsWith(QLatin1Char('/')) && !url.hasQuery() && !url.hasFragment();
 }
 
 std::optional<ServiceRoots> serviceRootsFromEnvironment(QString* problem)

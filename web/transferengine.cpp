@@ -1,0 +1,368 @@
+#include "transferengine.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int mostRedirects = 10;
+
+bool isRedirect(long status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+void initialiseLibcurlOnce()
+{
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    Q_UNUSED(initialised);
+}
+
+} // namespace
+
+// libcurl calls these from inside its own functions: they only arm Qt's notifiers and timer,
+// or store bytes, and never call back into the multi handle.
+struct CurlCallbacks
+{
+    static int socket(CURL*, curl_socket_t socket, int what, void* engine, void*)
+    {
+        static_cast<TransferEngine*>(engine)->watch(static_cast<qintptr>(socket), what);
+        return 0;
+    }
+
+    static int timer(CURLM*, long timeoutMs, void* engine)
+    {
+        QTimer& timer = static_cast<TransferEngine*>(engine)->m_timer;
+        if (timeoutMs < 0)
+            timer.stop();
+        else
+            timer.start(static_cast<int>(std::min<long>(timeoutMs, 24L * 3600 * 1000)));
+        return 0;
+    }
+
+    static size_t body(char* data, size_t size, size_t count, void* userData)
+    {
+        auto* transfer = static_cast<Transfer*>(userData);
+        long status = 0;
+        curl_easy_getinfo(static_cast<CURL*>(transfer->m_handle), CURLINFO_RESPONSE_CODE, &status);
+        const size_t bytes = size * count;
+        return transfer->take(data, static_cast<qint64>(bytes), static_cast<int>(status)) ? bytes
+                                                                                          : 0;
+    }
+};
+
+TransferEngine::TransferEngine(int maxTransfers, qint64 bodyLimit)
+    : m_maxTransfers(std::clamp(maxTransfers, 1, mostTransfers)), m_bodyLimit(bodyLimit)
+{
+    initialiseLibcurlOnce();
+    m_multi = curl_multi_init();
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::socket);
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlCallbacks::timer);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, static_cast<long>(m_maxTransfers * 2 + 4));
+
+    // Cookies live as long as the program, as in a browser session, and are never stored on
+    // disk; libcurl bounds how many an answer may set and how many go back.
+    m_share = curl_share_init();
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+
+    m_headers = curl_slist_append(nullptr, "If-Modified-Since: 0");
+
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
+}
+
+TransferEngine::~TransferEngine()
+{
+    for (Transfer* transfer : m_running)
+        stopHandle(transfer);
+    curl_multi_cleanup(m_multi);
+    curl_share_cleanup(m_share);
+    curl_slist_free_all(static_cast<curl_slist*>(m_headers));
+}
+
+bool TransferEngine::canFetch(const QUrl& url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+std::unique_ptr<Transfer> TransferEngine::fetch(const QUrl& url, double seconds,
+                                                TransferOrder order)
+{
+    return enqueue(std::unique_ptr<Transfer>(new Transfer(*this, url, seconds, QString(), order)));
+}
+
+std::unique_ptr<Transfer> TransferEngine::download(const QUrl& url, double seconds,
+                                                   const QString& target, TransferOrder order)
+{
+    return enqueue(std::unique_ptr<Transfer>(new Transfer(*this, url, seconds, target, order)));
+}
+
+std::unique_ptr<Transfer> TransferEngine::enqueue(std::unique_ptr<Transfer> transfer)
+{
+    m_all.push_back(transfer.get());
+    // An address that cannot be requested never completes: the same outcome as no answer,
+    // without waiting out the limit.
+    if (m_abandoned || !canFetch(transfer->m_url)) {
+        transfer->finish({});
+        announceSoon();
+        return transfer;
+    }
+    m_waiting.push_back(transfer.get());
+    startWaiting();
+    return transfer;
+}
+
+void TransferEngine::startWaiting()
+{
+    while (!m_abandoned && static_cast<int>(m_running.size()) < m_maxTransfers &&
+           !m_waiting.empty()) {
+        const auto next =
+            std::min_element(m_waiting.begin(), m_waiting.end(), [](auto* a, auto* b) {
+                return std::tie(a->m_order, a->m_sequence) < std::tie(b->m_order, b->m_sequence);
+            });
+        Transfer* transfer = *next;
+        m_waiting.erase(next);
+        begin(transfer);
+    }
+}
+
+void TransferEngine::begin(Transfer* transfer)
+{
+    transfer->m_started = true;
+    transfer->m_deadline.setRemainingTime(static_cast<qint64>(transfer->m_seconds * 1000.0),
+                                          Qt::PreciseTimer);
+    if (transfer->toFile()) {
+        // The file is made only now, so that a missing folder fails the save before anything
+        // is fetched, and at most one file per running transfer is ever in the making.
+        transfer->m_partPath = claimPart(transfer->m_target);
+        transfer->m_file = std::make_unique<QFile>(transfer->m_partPath);
+        if (!transfer->m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            transfer->m_file.reset();
+            transfer->releasePart();
+            TransferOutcome outcome;
+            outcome.kind = TransferOutcome::Kind::CannotOpen;
+            transfer->finish(outcome);
+            announceSoon();
+            return;
+        }
+    }
+    transfer->m_handle = curl_easy_init();
+    if (!transfer->m_handle || !configure(transfer)) {
+        stopHandle(transfer);
+        TransferOutcome outcome;
+        outcome.kind = TransferOutcome::Kind::Failed;
+        transfer->finish(outcome);
+        announceSoon();
+        return;
+    }
+    m_running.push_back(transfer);
+    curl_multi_add_handle(m_multi, transfer->m_handle);
+}
+
+bool TransferEngine::configure(Transfer* transfer)
+{
+    CURL* easy = transfer->m_handle;
+    const qint64 remaining = transfer->m_deadline.remainingTime();
+    if (remaining <= 0)
+        return false;
+    static const QByteArray userAgent = QByteArrayLiteral("Varnolt/" VARNOLT_VERSION);
+    const QByteArray url = transfer->m_url.toEncoded();
+    bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.constData()) == CURLE_OK;
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::body);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.constData());
+    // Redirects are followed here, hop by hop, so that the rules of every hop can be checked.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    // Compressed answers, in either coding, reach us unpacked.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_TRANSFER_ENCODING, 1L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // Checks only an announced length; the write callback checks what actually arrives.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_bodyLimit));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(1, remaining)));
+    return ok;
+}
+
+void TransferEngine::forget(Transfer* transfer)
+{
+    const auto erase = [transfer](std::vector<Transfer*>& list) {
+        list.erase(std::remove(list.begin(), list.end(), transfer), list.end());
+    };
+    erase(m_waiting);
+    erase(m_all);
+    if (std::find(m_running.begin(), m_running.end(), transfer) != m_running.end()) {
+        erase(m_running);
+        stopHandle(transfer);
+        startWaiting();
+    }
+}
+
+void TransferEngine::stopHandle(Transfer* transfer)
+{
+    if (!transfer->m_handle)
+        return;
+    curl_multi_remove_handle(m_multi, transfer->m_handle);
+    curl_easy_cleanup(transfer->m_handle);
+    transfer->m_handle = nullptr;
+}
+
+void TransferEngine::socketAction(qintptr socket, int events)
+{
+    if (m_abandoned)
+        return;
+    int running = 0;
+    curl_multi_socket_action(m_multi, static_cast<curl_socket_t>(socket), events, &running);
+    reapFinished();
+}
+
+void TransferEngine::reapFinished()
+{
+    // Results are read before their handles are removed; acting on them comes after, outside
+    // the loop over libcurl's messages.
+    std::vector<std::pair<Transfer*, CURLcode>> done;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        void* owner = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &owner);
+        done.emplace_back(static_cast<Transfer*>(owner), message->data.result);
+    }
+    if (done.empty())
+        return;
+    for (const auto& [transfer, result] : done) {
+        long status = 0;
+        curl_easy_getinfo(transfer->m_handle, CURLINFO_RESPONSE_CODE, &status);
+        // Stopping at the first byte of an answer other than 200 is still an answer.
+        const bool answered =
+            result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer->m_stoppedAtStatus);
+        TransferOutcome::Kind kind = TransferOutcome::Kind::Failed;
+        if (answered && isRedirect(status)) {
+            const Hop hop = followRedirect(transfer);
+            if (hop == Hop::Followed)
+                continue;
+            kind = hop == Hop::Final       ? TransferOutcome::Kind::Complete
+                   : hop == Hop::OutOfTime ? TransferOutcome::Kind::NotFinished
+                                           : TransferOutcome::Kind::Failed;
+        } else if (answered) {
+            kind = TransferOutcome::Kind::Complete;
+        } else if (result == CURLE_OPERATION_TIMEDOUT) {
+            kind = TransferOutcome::Kind::NotFinished;
+        } else if (transfer->m_writeFailed) {
+            kind = TransferOutcome::Kind::CannotWrite;
+        }
+        m_running.erase(std::remove(m_running.begin(), m_running.end(), transfer), m_running.end());
+        stopHandle(transfer);
+        TransferOutcome outcome = std::move(transfer->m_outcome);
+        outcome.kind = kind;
+        outcome.status = static_cast<int>(status);
+        transfer->finish(std::move(outcome));
+    }
+    startWaiting();
+    emit transferFinished();
+}
+
+TransferEngine::Hop TransferEngine::followRedirect(Transfer* transfer)
+{
+    char* location = nullptr;
+    curl_easy_getinfo(transfer->m_handle, CURLINFO_REDIRECT_URL, &location);
+    if (!location)
+        return Hop::Final;
+    const QUrl next = QUrl::fromEncoded(QByteArray(location));
+    const bool downgrade = transfer->m_url.scheme() == QLatin1String("https") &&
+                           next.scheme() == QLatin1String("http");
+    if (++transfer->m_redirects > mostRedirects || !canFetch(next) || downgrade)
+        return Hop::Refused;
+    if (transfer->m_deadline.hasExpired())
+        return Hop::OutOfTime;
+    curl_multi_remove_handle(m_multi, transfer->m_handle);
+    transfer->m_url = next;
+    transfer->m_outcome = {};
+    transfer->m_stoppedAtStatus = false;
+    // The deadline stays that of the first hop: the limit covers the whole transfer.
+    if (!configure(transfer))
+        return Hop::OutOfTime;
+    curl_multi_add_handle(m_multi, transfer->m_handle);
+    return Hop::Followed;
+}
+
+void TransferEngine::announceSoon()
+{
+    if (m_announcing)
+        return;
+    m_announcing = true;
+    QTimer::singleShot(0, this, [this] {
+        m_announcing = false;
+        emit transferFinished();
+    });
+}
+
+QString TransferEngine::claimPart(const QString& target)
+{
+    // Two transfers for one target (two albums sharing a folder) each get a file of their own;
+    // the one moved last wins, as it would one at a time.
+    QString path = target + QStringLiteral(".part");
+    for (int n = 2; m_claimedParts.contains(path); ++n)
+        path = target + QLatin1Char('.') + QString::number(n) + QStringLiteral(".part");
+    m_claimedParts.insert(path);
+    return path;
+}
+
+void TransferEngine::watch(qintptr socket, int what)
+{
+    if (what == CURL_POLL_REMOVE) {
+        const auto found = m_watches.find(socket);
+        if (found == m_watches.end())
+            return;
+        // The notifier may be the one whose signal brought us here: disable it now, delete
+        // it once control is back in the event loop.
+        for (QSocketNotifier* notifier : {found->second.read, found->second.write}) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+        m_watches.erase(found);
+        return;
+    }
+    Watch& watch = m_watches[socket];
+    if (!watch.read) {
+        watch.read = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+        watch.write = new QSocketNotifier(socket, QSocketNotifier::Write, this);
+        connect(watch.read, &QSocketNotifier::activated, this,
+                [this, socket] { socketAction(socket, CURL_CSELECT_IN); });
+        connect(watch.write, &QSocketNotifier::activated, this,
+                [this, socket] { socketAction(socket, CURL_CSELECT_OUT); });
+    }
+    watch.read->setEnabled((what & CURL_POLL_IN) != 0);
+    watch.write->setEnabled((what & CURL_POLL_OUT) != 0);
+}
+
+void TransferEngine::abandonAll()
+{
+    m_abandoned = true;
+    m_timer.stop();
+    for (auto& entry : m_watches) {
+        entry.second.read->setEnabled(false);
+        entry.second.write->setEnabled(false);
+    }
+    for (Transfer* transfer : m_running)
+        stopHandle(transfer);
+    m_running.clear();
+    m_waiting.clear();
+    for (Transfer* transfer : m_all)
+        transfer->dropPart();
+}
