@@ -6,8 +6,8 @@
 void CleanAll()
 {
     // Returning to the event loop would let the waiting action go on, so the process ends
-    // here. Picture files are never open during a wait (they are written whole after their
-    // fetch), and the operating system closes the run file.
+    // here. The window has already stopped the transfers and removed their unfinished files;
+    // the operating system closes the run file.
     std::fflush(nullptr);
     std::_Exit(EXIT_SUCCESS);
 }

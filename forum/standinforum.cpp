@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <zlib.h>
+
 namespace StandIn {
 
 namespace {
@@ -40,16 +42,39 @@ QByteArray reasonPhrase(int status)
     }
 }
 
+// A negative length leaves Content-Length out.
 QByteArray head(int status, const QByteArray& contentType, qint64 length,
-                const QByteArray& location)
+                const QByteArray& location, const QByteArray& extraHeaders = QByteArray())
 {
     QByteArray text =
         "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     text += "Content-Type: " + contentType + "\r\n";
-    text += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    if (length >= 0)
+        text += "Content-Length: " + QByteArray::number(length) + "\r\n";
     if (!location.isEmpty())
         text += "Location: " + location + "\r\n";
-    return text + "\r\n";
+    return text + extraHeaders + "\r\n";
+}
+
+QByteArray gzip(const QByteArray& bytes)
+{
+    z_stream stream{};
+    // 16 above the window bits asks zlib for the gzip wrapper instead of its own.
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    QByteArray packed(static_cast<qsizetype>(deflateBound(&stream, uLong(bytes.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(packed.data());
+    stream.avail_out = uInt(packed.size());
+    deflate(&stream, Z_FINISH);
+    packed.resize(static_cast<qsizetype>(stream.total_out));
+    deflateEnd(&stream);
+    return packed;
+}
+
+QByteArray chunked(const QByteArray& bytes)
+{
+    return QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n0\r\n\r\n";
 }
 
 QString targetOf(const QUrl& url)
@@ -143,6 +168,7 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     logged.target = target;
     logged.headers = request.headers();
     m_log.append(logged);
+    m_mostOpen = std::max(m_mostOpen, ++m_open);
 
     const auto planned = m_faults.constFind(target);
     const Fault fault = planned != m_faults.cend() ? *planned : Fault::delayedBy(m_defaultDelayMs);
@@ -176,7 +202,7 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
 
 void StandInForum::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
 {
-    deliver(socket, {404, pageType, QByteArrayLiteral("not found"), {}}, Fault());
+    write(socket, {404, pageType, QByteArrayLiteral("not found"), {}}, Fault());
 }
 
 StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuery& query,
@@ -220,9 +246,27 @@ StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuer
 
 void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault)
 {
+    // A trickled answer never ends: its request stays open.
+    if (fault.dripBytes <= 0)
+        --m_open;
+    write(socket, answer, fault);
+    if (fault.answerTwice)
+        write(socket, answer, fault);
+}
+
+void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& fault)
+{
     const QByteArray& body = answer.body;
+    if (fault.gzipTransferCoding) {
+        socket->write(head(answer.status, answer.contentType, -1, answer.location,
+                           "Transfer-Encoding: gzip, chunked\r\n" + fault.extraHeaders));
+        socket->write(chunked(gzip(body)));
+        return;
+    }
+    const qint64 announced = fault.withoutLength ? -1 : body.size();
     if (fault.dropMidBody) {
-        socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
+        socket->write(head(answer.status, answer.contentType, announced, answer.location,
+                           fault.extraHeaders));
         socket->write(body.left(body.size() / 2));
         socket->flush();
         socket->abort();
@@ -248,8 +292,11 @@ void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault
         stream(socket, answer, fault.streamBytes);
         return;
     }
-    socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
+    socket->write(
+        head(answer.status, answer.contentType, announced, answer.location, fault.extraHeaders));
     socket->write(body);
+    if (fault.withoutLength)
+        socket->disconnectFromHost();
 }
 
 void StandInForum::stream(QTcpSocket* socket, const Answer& answer, qint64 length)

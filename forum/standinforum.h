@@ -45,6 +45,9 @@ class StandInForum : public QAbstractHttpServer
     // The delay before every answer without a fault of its own: makes a demo run watchable.
     void setDefaultDelay(int milliseconds) { m_defaultDelayMs = milliseconds; }
 
+    // The most requests that were waiting for the end of their answers at one time.
+    int mostAtOnce() const { return m_mostOpen; }
+
     const QList<LoggedRequest>& requestLog() const { return m_log; }
     QStringList requestedTargets() const;
     void clearLog() { m_log.clear(); }
@@ -64,6 +67,7 @@ class StandInForum : public QAbstractHttpServer
 
     Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
     void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);
+    void write(QTcpSocket* socket, const Answer& answer, const Fault& fault);
     static void stream(QTcpSocket* socket, const Answer& answer, qint64 length);
 
     ForumContent m_content;
@@ -73,6 +77,8 @@ class StandInForum : public QAbstractHttpServer
     QHash<QString, QByteArray> m_pictures;
     QList<LoggedRequest> m_log;
     int m_defaultDelayMs = 0;
+    int m_open = 0;
+    int m_mostOpen = 0;
 };
 
 } // namespace StandIn

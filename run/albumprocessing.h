@@ -4,8 +4,11 @@
 
 #include <QStringList>
 
+class AlbumWalk;
+
 // Second half of a run: every album in list order, every page of each album, every picture
-// of each page, saved as numbered JPEG files in a folder named after the album.
+// of each page, saved as numbered JPEG files in a folder named after the album. Lines, files
+// and failures come in the order of one transfer at a time, however many run at once.
 class AlbumProcessing
 {
   public:
@@ -16,9 +19,9 @@ class AlbumProcessing
     void run(const QStringList& albums);
 
   private:
-    void processAlbum(const QString& album, qsizetype number, qsizetype count);
-    void processPicture(const std::optional<QString>& link, const QString& albumFolder, int page,
-                        int picture);
+    void processAlbum(AlbumWalk& walk, qsizetype number, qsizetype count);
+    void processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
+                        const QString& albumFolder);
     void reportPicture(int page, int picture, bool saved);
 
     const RunContext& m_context;

@@ -9,7 +9,8 @@
 class Downloader
 {
   public:
-    Downloader(RunWindow& window, TransferEngine& network, QString programFolder, ServiceRoots roots);
+    Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
+               ServiceRoots roots);
 
     // The start button's action.
     void start();

@@ -25,6 +25,8 @@ class PendingPage
     PendingPage(TransferEngine& network, const QString& address, TransferOrder order);
 
     bool isFinished() const { return m_transfer->isFinished(); }
+    // Runs the event loop until the page is there.
+    void wait() { m_transfer->wait(); }
     // Waits for the page (window events run meanwhile) and decodes it.
     Page take();
 

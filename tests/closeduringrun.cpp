@@ -2,6 +2,7 @@
 // after the given number of milliseconds, the way a user would. Used by tst_program, which
 // expects this process to end at the close with status 0.
 #include "app/form1.h"
+#include "web/transfercount.h"
 #include "web/transferengine.h"
 
 #include <QApplication>
@@ -20,7 +21,10 @@ int main(int argc, char* argv[])
     if (!roots)
         return 65;
 
-    TransferEngine network;
+    const std::optional<int> transfers = transfersFromEnvironment(nullptr);
+    if (!transfers)
+        return 66;
+    TransferEngine network(*transfers);
     Form1 window(network, arguments.at(1), *roots);
     window.show();
     QTimer::singleShot(0, &window, [&] {

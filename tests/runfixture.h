@@ -17,8 +17,9 @@
 // A stand-in forum, a temporary program folder and a downloader that reports to a fake window.
 struct RunFixture
 {
-    explicit RunFixture(StandIn::ForumContent content, const QString& name = QString())
-        : forum(std::move(content)), window(name)
+    explicit RunFixture(StandIn::ForumContent content, const QString& name = QString(),
+                        int transfers = 1)
+        : forum(std::move(content)), network(transfers), window(name)
     {
         if (!forum.start())
             qFatal("the stand-in forum cannot listen");

@@ -3,6 +3,7 @@
 #include "forumbuilder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -21,21 +22,24 @@ class TestProgram : public QObject
     void unusableRootsAreRefusedAtStartup();
     void closingDuringARunEndsTheProgramAtOnce();
     void closingEndsACrawlOfEndlessListingPages();
+    void closingLeavesNoUnfinishedPictureBehind();
 
   private:
     // Runs the window in a child process against `forum` and closes it after `closeAfterMs`.
     // Returns how long the child took to end after the close, in milliseconds.
-    qint64 closeDuringRun(StandIn::StandInForum& forum, const QString& folder, int closeAfterMs);
+    qint64 closeDuringRun(StandIn::StandInForum& forum, const QString& folder, int closeAfterMs,
+                          int transfers = 1);
 };
 
 qint64 TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
-                                   int closeAfterMs)
+                                   int closeAfterMs, int transfers)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), forum.forumRoot());
     environment.insert(QStringLiteral("VARNOLT_PICTURE_ROOT"), forum.pictureRoot());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("VARNOLT_TRANSFERS"), QString::number(transfers));
     child.setProcessEnvironment(environment);
     QSignalSpy finished(&child, &QProcess::finished);
     child.start(QStringLiteral(CLOSE_DURING_RUN),
@@ -120,6 +124,34 @@ void TestProgram::closingEndsACrawlOfEndlessListingPages()
     // The crawl went on page after page while the window stayed live, and stopped at the close.
     const qsizetype fetched = forum.requestLog().size();
     QVERIFY2(fetched > 10, qPrintable(QString::number(fetched)));
+    QTest::qWait(200);
+    QCOMPARE(forum.requestLog().size(), fetched);
+}
+
+void TestProgram::closingLeavesNoUnfinishedPictureBehind()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("猫咪"), {album(QStringLiteral("a"), QStringLiteral("甲"), 6),
+                                 album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
+    QVERIFY(forum.start());
+    // Pictures 2 to 6 trickle in and never end, so several are in flight at the close.
+    StandIn::Fault drip;
+    drip.dripBytes = 1024 * 1024;
+    for (int n = 2; n <= 6; ++n)
+        forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-%1").arg(n)), drip);
+
+    QTemporaryDir folder;
+    const qint64 ending = closeDuringRun(forum, folder.path(), 1500, 8);
+    QVERIFY2(ending >= 0 && ending < 2000, qPrintable(QString::number(ending)));
+    QVERIFY2(forum.mostAtOnce() > 1, "the pictures were fetched one at a time");
+
+    QStringList files;
+    QDirIterator walk(folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (walk.hasNext())
+        files.append(QDir(folder.path()).relativeFilePath(walk.next()));
+    files.sort();
+    QCOMPARE(files, QStringList({QStringLiteral("1.txt"), QStringLiteral("猫咪/甲/1.jpg")}));
+    const qsizetype fetched = forum.requestLog().size();
     QTest::qWait(200);
     QCOMPARE(forum.requestLog().size(), fetched);
 }
