@@ -14,6 +14,14 @@
 
 #include <zlib.h>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+using NativeSocket = SOCKET;
+#else
+#include <sys/socket.h>
+using NativeSocket = int;
+#endif
+
 namespace StandIn {
 
 namespace {
@@ -70,6 +78,16 @@ QByteArray gzip(const QByteArray& bytes)
     packed.resize(static_cast<qsizetype>(stream.total_out));
     deflateEnd(&stream);
     return packed;
+}
+
+// Closes with a reset instead of an orderly close: a lingering time of zero makes the system
+// drop the connection on the spot, as a crashed server or a broken route does.
+void reset(QTcpSocket* socket)
+{
+    const linger immediately{1, 0};
+    setsockopt(static_cast<NativeSocket>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+               reinterpret_cast<const char*>(&immediately), sizeof immediately);
+    socket->abort();
 }
 
 QByteArray chunked(const QByteArray& bytes)
@@ -269,7 +287,7 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
                            fault.extraHeaders));
         socket->write(body.left(body.size() / 2));
         socket->flush();
-        socket->abort();
+        reset(socket);
         return;
     }
     if (fault.lieAboutLength) {

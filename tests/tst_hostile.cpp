@@ -5,6 +5,7 @@
 #include "runfixture.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
+#include "web/transferengine.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -26,8 +27,24 @@ class TestHostile : public QObject
     void bytesThatAreNotGb2312();
     void tenMegabytePageWithManyLinks();
     void pictureIdentifierThatClimbsOut();
+    void wireFaultsNeverBecomeAPicture_data();
+    void wireFaultsNeverBecomeAPicture();
+    void gzipTransferCodingGivesTheRealBytes();
+    void answerSentTwiceNeverLandsUnderTheNextName();
+    void bareCarriageReturnInACookieNeverReachesARequest();
+    void manyCookiesKeepTheTimeLimits();
 
   private:
+    QStringList leftInFolder() const
+    {
+        return QDir(m_run->programFolder).entryList(QDir::Files | QDir::Hidden);
+    }
+    QString page(int n) const
+    {
+        return m_run->forum.forumRoot() +
+               StandIn::Pages::listingTarget(QStringLiteral("f"), n).mid(1);
+    }
+
     std::unique_ptr<RunFixture> m_run;
     const QString m_picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
 };
@@ -131,6 +148,81 @@ void TestHostile::pictureIdentifierThatClimbsOut()
     QCOMPARE(m_run->fileContent(QStringLiteral("1.txt")), QByteArray());
     QVERIFY(!QFileInfo::exists(m_run->path(QStringLiteral("f/甲/1.jpg"))));
     QVERIFY(QFileInfo::exists(m_run->path(QStringLiteral("f/甲/2.jpg"))));
+}
+
+Q_DECLARE_METATYPE(StandIn::Fault)
+
+void TestHostile::wireFaultsNeverBecomeAPicture_data()
+{
+    QTest::addColumn<StandIn::Fault>("fault");
+    StandIn::Fault reset = StandIn::Fault::droppedMidBody();
+    reset.withoutLength = true;
+    QTest::newRow("reset before the end of a body without length") << reset;
+    QTest::newRow("reset before the announced length") << StandIn::Fault::droppedMidBody();
+    QTest::newRow("closed before the announced length") << StandIn::Fault::lyingAboutLength();
+}
+
+void TestHostile::wireFaultsNeverBecomeAPicture()
+{
+    QFETCH(StandIn::Fault, fault);
+    m_run->forum.setFault(m_picture, fault);
+    const QString path = m_run->path(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path),
+             SaveError::FetchFailed);
+    QCOMPARE(leftInFolder(), QStringList());
+}
+
+void TestHostile::gzipTransferCodingGivesTheRealBytes()
+{
+    StandIn::Fault packed;
+    packed.gzipTransferCoding = true;
+    m_run->forum.setFault(m_picture, packed);
+    const QString path = m_run->path(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path),
+             SaveError::Ok);
+    QCOMPARE(m_run->fileContent(QStringLiteral("1.jpg")),
+             m_run->forum.pictureBytes(QStringLiteral("a-1")));
+}
+
+void TestHostile::answerSentTwiceNeverLandsUnderTheNextName()
+{
+    StandIn::Fault twice;
+    twice.answerTwice = true;
+    m_run->forum.setFault(m_picture, twice);
+    for (int n = 1; n <= 2; ++n) {
+        const QString id = QStringLiteral("a-%1").arg(n);
+        QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(id), m_run->path(id)), SaveError::Ok);
+        QCOMPARE(m_run->fileContent(id), m_run->forum.pictureBytes(id));
+    }
+}
+
+void TestHostile::bareCarriageReturnInACookieNeverReachesARequest()
+{
+    m_run->forum.setFault(
+        StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
+        StandIn::Fault::withHeaders("Set-Cookie: a=1\rInjected: yes\r\nSet-Cookie: b=2\r\n"));
+    QVERIFY(GetBody(m_run->network, page(1), 5).isBody());
+    QVERIFY(GetBody(m_run->network, page(2), 5).isBody());
+    const StandIn::LoggedRequest& second = m_run->forum.requestLog().constLast();
+    QCOMPARE(second.header("Injected"), QByteArray());
+    const QByteArray cookies = second.header("Cookie");
+    QVERIFY2(cookies.contains("b=2") && !cookies.contains('\r') && !cookies.contains("Injected"),
+             cookies.constData());
+}
+
+void TestHostile::manyCookiesKeepTheTimeLimits()
+{
+    QByteArray flood;
+    for (int n = 0; n < 3000; ++n)
+        flood += "Set-Cookie: c" + QByteArray::number(n) + "=" + QByteArray(20, 'v') + "\r\n";
+    m_run->forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
+                          StandIn::Fault::withHeaders(flood));
+    for (int round = 0; round < 20; ++round)
+        QVERIFY(GetBody(m_run->network, page(1), 2).isBody());
+    for (int round = 0; round < 50; ++round)
+        QVERIFY(GetBody(m_run->network, page(2), 1).isBody());
+    // What goes back stays within what a server takes in one header.
+    QVERIFY(m_run->forum.requestLog().constLast().header("Cookie").size() < 8 * 1024);
 }
 
 QTEST_GUILESS_MAIN(TestHostile)

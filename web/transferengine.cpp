@@ -186,9 +186,9 @@ bool TransferEngine::configure(Transfer* transfer)
     // Redirects are followed here, hop by hop, so that the rules of every hop can be checked.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    // Compressed answers, in either coding, reach us unpacked.
+    // Compressed answers reach us unpacked: every coding libcurl knows is offered, and a
+    // compressed transfer coding is unpacked too, asked for or not.
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy, CURLOPT_TRANSFER_ENCODING, 1L);
     curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);

@@ -1,0 +1,175 @@
+// Several transfers at once change nothing a user sees: the lines, the files and the failure
+// lists are those of one transfer at a time, in the same order; and one at a time still makes
+// its requests exactly in the order the run reads them.
+#include "forumbuilder.h"
+#include "runfixture.h"
+
+#include <QDirIterator>
+#include <QMap>
+
+using namespace ForumBuilder;
+using StandIn::Fault;
+using StandIn::Pages::albumTarget;
+using StandIn::Pages::pictureFileTarget;
+using StandIn::Pages::picturePageTarget;
+
+namespace {
+
+using Faults = QList<QPair<QString, Fault>>;
+
+// What a user can see of a run, with paths relative to the program folder so that two runs in
+// two folders compare.
+struct Seen
+{
+    QStringList lines;
+    QMap<QString, QByteArray> files;
+    QStringList failures;
+
+    bool operator==(const Seen& other) const
+    {
+        return lines == other.lines && files == other.files && failures == other.failures;
+    }
+};
+
+Seen seenAfter(const RunFixture& run)
+{
+    Seen seen;
+    for (QString line : run.window.lines)
+        seen.lines.append(line.replace(run.forum.forumRoot(), QStringLiteral("<forum>/")));
+    const QDir folder(run.programFolder);
+    QDirIterator walk(run.programFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        QFile file(path);
+        seen.files.insert(folder.relativeFilePath(path),
+                          file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"));
+    }
+    for (const FailureLists::Entry& entry : run.downloader->failures().entries())
+        seen.failures.append(entry.address.section(QLatin1Char('/'), 3) + QLatin1Char(' ') +
+                             folder.relativeFilePath(entry.path));
+    return seen;
+}
+
+// A run and then a retry, at `transfers` at once; what was seen after each.
+QPair<Seen, Seen> runAndRetry(const StandIn::ForumContent& content, const QString& name,
+                              const Faults& faults, int transfers)
+{
+    RunFixture run(content, name, transfers);
+    for (const auto& [target, fault] : faults)
+        run.forum.setFault(target, fault);
+    run.downloader->start();
+    const Seen afterRun = seenAfter(run);
+    run.downloader->retry();
+    return {afterRun, seenAfter(run)};
+}
+
+Fault withoutLength()
+{
+    Fault fault;
+    fault.withoutLength = true;
+    return fault;
+}
+
+Fault gzipped()
+{
+    Fault fault;
+    fault.gzipTransferCoding = true;
+    return fault;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(StandIn::ForumContent)
+
+class TestPipeline : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void sameAtOneAndAtEight_data();
+    void sameAtOneAndAtEight();
+    void oneAtATimeAsksInTheOrderItReads();
+    void severalAtOnceAsksForTheSameAddresses();
+};
+
+void TestPipeline::sameAtOneAndAtEight_data()
+{
+    QTest::addColumn<StandIn::ForumContent>("content");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<Faults>("faults");
+
+    const QString cats = QStringLiteral("猫咪");
+    QTest::newRow("sample forum with faults")
+        << StandIn::ForumContent::sample() << cats
+        << Faults{{pictureFileTarget(QStringLiteral("a01-3")), Fault::withStatus(404)},
+                  {pictureFileTarget(QStringLiteral("a01-5")), Fault::droppedMidBody()},
+                  {pictureFileTarget(QStringLiteral("a02-2")), Fault::lyingAboutLength()},
+                  {pictureFileTarget(QStringLiteral("a02-4")), gzipped()},
+                  {pictureFileTarget(QStringLiteral("a02-6")), Fault::failingFirst(2)},
+                  {albumTarget(cats, QStringLiteral("a04"), 1), Fault::withStatus(500)},
+                  {albumTarget(cats, QStringLiteral("a02"), 2), withoutLength()},
+                  {picturePageTarget(QStringLiteral("a03"), QStringLiteral("a03-4")),
+                   Fault::serving("no identifier here")}};
+
+    // Two albums of one title write into one folder, and a picture linked twice is saved
+    // twice: which bytes end up under which name depends on the order of the moves.
+    StandIn::Album first = album(QStringLiteral("x"), QStringLiteral("同名"), 4, 3);
+    first.pictures.insert(1, first.pictures.at(3));
+    const StandIn::Album second = album(QStringLiteral("y"), QStringLiteral("同名"), 6, 4);
+    QTest::newRow("shared folder, a picture linked twice")
+        << forum(QStringLiteral("f"), {first, second, first}, 2) << QStringLiteral("f")
+        << Faults{{pictureFileTarget(QStringLiteral("y-2")), Fault::failingFirst(1)},
+                  {pictureFileTarget(QStringLiteral("x-1")), Fault::failingFirst(1)}};
+}
+
+void TestPipeline::sameAtOneAndAtEight()
+{
+    QFETCH(StandIn::ForumContent, content);
+    QFETCH(QString, name);
+    QFETCH(Faults, faults);
+    const QPair<Seen, Seen> one = runAndRetry(content, name, faults, 1);
+    const QPair<Seen, Seen> eight = runAndRetry(content, name, faults, 8);
+
+    QVERIFY(!one.first.failures.isEmpty());
+    QCOMPARE(eight.first.lines, one.first.lines);
+    QCOMPARE(eight.first.files.keys(), one.first.files.keys());
+    QVERIFY(eight.first == one.first);
+    QCOMPARE(eight.second.failures, one.second.failures);
+    QVERIFY(eight.second == one.second);
+    QVERIFY(one.second.failures.size() < one.first.failures.size());
+}
+
+void TestPipeline::oneAtATimeAsksInTheOrderItReads()
+{
+    const StandIn::ForumContent content =
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 5, 2),
+                                    album(QStringLiteral("b"), QStringLiteral("乙"), 3)});
+    RunFixture run(content, QStringLiteral("f"), 1);
+    run.forum.setDefaultDelay(5);
+    run.downloader->start();
+    QCOMPARE(run.forum.requestedTargets(), StandIn::Pages::runTargets(content));
+    QCOMPARE(run.forum.mostAtOnce(), 1);
+}
+
+void TestPipeline::severalAtOnceAsksForTheSameAddresses()
+{
+    QList<StandIn::Album> albums;
+    for (int n = 1; n <= 6; ++n)
+        albums.append(album(QStringLiteral("a%1").arg(n), QStringLiteral("相册%1").arg(n), 4, 2));
+    const StandIn::ForumContent content = forum(QStringLiteral("f"), albums);
+    RunFixture run(content, QStringLiteral("f"), 8);
+    run.forum.setDefaultDelay(20);
+    run.downloader->start();
+
+    QStringList asked = run.forum.requestedTargets();
+    QStringList expected = StandIn::Pages::runTargets(content);
+    asked.sort();
+    expected.sort();
+    QCOMPARE(asked, expected);
+    QVERIFY2(run.forum.mostAtOnce() > 2 && run.forum.mostAtOnce() <= 8,
+             qPrintable(QString::number(run.forum.mostAtOnce())));
+    QVERIFY(run.downloader->failures().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestPipeline)
+#include "tst_pipeline.moc"
