@@ -1,11 +1,14 @@
 #include "standinforum.h"
 
 #include "forumpages.h"
+#include "loopbackcertificate.h"
 #include "picturemaker.h"
 
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrlQuery>
@@ -133,9 +136,18 @@ bool StandInForum::start(quint16 port)
     return m_port != 0;
 }
 
+bool StandInForum::startSecure()
+{
+    sslSetup(QSslCertificate(loopbackCertificatePem), QSslKey(loopbackKeyPem, QSsl::Rsa));
+    m_secure = true;
+    return start();
+}
+
 QString StandInForum::forumRoot() const
 {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
+    return (m_secure ? QStringLiteral("https://127.0.0.1:%1/")
+                     : QStringLiteral("http://127.0.0.1:%1/"))
+        .arg(m_port);
 }
 
 QString StandInForum::pictureRoot() const
@@ -307,7 +319,7 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
         return;
     }
     if (fault.streamBytes > 0) {
-        stream(socket, answer, fault.streamBytes);
+        stream(socket, answer, fault.streamBytes, !fault.withoutLength);
         return;
     }
     socket->write(
@@ -317,10 +329,11 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
         socket->disconnectFromHost();
 }
 
-void StandInForum::stream(QTcpSocket* socket, const Answer& answer, qint64 length)
+void StandInForum::stream(QTcpSocket* socket, const Answer& answer, qint64 length, bool announced)
 {
     // Written as the socket drains, so the stand-in never holds the whole body.
-    socket->write(head(answer.status, answer.contentType, length, answer.location));
+    socket->write(
+        head(answer.status, answer.contentType, announced ? length : -1, answer.location));
     auto left = std::make_shared<qint64>(length);
     const auto refill = [socket, left] {
         static const QByteArray chunk(256 * 1024, 'z');

@@ -32,6 +32,8 @@ class StandInForum : public QAbstractHttpServer
 
     // Listens on a free port of 127.0.0.1 (or on `port`); false when that fails.
     bool start(quint16 port = 0);
+    // The same over https, with the certificate of forum/loopbackcertificate.h.
+    bool startSecure();
     QString forumRoot() const;
     QString pictureRoot() const;
 
@@ -68,10 +70,11 @@ class StandInForum : public QAbstractHttpServer
     Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
     void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);
     void write(QTcpSocket* socket, const Answer& answer, const Fault& fault);
-    static void stream(QTcpSocket* socket, const Answer& answer, qint64 length);
+    static void stream(QTcpSocket* socket, const Answer& answer, qint64 length, bool announced);
 
     ForumContent m_content;
     quint16 m_port = 0;
+    bool m_secure = false;
     QHash<QString, Fault> m_faults;
     QHash<QString, int> m_hits;
     QHash<QString, QByteArray> m_pictures;

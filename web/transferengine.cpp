@@ -195,6 +195,11 @@ bool TransferEngine::configure(Transfer* transfer)
     // Checks only an announced length; the write callback checks what actually arrives.
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_bodyLimit));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(1, remaining)));
+    if (!m_extraTrust.isEmpty()) {
+        curl_blob trust{const_cast<char*>(m_extraTrust.constData()),
+                        static_cast<size_t>(m_extraTrust.size()), CURL_BLOB_NOCOPY};
+        curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &trust);
+    }
     return ok;
 }
 

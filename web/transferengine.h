@@ -37,6 +37,10 @@ class TransferEngine : public QObject
 
     int maxTransfers() const { return m_maxTransfers; }
 
+    // Certificates (PEM) to trust besides the system's, for a mirror with a certificate of its
+    // own. Applies to transfers that start from now on.
+    void trustCertificates(const QByteArray& pem) { m_extraTrust = pem; }
+
     // A GET of `url` whose body is kept in memory. `seconds` bounds the whole transfer,
     // redirects included, from the moment it starts.
     std::unique_ptr<Transfer> fetch(const QUrl& url, double seconds, TransferOrder order = {});
@@ -93,6 +97,7 @@ class TransferEngine : public QObject
     std::vector<Transfer*> m_running;
     std::vector<Transfer*> m_all;
     QSet<QString> m_claimedParts;
+    QByteArray m_extraTrust;
     quint64 m_nextSequence = 0;
     bool m_announcing = false;
     bool m_abandoned = false;

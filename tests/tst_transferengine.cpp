@@ -1,0 +1,143 @@
+// The engine's own rules, below GetBody and SaveJpg: the order in which waiting transfers
+// start, the body limit as bytes arrive, https, redirects and cookies.
+#include "forum/forumpages.h"
+#include "forum/loopbackcertificate.h"
+#include "forum/standinforum.h"
+#include "forumbuilder.h"
+#include "web/getbody.h"
+#include "web/savejpg.h"
+#include "web/transferengine.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using StandIn::Fault;
+Q_DECLARE_METATYPE(Fault)
+
+namespace {
+
+StandIn::ForumContent smallForum()
+{
+    return ForumBuilder::forum(QStringLiteral("f"),
+                               {ForumBuilder::album(QStringLiteral("a"), QStringLiteral("甲"), 3)});
+}
+
+QString listing(const StandIn::StandInForum& forum, int page)
+{
+    return forum.forumRoot() + StandIn::Pages::listingTarget(QStringLiteral("f"), page).mid(1);
+}
+
+} // namespace
+
+class TestTransferEngine : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void waitingTransfersStartInTheirOrder();
+    void bodyLimitHoldsAsBytesArrive_data();
+    void bodyLimitHoldsAsBytesArrive();
+    void httpsWithATrustedCertificate();
+    void httpsWithAnUntrustedCertificateIsAFailure();
+    void redirectFromHttpsToHttpIsRefused();
+    void cookiesGoBackAcrossARedirect();
+};
+
+void TestTransferEngine::waitingTransfersStartInTheirOrder()
+{
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.start());
+    forum.setDefaultDelay(20);
+    TransferEngine engine(1);
+    const auto first = engine.fetch(QUrl(listing(forum, 1)), 5, {0, 0, 0, 0});
+    const auto third = engine.fetch(QUrl(listing(forum, 4)), 5, {3, 0, 0, 0});
+    const auto second = engine.fetch(QUrl(listing(forum, 3)), 5, {2, 0, 0, 0});
+    const auto alsoSecond = engine.fetch(QUrl(listing(forum, 2)), 5, {2, 0, 0, 0});
+    third->wait();
+    QVERIFY(first->isFinished() && second->isFinished() && alsoSecond->isFinished());
+    QStringList expected;
+    for (int page : {1, 3, 2, 4})
+        expected.append(StandIn::Pages::listingTarget(QStringLiteral("f"), page));
+    QCOMPARE(forum.requestedTargets(), expected);
+    QCOMPARE(forum.mostAtOnce(), 1);
+}
+
+void TestTransferEngine::bodyLimitHoldsAsBytesArrive_data()
+{
+    QTest::addColumn<Fault>("fault");
+    Fault announced;
+    announced.streamBytes = 8 * 1024 * 1024;
+    QTest::newRow("announced") << announced;
+    Fault unannounced = announced;
+    unannounced.withoutLength = true;
+    QTest::newRow("not announced") << unannounced;
+}
+
+void TestTransferEngine::bodyLimitHoldsAsBytesArrive()
+{
+    QFETCH(Fault, fault);
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.start());
+    const QString target = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
+    forum.setFault(target, fault);
+    QTemporaryDir folder;
+    TransferEngine engine(1, 1024 * 1024);
+    const QString path = folder.filePath(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(engine, forum.forumRoot() + target.mid(1), path), SaveError::FetchFailed);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestTransferEngine::httpsWithATrustedCertificate()
+{
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.startSecure());
+    TransferEngine engine(1);
+    engine.trustCertificates(loopbackCertificatePem);
+    QVERIFY(GetBody(engine, listing(forum, 1), 5).isBody());
+}
+
+void TestTransferEngine::httpsWithAnUntrustedCertificateIsAFailure()
+{
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.startSecure());
+    TransferEngine engine(1);
+    QCOMPARE(GetBody(engine, listing(forum, 1), 5).kind(), FetchResult::Kind::Nothing);
+    QVERIFY(forum.requestLog().isEmpty());
+}
+
+void TestTransferEngine::redirectFromHttpsToHttpIsRefused()
+{
+    StandIn::StandInForum plain(smallForum());
+    QVERIFY(plain.start());
+    StandIn::StandInForum secure(smallForum());
+    QVERIFY(secure.startSecure());
+    secure.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
+                    Fault::redirectedTo(listing(plain, 1)));
+    TransferEngine engine(1);
+    engine.trustCertificates(loopbackCertificatePem);
+    QCOMPARE(GetBody(engine, listing(secure, 1), 5).kind(), FetchResult::Kind::Nothing);
+    QVERIFY(plain.requestLog().isEmpty());
+    // The other way round is followed.
+    plain.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2),
+                   Fault::redirectedTo(listing(secure, 2)));
+    QVERIFY(GetBody(engine, listing(plain, 2), 5).isBody());
+}
+
+void TestTransferEngine::cookiesGoBackAcrossARedirect()
+{
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.start());
+    Fault moved = Fault::redirectedTo(StandIn::Pages::listingTarget(QStringLiteral("f"), 2));
+    moved.extraHeaders = "Set-Cookie: session=abc; Path=/\r\n";
+    forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), moved);
+    TransferEngine engine(1);
+    QVERIFY(GetBody(engine, listing(forum, 1), 5).isBody());
+    QCOMPARE(forum.requestLog().constLast().header("Cookie"), QByteArray("session=abc"));
+    // Kept for the program's life, for every later transfer.
+    QVERIFY(GetBody(engine, listing(forum, 3), 5).isBody());
+    QCOMPARE(forum.requestLog().constLast().header("Cookie"), QByteArray("session=abc"));
+}
+
+QTEST_GUILESS_MAIN(TestTransferEngine)
+#include "tst_transferengine.moc"
