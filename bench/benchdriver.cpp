@@ -17,8 +17,9 @@
 #include "run/downloader.h"
 #include "run/runwindow.h"
 #include "web/getbody.h"
-#include "web/transferengine.h"
 #include "web/serviceroots.h"
+#include "web/transfercount.h"
+#include "web/transferengine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -82,11 +83,12 @@ int run(const QString& name, const QString& folder, bool measureGaps)
 {
     QString problem;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
-    if (!roots) {
+    const std::optional<int> transfers = roots ? transfersFromEnvironment(&problem) : std::nullopt;
+    if (!roots || !transfers) {
         out() << "varnolt-bench: " << problem << Qt::endl;
         return 2;
     }
-    TransferEngine network;
+    TransferEngine network(*transfers);
     ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
     std::optional<GapMeter> gaps;
@@ -103,7 +105,8 @@ int run(const QString& name, const QString& folder, bool measureGaps)
     out() << "figures: wall_ms=" << wallMs
           << " cpu_ms=" << (after.cpuMilliseconds - before.cpuMilliseconds)
           << " peak_kb=" << after.peakKilobytes << " lines=" << window.lines
-          << " failures=" << downloader.failures().entries().size();
+          << " failures=" << downloader.failures().entries().size()
+          << " transfers=" << network.maxTransfers();
     if (gaps)
         out() << " longest_gap_ms=" << gaps->longest();
     out() << Qt::endl;
