@@ -18,8 +18,8 @@ class TestProgram : public QObject
     Q_OBJECT
 
   private slots:
-    void unusableRootsAreRefusedAtStartup_data();
-    void unusableRootsAreRefusedAtStartup();
+    void badEnvironmentIsRefusedAtStartup_data();
+    void badEnvironmentIsRefusedAtStartup();
     void closingDuringARunEndsTheProgramAtOnce();
     void closingEndsACrawlOfEndlessListingPages();
     void closingLeavesNoUnfinishedPictureBehind();
@@ -59,7 +59,7 @@ qint64 TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& 
     return sinceClose.elapsed();
 }
 
-void TestProgram::unusableRootsAreRefusedAtStartup_data()
+void TestProgram::badEnvironmentIsRefusedAtStartup_data()
 {
     QTest::addColumn<QString>("variable");
     QTest::addColumn<QString>("value");
@@ -69,9 +69,14 @@ void TestProgram::unusableRootsAreRefusedAtStartup_data()
                               << QStringLiteral("ftp://127.0.0.1/");
     QTest::newRow("relative") << QStringLiteral("VARNOLT_FORUM_ROOT") << QStringLiteral("mirror/");
     QTest::newRow("empty") << QStringLiteral("VARNOLT_PICTURE_ROOT") << QString();
+    QTest::newRow("no transfers") << QStringLiteral("VARNOLT_TRANSFERS") << QStringLiteral("0");
+    QTest::newRow("too many transfers")
+        << QStringLiteral("VARNOLT_TRANSFERS") << QStringLiteral("17");
+    QTest::newRow("transfers not a number")
+        << QStringLiteral("VARNOLT_TRANSFERS") << QStringLiteral("four");
 }
 
-void TestProgram::unusableRootsAreRefusedAtStartup()
+void TestProgram::badEnvironmentIsRefusedAtStartup()
 {
     QFETCH(QString, variable);
     QFETCH(QString, value);
