@@ -2,9 +2,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
-// The pictures whose save failed: picture addresses and picture paths, kept in step as two
-// texts of CR LF-ended lines, line n of one belonging to line n of the other.
+// The pictures whose save failed, in the order of their failures: each entry keeps a picture
+// address and its picture path together, so no text an address may hold can part them.
 class FailureLists
 {
   public:
@@ -14,16 +15,14 @@ class FailureLists
         QString path;
     };
 
-    void add(const QString& address, const QString& path);
-    void clear();
-    bool isEmpty() const { return m_addresses.isEmpty(); }
-    // The entries in the order of their failures.
-    QList<Entry> entries() const;
+    void add(const QString& address, const QString& path) { m_entries.append({address, path}); }
+    void clear() { m_entries.clear(); }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    const QList<Entry>& entries() const { return m_entries; }
 
-    const QString& addresses() const { return m_addresses; }
-    const QString& paths() const { return m_paths; }
+    QStringList addresses() const;
+    QStringList paths() const;
 
   private:
-    QString m_addresses;
-    QString m_paths;
+    QList<Entry> m_entries;
 };

@@ -51,6 +51,8 @@ int lastPageNumber(const QString& page)
     // A marker near the top of the page would put the start before the first character.
     const qsizetype from = std::max<qsizetype>(1, marker - pageNumberReach);
     const qsizetype r = TextSearch::find(page, QStringLiteral("pn="), from);
+    if (r == 0)
+        return 1;
     const QString digits = TextSearch::mid(page, r + 3, pageCountDigits);
     int count = 0;
     for (const QChar c : digits) {

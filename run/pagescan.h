@@ -21,8 +21,8 @@ QStringList albumLinks(const QString& page);
 // closing quote: such a picture still takes its number.
 QList<std::optional<QString>> pictureLinks(const QString& page);
 
-// The number of pages that the page's "尾页" (last page) link names; 1 without such a link,
-// 0 when the link carries no number.
+// The number of pages that the page's "尾页" (last page) link names; 1 without such a link or
+// without a "pn=" near it, 0 when the "pn=" carries no number.
 int lastPageNumber(const QString& page);
 
 // The picture identifier of a picture page: the text between the two double quotes that

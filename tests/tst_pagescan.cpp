@@ -60,8 +60,11 @@ void TestPageScan::lastPageNumber_data()
     QTest::newRow("no digits") << QStringLiteral("<a href=\"x?pn=last\">尾页</a>") << 0;
     // A marker in the first 20 characters must not search from before the page's start.
     QTest::newRow("marker at the very start") << QStringLiteral("\">尾页</a> pn=7") << 7;
+    // Without "pn=" after the search start there is no count to read: one page.
     QTest::newRow("pn= too far before the marker")
-        << QStringLiteral("pn=9 .........................\">尾页</a>") << 0;
+        << QStringLiteral("pn=9 .........................\">尾页</a>") << 1;
+    QTest::newRow("digits early in a page without pn=")
+        << QStringLiteral("<b12345>..........................\">尾页</a>") << 1;
 }
 
 void TestPageScan::lastPageNumber()
@@ -105,8 +108,10 @@ void TestPageScan::failureListsStayInStep()
     QVERIFY(lists.entries().isEmpty());
     lists.add(QStringLiteral("http://h/1.jpg"), QStringLiteral("/f/a/1.jpg"));
     lists.add(QStringLiteral("http://h/2.jpg"), QStringLiteral("/f/a/2.jpg"));
-    QCOMPARE(lists.addresses(), QStringLiteral("http://h/1.jpg\r\nhttp://h/2.jpg\r\n"));
-    QCOMPARE(lists.paths(), QStringLiteral("/f/a/1.jpg\r\n/f/a/2.jpg\r\n"));
+    QCOMPARE(lists.addresses(),
+             QStringList({QStringLiteral("http://h/1.jpg"), QStringLiteral("http://h/2.jpg")}));
+    QCOMPARE(lists.paths(),
+             QStringList({QStringLiteral("/f/a/1.jpg"), QStringLiteral("/f/a/2.jpg")}));
     const auto entries = lists.entries();
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(1).address, QStringLiteral("http://h/2.jpg"));

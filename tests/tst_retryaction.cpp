@@ -14,6 +14,7 @@ class TestRetryAction : public QObject
     void emptyListsFetchNothing();
     void retryAfterTheAlbumFolderWentFailsAgain();
     void pictureThatTimedOutIsRetried();
+    void lineBreakInAnAddressShiftsNothing();
 };
 
 void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
@@ -32,16 +33,16 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
     const int linesAfterRun = run.window.lines.size();
 
     run.downloader->retry();
-    const QString paths = run.downloader->failures().paths();
-    QCOMPARE(paths, run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n") +
-                        run.path(QStringLiteral("f/甲/4.jpg")) + QStringLiteral("\r\n"));
+    QCOMPARE(run.downloader->failures().paths(),
+             QStringList(
+                 {run.path(QStringLiteral("f/甲/1.jpg")), run.path(QStringLiteral("f/甲/4.jpg"))}));
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-2")));
 
     // A second press retries what is left: picture 4 now comes, picture 1 still fails.
     run.downloader->retry();
     QCOMPARE(run.downloader->failures().paths(),
-             run.path(QStringLiteral("f/甲/1.jpg")) + QStringLiteral("\r\n"));
+             QStringList({run.path(QStringLiteral("f/甲/1.jpg"))}));
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-4")));
     run.downloader->retry();
@@ -104,6 +105,31 @@ void TestRetryAction::pictureThatTimedOutIsRetried()
     QVERIFY(run.downloader->failures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
+}
+
+void TestRetryAction::lineBreakInAnAddressShiftsNothing()
+{
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
+        QStringLiteral("f"));
+    // A hostile page puts a line break into the identifier, and so into the address.
+    run.forum.setFault(
+        StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")),
+        StandIn::Fault::serving(
+            StandIn::Pages::encodeGb2312(QStringLiteral("ZyqAlbum.picID = \"a-3\r\nx\";"))));
+    run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
+                       StandIn::Fault::failingFirst(1));
+    run.downloader->start();
+    QCOMPARE(run.downloader->failures().paths(),
+             QStringList(
+                 {run.path(QStringLiteral("f/甲/1.jpg")), run.path(QStringLiteral("f/甲/2.jpg"))}));
+
+    run.downloader->retry();
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-2")));
+    QCOMPARE(run.downloader->failures().paths(),
+             QStringList({run.path(QStringLiteral("f/甲/1.jpg"))}));
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/1.jpg"))));
 }
 
 QTEST_GUILESS_MAIN(TestRetryAction)

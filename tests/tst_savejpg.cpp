@@ -1,8 +1,8 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
-#include "web/transferengine.h"
 #include "web/savejpg.h"
+#include "web/transferengine.h"
 
 #include <QDir>
 #include <QFile>
