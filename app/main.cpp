@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/qttranslations.h"
 #include "web/httpclient.h"
 #include "web/serviceroots.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Varnolt"));
     QApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    loadQtTranslations();
 
     HttpClient network;
     Form1 window(network, QCoreApplication::applicationDirPath(), *roots);
