@@ -62,8 +62,9 @@ void prepareConsole()
     const HANDLE current = GetStdHandle(STD_OUTPUT_HANDLE);
     if ((current == nullptr || current == INVALID_HANDLE_VALUE) &&
         AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
+        std::FILE* reopened = nullptr;
+        freopen_s(&reopened, "CONOUT$", "w", stdout);
+        freopen_s(&reopened, "CONOUT$", "w", stderr);
     }
     SetConsoleOutputCP(CP_UTF8);
 #endif
