@@ -1,6 +1,8 @@
 #include "form1.h"
 
 #include "cleanall.h"
+#include "followend.h"
+#include "layoutscale.h"
 #include "windowicon.h"
 
 #include "web/transferengine.h"
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 
 namespace {
 
@@ -19,13 +22,14 @@ const QString hintText = QStringLiteral("请输入吧名");
 const QString programTitle = QStringLiteral("Varnolt");
 
 // The layout is in pixels at 96 dots per inch (15 twips to the pixel); Qt's logical pixels
-// are the same unit, scaled by Qt on screens of other densities.
+// are the same unit, scaled by Qt on screens of other densities. A larger desktop font scales
+// it further.
 template <typename Control>
 Control* place(QWidget* window, const char* name, int left, int top, int width, int height)
 {
     auto* control = new Control(window);
     control->setObjectName(QLatin1String(name));
-    control->setGeometry(left, top, width, height);
+    control->setGeometry(scaled(QRect(left, top, width, height), layoutScale(window->font())));
     return control;
 }
 
@@ -42,9 +46,11 @@ Form1::Form1(TransferEngine& network, const QString& programFolder, const Servic
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
     setWindowIcon(programIcon());
-    resize(472, 299);
+    resize(scaled(QRect(0, 0, 472, 299), layoutScale(font())).size());
 
     Text1->setText(hintText);
+    // Typing then replaces the hint; a click still clears it.
+    Text1->selectAll();
     Text1->installEventFilter(this);
     Command1->setText(QStringLiteral("开始下载"));
     Command2->setText(QStringLiteral("重新下载保存失败的文件"));
@@ -53,6 +59,7 @@ Form1::Form1(TransferEngine& network, const QString& programFolder, const Servic
     Command2->setAutoDefault(false);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setUniformItemSizes(true); // keeps a list of a hundred thousand lines quick
+    followEnd(List1->verticalScrollBar());
 
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, List1);
@@ -76,6 +83,9 @@ void Form1::appendLine(const QString& line)
 
 QString Form1::forumName() const
 {
+    // The hint is no name: only text the user put in the box is.
+    if (!Text1->isModified() && Text1->text() == hintText)
+        return QString();
     return Text1->text();
 }
 

@@ -1,4 +1,9 @@
+#include "app/commandline.h"
+#include "app/consolerun.h"
+#include "app/consolewindow.h"
 #include "app/form1.h"
+#include "app/qttranslations.h"
+#include "run/outputfolder.h"
 #include "web/serviceroots.h"
 #include "web/transfercount.h"
 #include "web/transferengine.h"
@@ -7,26 +12,66 @@
 #include <QLocale>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+int refuse(const QString& problem)
+{
+    std::fprintf(stderr, "varnolt: %s\n", qUtf8Printable(problem));
+    return ExitBadArguments;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Varnolt"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+
+    // Command-line mode needs no display, so the window's application object is made only
+    // once it is clear that the window opens. The arguments are read through an application
+    // object all the same: on Windows that is what keeps a Chinese forum name whole.
+    auto app = std::make_unique<QCoreApplication>(argc, argv);
+    const CommandLine command = readCommandLine(QCoreApplication::arguments());
+    if (command.mode != CommandLine::Mode::Window)
+        prepareConsole();
+    if (command.mode == CommandLine::Mode::Done) {
+        std::fputs(command.text.toUtf8().constData(), command.exitCode == 0 ? stdout : stderr);
+        return command.exitCode;
+    }
+
     // Checked before any window exists: a mistyped root should not open a window that fails
     // on the first press.
     QString problem;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
-    const std::optional<int> transfers = roots ? transfersFromEnvironment(&problem) : std::nullopt;
-    if (!roots || !transfers) {
-        std::fprintf(stderr, "varnolt: %s\n", qPrintable(problem));
-        return 2;
+    if (!roots)
+        return refuse(problem);
+    const std::optional<int> transfers =
+        command.transfers ? command.transfers : transfersFromEnvironment(&problem);
+    if (!transfers)
+        return refuse(problem);
+    const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
+    const std::optional<OutputFolder> output = chooseOutputFolder(
+        QCoreApplication::applicationDirPath(), chosen, picturesFallback(), &problem);
+    if (!output)
+        return refuse(
+            (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
+            problem);
+
+    if (command.mode == CommandLine::Mode::Window) {
+        app.reset();
+        app = std::make_unique<QApplication>(argc, argv);
+        loadQtTranslations();
     }
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Varnolt"));
-    QApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-
     TransferEngine network(*transfers);
-    Form1 window(network, QCoreApplication::applicationDirPath(), *roots);
+    if (command.mode == CommandLine::Mode::Download)
+        return runDownload(command, network, *output, *roots);
+
+    Form1 window(network, output->path, *roots);
+    if (!output->note.isEmpty())
+        window.appendLine(output->note);
     window.show();
-    return app.exec();
+    return app->exec();
 }

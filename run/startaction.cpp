@@ -53,8 +53,11 @@ QStringList StartAction::crawlListing(const QString& listingBase)
     int pageCount = 1;
     for (int page = 1; page <= pageCount; ++page) {
         // A page that failed has no markers: it adds no albums and ends the crawl.
-        const Page listing = fetchPage(m_context.network, listingBase + QStringLiteral("&pn=") +
-                                                              QString::number(page));
+        const QString address = listingBase + QStringLiteral("&pn=") + QString::number(page);
+        const Page listing = fetchPage(m_context.network, address);
+        // Said, so that a forum that could not be reached does not read as one without albums.
+        if (!listing.fetched)
+            m_context.window.appendLine(QStringLiteral("无法获取相册列表：") + address);
         for (const QString& link : PageScan::albumLinks(listing.text))
             albums.append(m_context.roots.forumRoot + link);
         pageCount = PageScan::lastPageNumber(listing.text);

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/qttranslations.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
 #include "web/transferengine.h"
@@ -21,6 +22,7 @@ class TestForm1 : public QObject
     Q_OBJECT
 
   private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void windowAsItOpens();
@@ -28,10 +30,15 @@ class TestForm1 : public QObject
     void controlsAsLaidOut();
     void tabOrderAndFocus();
     void clickClearsOnlyTheHintText();
+    void typingReplacesTheHintAsTheWindowOpens();
     void enterAndEscapeDoNothing();
     void resizingMovesNothing();
+    void emptyNameShowsTheMessageBox_data();
     void emptyNameShowsTheMessageBox();
-    void runsAppendBelowEachOtherWithoutScrolling();
+    void runsAppendBelowEachOther();
+    void listFollowsTheEndOnlyWhileShowingIt();
+    void largerFontsScaleTheLayout_data();
+    void largerFontsScaleTheLayout();
     void retryButtonSavesTheFailures();
     void sampleForumThroughTheWindow();
 
@@ -55,6 +62,11 @@ class TestForm1 : public QObject
     TransferEngine m_network;
     std::unique_ptr<Form1> m_window;
 };
+
+void TestForm1::initTestCase()
+{
+    loadQtTranslations();
+}
 
 void TestForm1::init()
 {
@@ -176,27 +188,48 @@ void TestForm1::resizingMovesNothing()
         QCOMPARE(children.at(n)->geometry(), before.at(n));
 }
 
+void TestForm1::typingReplacesTheHintAsTheWindowOpens()
+{
+    QApplication::setActiveWindow(m_window.get());
+    QTRY_COMPARE(QApplication::focusWidget(), nameBox());
+    QTest::keyClicks(nameBox(), QStringLiteral("abc"));
+    QCOMPARE(nameBox()->text(), QStringLiteral("abc"));
+}
+
+void TestForm1::emptyNameShowsTheMessageBox_data()
+{
+    QTest::addColumn<bool>("clear");
+    QTest::newRow("emptied box") << true;
+    QTest::newRow("untouched hint") << false;
+}
+
 void TestForm1::emptyNameShowsTheMessageBox()
 {
-    nameBox()->clear();
+    QFETCH(bool, clear);
+    if (clear)
+        nameBox()->clear();
     QString title;
     QString text;
+    QString button;
     QTimer::singleShot(100, this, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box);
         title = box->windowTitle();
         text = box->text();
         QCOMPARE(box->buttons().size(), 1);
+        button = box->buttons().constFirst()->text();
         box->accept();
     });
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(title, QStringLiteral("Varnolt"));
     QCOMPARE(text, QStringLiteral("请输入贴吧名称"));
+    // Qt's own texts are in Chinese as well.
+    QCOMPARE(button, QStringLiteral("确定"));
     QCOMPARE(progressList()->count(), 0);
     QVERIFY(m_forum->requestLog().isEmpty());
 }
 
-void TestForm1::runsAppendBelowEachOtherWithoutScrolling()
+void TestForm1::runsAppendBelowEachOther()
 {
     QTest::mouseClick(nameBox(), Qt::LeftButton);
     nameBox()->insert(QStringLiteral("猫咪")); // typed: keyClicks takes only ASCII
@@ -211,12 +244,64 @@ void TestForm1::runsAppendBelowEachOtherWithoutScrolling()
     QCOMPARE(lines().size(), 14);
     QCOMPARE(lines().at(12), QStringLiteral("第1页,第2张下载成功！"));
     QCOMPARE(progressList()->currentRow(), -1);
-    QCOMPARE(progressList()->verticalScrollBar()->value(), 0);
 
     // What a person sees after a short run.
     const QString shot =
         QCoreApplication::applicationDirPath() + QStringLiteral("/varnolt-window.png");
     QVERIFY(m_window->grab().save(shot));
+}
+
+void TestForm1::listFollowsTheEndOnlyWhileShowingIt()
+{
+    QScrollBar* bar = progressList()->verticalScrollBar();
+    const auto append = [this](int count) {
+        for (int n = 0; n < count; ++n)
+            m_window->appendLine(QStringLiteral("行%1").arg(n));
+    };
+    append(50);
+    QTRY_VERIFY(bar->maximum() > 0);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+
+    // Reading further up: new lines leave the view where it is.
+    bar->setValue(3);
+    const int maximum = bar->maximum();
+    append(50);
+    QTRY_VERIFY(bar->maximum() > maximum);
+    QCOMPARE(bar->value(), 3);
+
+    // Back at the end, it follows again.
+    bar->setValue(bar->maximum());
+    const int later = bar->maximum();
+    append(50);
+    QTRY_VERIFY(bar->maximum() > later);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+}
+
+void TestForm1::largerFontsScaleTheLayout_data()
+{
+    QTest::addColumn<qreal>("points");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRect>("retryButton");
+    QTest::newRow("the layout's own 9 pt") << 9.0 << QSize(472, 299) << QRect(208, 16, 145, 25);
+    QTest::newRow("smaller") << 8.0 << QSize(472, 299) << QRect(208, 16, 145, 25);
+    QTest::newRow("GNOME's 11 pt") << 11.0 << QSize(577, 365) << QRect(254, 20, 177, 31);
+    QTest::newRow("twice") << 18.0 << QSize(944, 598) << QRect(416, 32, 290, 50);
+}
+
+void TestForm1::largerFontsScaleTheLayout()
+{
+    QFETCH(qreal, points);
+    QFETCH(QSize, size);
+    QFETCH(QRect, retryButton);
+    const QFont before = QApplication::font();
+    QFont font = before;
+    font.setPointSizeF(points);
+    QApplication::setFont(font);
+    Form1 window(m_network, m_folder->path(),
+                 ServiceRoots{m_forum->forumRoot(), m_forum->pictureRoot()});
+    QApplication::setFont(before);
+    QCOMPARE(window.size(), size);
+    QCOMPARE(window.findChild<QWidget*>(QStringLiteral("Command2"))->geometry(), retryButton);
 }
 
 void TestForm1::retryButtonSavesTheFailures()

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+Q_DECLARE_METATYPE(StandIn::Fault)
+
 using namespace ForumBuilder;
 
 namespace {
@@ -35,6 +37,8 @@ class TestStartAction : public QObject
     void noAlbumsMakesNoFolder();
     void albumLinkedTwiceIsProcessedTwice();
     void failedListingPageEndsTheCrawl();
+    void listingThatCannotBeReachedIsSaid_data();
+    void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
     void namesReachTheServerWhole();
     void namesBecomeOneSafeFolder_data();
@@ -104,7 +108,37 @@ void TestStartAction::failedListingPageEndsTheCrawl()
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), notFound);
     run.downloader->start();
     QCOMPARE(run.listingTargets().size(), 2);
-    QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("f"), 5));
+    // Said before the summary, which still counts the albums found so far.
+    QCOMPARE(run.window.lines.at(1), QStringLiteral("无法获取相册列表：") + run.forum.forumRoot() +
+                                         QStringLiteral("f/tupian?kw=f&pn=2"));
+    QCOMPARE(run.window.lines.at(2), summary(QStringLiteral("f"), 5));
+}
+
+void TestStartAction::listingThatCannotBeReachedIsSaid_data()
+{
+    StandIn::Fault maintenancePage;
+    maintenancePage.withoutMarkers = true;
+    QTest::addColumn<StandIn::Fault>("fault");
+    QTest::addColumn<bool>("said");
+    QTest::newRow("error status") << StandIn::Fault::withStatus(503) << true;
+    QTest::newRow("connection dropped") << StandIn::Fault::droppedMidBody() << true;
+    // A page came; that it holds no albums is the forum's answer, not a failure.
+    QTest::newRow("page without markers") << maintenancePage << false;
+}
+
+void TestStartAction::listingThatCannotBeReachedIsSaid()
+{
+    QFETCH(StandIn::Fault, fault);
+    QFETCH(bool, said);
+    RunFixture run(forum(QStringLiteral("f"), albums(2)), QStringLiteral("f"));
+    const QString target = StandIn::Pages::listingTarget(QStringLiteral("f"), 1);
+    run.forum.setFault(target, fault);
+    run.downloader->start();
+    const QStringList expected = said ? QStringList(QStringLiteral("无法获取相册列表：") +
+                                                    run.forum.forumRoot() + target.mid(1))
+                                      : QStringList();
+    QCOMPARE(run.window.lines.filter(QStringLiteral("无法获取相册列表：")), expected);
+    QCOMPARE(run.window.lines.last(), summary(QStringLiteral("f"), 0));
 }
 
 void TestStartAction::namesReachTheServerWhole_data()

@@ -1,0 +1,102 @@
+#include "commandline.h"
+
+#include "web/transfercount.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+CommandLine done(const QString& text, int exitCode)
+{
+    CommandLine line;
+    line.mode = CommandLine::Mode::Done;
+    line.text = text;
+    line.exitCode = exitCode;
+    return line;
+}
+
+CommandLine refused(const QString& problem)
+{
+    return done(QStringLiteral("varnolt: ") + problem +
+                    QStringLiteral("\nTry 'varnolt --help' for more information.\n"),
+                2);
+}
+
+// A whole decimal number within [low, high], or no value.
+std::optional<int> numberWithin(const QString& text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Downloads the picture albums of one forum. Without --download the "
+                       "window opens."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption download(
+        QStringLiteral("download"),
+        QStringLiteral("Download every album of forum NAME without a window, print each step, "
+                       "and exit with 0 when nothing failed, 1 otherwise."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption output(
+        QStringLiteral("output"),
+        QStringLiteral("Write into DIR (created when missing) instead of the program folder."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption transfers(
+        QStringLiteral("transfers"),
+        QStringLiteral("Transfers at a time, 1 to 16 (default: VARNOLT_TRANSFERS, else 4)."),
+        QStringLiteral("N"));
+    const QCommandLineOption retries(
+        QStringLiteral("retries"),
+        QStringLiteral("Try failed pictures again up to N times, 0 to 100 (with --download)."),
+        QStringLiteral("N"), QStringLiteral("2"));
+    parser.addOptions({download, output, transfers, retries});
+
+    if (!parser.parse(arguments))
+        return refused(parser.errorText());
+    // --help-all would add Qt's window options, which command-line mode has no use for.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        return done(parser.helpText(), 0);
+    if (parser.isSet(version))
+        return done(QCoreApplication::applicationName() + QLatin1Char(' ') +
+                        QCoreApplication::applicationVersion() + QLatin1Char('\n'),
+                    0);
+    if (!parser.positionalArguments().isEmpty())
+        return refused(QStringLiteral("unexpected argument '%1'")
+                           .arg(parser.positionalArguments().constFirst()));
+
+    CommandLine line;
+    if (parser.isSet(download)) {
+        line.mode = CommandLine::Mode::Download;
+        line.forumName = parser.value(download);
+        if (line.forumName.isEmpty())
+            return refused(QStringLiteral("--download needs a forum name"));
+    } else if (parser.isSet(retries)) {
+        return refused(QStringLiteral("--retries goes with --download"));
+    }
+    if (parser.isSet(output))
+        line.output = parser.value(output);
+
+    if (parser.isSet(transfers)) {
+        line.transfers = parseTransfers(parser.value(transfers));
+        if (!line.transfers)
+            return refused(QStringLiteral("--transfers takes a number from 1 to 16, not '%1'")
+                               .arg(parser.value(transfers)));
+    }
+    const std::optional<int> retryCount = numberWithin(parser.value(retries), 0, 100);
+    if (!retryCount)
+        return refused(QStringLiteral("--retries takes a number from 0 to 100, not '%1'")
+                           .arg(parser.value(retries)));
+    line.retries = *retryCount;
+    return line;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the program was asked to do on its command line.
+struct CommandLine
+{
+    enum class Mode
+    {
+        Window,   // no --download: the window opens
+        Download, // a whole download without a window
+        Done      // --help, --version or a bad argument: print `text` and end with `exitCode`
+    };
+    Mode mode = Mode::Window;
+    QString forumName;
+    std::optional<QString> output;
+    std::optional<int> transfers; // --transfers; VARNOLT_TRANSFERS or the default when absent
+    int retries = 2;
+
+    // For Mode::Done: what to print (on stdout for status 0, stderr otherwise) and the status.
+    QString text;
+    int exitCode = 0;
+};
+
+// Reads `arguments` (the program's own name first), as QCoreApplication::arguments() gives it.
+CommandLine readCommandLine(const QStringList& arguments);

@@ -1,0 +1,390 @@
+#include "fakewindow.h"
+#include "forum/forumpages.h"
+#include "forum/standinforum.h"
+#include "forumbuilder.h"
+#include "run/downloader.h"
+#include "web/transferengine.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+using namespace ForumBuilder;
+
+namespace {
+
+struct Outcome
+{
+    bool finished = false;
+    int exitCode = -1;
+    QStringList lines; // stdout, one entry a line
+    QString errors;
+};
+
+QString summary(int saved, int failed, const QString& forumFolder)
+{
+    return QStringLiteral("下载结束：保存成功%1张，失败%2张，保存在：%3")
+        .arg(saved)
+        .arg(failed)
+        .arg(QDir::toNativeSeparators(forumFolder));
+}
+
+// Every file below `folder` whose name ends with `ending`.
+QStringList filesEndingWith(const QString& folder, const QString& ending)
+{
+    QStringList found;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        if (file.endsWith(ending))
+            found.append(file);
+    }
+    return found;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void sampleForumEndToEnd_data();
+    void sampleForumEndToEnd();
+    void pictureThatKeepsFailingEndsWithOne();
+    void unreachableListingEndsWithOne();
+    void badArgumentsEndWithTwo_data();
+    void badArgumentsEndWithTwo();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void outputFolder_data();
+    void outputFolder();
+    void interruptEndsAtOnceLeavingNoPartialFile();
+
+  private:
+    // The environment of every run: the stand-in's roots, and no display at all. Should the
+    // program make a window's application object, Qt would stop it for want of a display.
+    static QProcessEnvironment environment(const StandIn::StandInForum& forum);
+    // Runs the program to its end while the stand-in answers from this event loop.
+    static Outcome run(const QStringList& arguments, const QProcessEnvironment& environment,
+                       const QString& program = QStringLiteral(VARNOLT_PROGRAM));
+};
+
+QProcessEnvironment TestCommandLine::environment(const StandIn::StandInForum& forum)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), forum.forumRoot());
+    environment.insert(QStringLiteral("VARNOLT_PICTURE_ROOT"), forum.pictureRoot());
+    environment.remove(QStringLiteral("VARNOLT_OUTPUT"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return environment;
+}
+
+Outcome TestCommandLine::run(const QStringList& arguments, const QProcessEnvironment& environment,
+                             const QString& program)
+{
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    QSignalSpy finished(&child, &QProcess::finished);
+    child.start(program, arguments);
+    Outcome outcome;
+    // A real event loop: QTest::qWaitFor naps between turns, which would slow every answer.
+    outcome.finished = finished.wait(60000);
+    if (!outcome.finished) {
+        child.kill();
+        child.waitForFinished();
+        return outcome;
+    }
+    outcome.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    outcome.lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+    if (outcome.lines.constLast().isEmpty())
+        outcome.lines.removeLast();
+    outcome.errors = QString::fromUtf8(child.readAllStandardError());
+    return outcome;
+}
+
+void TestCommandLine::sampleForumEndToEnd_data()
+{
+    QTest::addColumn<QStringList>("retries");
+    QTest::addColumn<int>("failed");
+    // The sample forum holds four pictures that fail once.
+    QTest::newRow("no retry leaves the failures")
+        << QStringList({QStringLiteral("--retries"), QStringLiteral("0")}) << 4;
+    QTest::newRow("the default retries clear them") << QStringList() << 0;
+}
+
+void TestCommandLine::sampleForumEndToEnd()
+{
+    QFETCH(QStringList, retries);
+    QFETCH(int, failed);
+    StandIn::StandInForum forum;
+    QVERIFY(forum.start());
+    QTemporaryDir output;
+    const QString name = QStringLiteral("猫咪");
+    const Outcome outcome = run(QStringList({QStringLiteral("--download"), name,
+                                             QStringLiteral("--output"), output.path()}) +
+                                    retries,
+                                environment(forum));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, failed > 0 ? 1 : 0);
+
+    // The lines the window shows for the same forum, in the same order.
+    static const QStringList windowLines = [&name] {
+        StandIn::StandInForum reference;
+        QTemporaryDir folder;
+        TransferEngine network;
+        FakeWindow window(name);
+        if (reference.start())
+            Downloader(window, network, folder.path(),
+                       ServiceRoots{reference.forumRoot(), reference.pictureRoot()})
+                .start();
+        return window.lines;
+    }();
+    QVERIFY(windowLines.size() > 300);
+    int pictures = 0;
+    for (const StandIn::Album& album : forum.content().forum(name)->albums)
+        pictures += static_cast<int>(album.pictures.size());
+    QCOMPARE(outcome.lines,
+             windowLines + QStringList(summary(pictures - failed, failed, output.filePath(name))));
+
+    int saved = 0;
+    for (const StandIn::Album& album : forum.content().forum(name)->albums) {
+        for (int n = 1; n <= album.pictures.size(); ++n) {
+            QFile file(
+                output.filePath(QStringLiteral("%1/%2/%3.jpg").arg(name, album.title).arg(n)));
+            if (file.open(QIODevice::ReadOnly)) {
+                QCOMPARE(file.readAll(), forum.pictureBytes(album.pictures.at(n - 1).id));
+                ++saved;
+            }
+        }
+    }
+    QCOMPARE(saved, pictures - failed);
+    QVERIFY(QFileInfo(output.filePath(QStringLiteral("1.txt"))).isFile());
+    QCOMPARE(filesEndingWith(output.path(), QStringLiteral(".part")), QStringList());
+}
+
+void TestCommandLine::pictureThatKeepsFailingEndsWithOne()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}));
+    QVERIFY(forum.start());
+    const QString missing = StandIn::Pages::pictureFileTarget(QStringLiteral("a-2"));
+    forum.setFault(missing, StandIn::Fault::withStatus(404));
+    QTemporaryDir output;
+    const Outcome outcome =
+        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
+             output.path(), QStringLiteral("--retries"), QStringLiteral("3")},
+            environment(forum));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.lines.constLast(), summary(2, 1, output.filePath(QStringLiteral("f"))));
+    // Tried by the run and by each of the three retries.
+    QCOMPARE(forum.requestedTargets().count(missing), 4);
+    QVERIFY(!QFileInfo::exists(output.filePath(QStringLiteral("f/甲/2.jpg"))));
+    QVERIFY(QFileInfo(output.filePath(QStringLiteral("f/甲/3.jpg"))).isFile());
+    QCOMPARE(filesEndingWith(output.path(), QStringLiteral(".part")), QStringList());
+}
+
+void TestCommandLine::unreachableListingEndsWithOne()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
+    QVERIFY(forum.start());
+    const QString listing = StandIn::Pages::listingTarget(QStringLiteral("f"), 1);
+    forum.setFault(listing, StandIn::Fault::withStatus(503));
+    QTemporaryDir output;
+    const Outcome outcome = run({QStringLiteral("--download"), QStringLiteral("f"),
+                                 QStringLiteral("--output"), output.path()},
+                                environment(forum));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.lines,
+             QStringList({QStringLiteral("开始获取相册地址！"),
+                          QStringLiteral("无法获取相册列表：") + forum.forumRoot() + listing.mid(1),
+                          QStringLiteral("获取相册地址完成！f吧共有0个相册"),
+                          summary(0, 0, output.filePath(QStringLiteral("f")))}));
+}
+
+void TestCommandLine::badArgumentsEndWithTwo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("output"); // VARNOLT_OUTPUT; "-" leaves it unset
+    const QString download = QStringLiteral("--download");
+    const QString name = QStringLiteral("f");
+    QTest::newRow("no transfers") << QStringList({download, name, QStringLiteral("--transfers"),
+                                                  QStringLiteral("0")})
+                                  << QStringLiteral("-");
+    QTest::newRow("17 transfers") << QStringList({download, name, QStringLiteral("--transfers"),
+                                                  QStringLiteral("17")})
+                                  << QStringLiteral("-");
+    QTest::newRow("transfers not a number")
+        << QStringList({download, name, QStringLiteral("--transfers"), QStringLiteral("4x")})
+        << QStringLiteral("-");
+    QTest::newRow("negative retries")
+        << QStringList({download, name, QStringLiteral("--retries"), QStringLiteral("-1")})
+        << QStringLiteral("-");
+    QTest::newRow("retries without a download")
+        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << QStringLiteral("-");
+    QTest::newRow("empty name") << QStringList({download, QString()}) << QStringLiteral("-");
+    QTest::newRow("name missing") << QStringList({download}) << QStringLiteral("-");
+    QTest::newRow("unknown option")
+        << QStringList({download, name, QStringLiteral("--fast")}) << QStringLiteral("-");
+    QTest::newRow("stray argument")
+        << QStringList({download, name, QStringLiteral("g")}) << QStringLiteral("-");
+    QTest::newRow("empty VARNOLT_OUTPUT") << QStringList({download, name}) << QString();
+    QTest::newRow("output below a file")
+        << QStringList({download, name, QStringLiteral("--output"), QStringLiteral("FILE/out")})
+        << QStringLiteral("-");
+}
+
+void TestCommandLine::badArgumentsEndWithTwo()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    StandIn::StandInForum forum(ForumBuilder::forum(QStringLiteral("f"), {}));
+    QVERIFY(forum.start());
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    arguments.replaceInStrings(QStringLiteral("FILE"), file.fileName());
+    QProcessEnvironment environment = this->environment(forum);
+    if (output != QStringLiteral("-"))
+        environment.insert(QStringLiteral("VARNOLT_OUTPUT"), output);
+
+    const Outcome outcome = run(arguments, environment);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY(outcome.lines.isEmpty());
+    QVERIFY(outcome.errors.startsWith(QStringLiteral("varnolt: ")));
+    QVERIFY(forum.requestLog().isEmpty());
+}
+
+void TestCommandLine::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("line"); // a line of what is printed
+    QTest::newRow("help") << QStringLiteral("--help") << QStringLiteral("--download <NAME>");
+    QTest::newRow("version") << QStringLiteral("--version")
+                             << QStringLiteral("Varnolt " VARNOLT_VERSION);
+}
+
+void TestCommandLine::helpAndVersion()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, line);
+    const Outcome outcome = run({option}, QProcessEnvironment::systemEnvironment());
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 0);
+    const auto printed = [&line](const QString& each) { return each.trimmed().startsWith(line); };
+    QVERIFY2(std::any_of(outcome.lines.cbegin(), outcome.lines.cend(), printed),
+             qPrintable(outcome.lines.join(QLatin1Char('\n'))));
+}
+
+void TestCommandLine::outputFolder_data()
+{
+    QTest::addColumn<QString>("variable"); // VARNOLT_OUTPUT; "-" leaves it unset
+    QTest::addColumn<QString>("option");   // --output; "-" for none
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("beside the program")
+        << QStringLiteral("-") << QStringLiteral("-") << QStringLiteral("program");
+    QTest::newRow("VARNOLT_OUTPUT")
+        << QStringLiteral("variable") << QStringLiteral("-") << QStringLiteral("variable");
+    QTest::newRow("--output before VARNOLT_OUTPUT")
+        << QStringLiteral("variable") << QStringLiteral("option") << QStringLiteral("option");
+}
+
+void TestCommandLine::outputFolder()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, option);
+    QFETCH(QString, expected);
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
+    QVERIFY(forum.start());
+    QTemporaryDir folder;
+    const QDir root(folder.path());
+    // A copy of the program in a folder of its own, which it can write.
+    QVERIFY(root.mkdir(QStringLiteral("program")));
+    const QString program = root.filePath(QStringLiteral("program/varnolt"));
+    QVERIFY(QFile::copy(QStringLiteral(VARNOLT_PROGRAM), program));
+
+    QProcessEnvironment environment = this->environment(forum);
+    if (variable != QStringLiteral("-"))
+        environment.insert(QStringLiteral("VARNOLT_OUTPUT"), root.filePath(variable));
+    QStringList arguments = {QStringLiteral("--download"), QStringLiteral("f")};
+    if (option != QStringLiteral("-"))
+        arguments << QStringLiteral("--output") << root.filePath(option);
+
+    const Outcome outcome = run(arguments, environment, program);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY(QFileInfo(root.filePath(expected + QStringLiteral("/1.txt"))).isFile());
+    QVERIFY(QFileInfo(root.filePath(expected + QStringLiteral("/f/甲/1.jpg"))).isFile());
+    QCOMPARE(filesEndingWith(root.path(), QStringLiteral(".jpg")).size(), 1);
+    QCOMPARE(outcome.lines.constFirst(), QStringLiteral("开始获取相册地址！"));
+}
+
+void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("sends SIGINT");
+#else
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3),
+                              album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
+    QVERIFY(forum.start());
+    const QString stalled = StandIn::Pages::pictureFileTarget(QStringLiteral("b-2"));
+    forum.setFault(stalled, StandIn::Fault::stalled());
+    QTemporaryDir output;
+
+    QProcess child;
+    child.setProcessEnvironment(environment(forum));
+    QSignalSpy finished(&child, &QProcess::finished);
+    child.start(QStringLiteral(VARNOLT_PROGRAM), {QStringLiteral("--download"), QStringLiteral("f"),
+                                                  QStringLiteral("--output"), output.path()});
+    QVERIFY(QTest::qWaitFor([&] { return forum.requestedTargets().contains(stalled); }, 20000));
+    ::kill(static_cast<pid_t>(child.processId()), SIGINT);
+    QElapsedTimer sinceInterrupt;
+    sinceInterrupt.start();
+    QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty(); }, 5000));
+    // Far sooner than the 10 seconds the stalled picture would still be waited for.
+    QVERIFY2(sinceInterrupt.elapsed() < 2000,
+             qPrintable(QString::number(sinceInterrupt.elapsed())));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 130);
+
+    // Every picture saved before the interrupt is whole; nothing else is there.
+    const QStringList saved = filesEndingWith(output.path(), QStringLiteral(".jpg"));
+    QCOMPARE(saved.size(), 4);
+    for (const QString& path : saved) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString album = QFileInfo(path).dir().dirName() == QStringLiteral("甲")
+                                  ? QStringLiteral("a")
+                                  : QStringLiteral("b");
+        QCOMPARE(file.readAll(),
+                 forum.pictureBytes(album + QLatin1Char('-') + QFileInfo(path).baseName()));
+    }
+    QCOMPARE(filesEndingWith(output.path(), QStringLiteral(".part")), QStringList());
+    const int requests = static_cast<int>(forum.requestLog().size());
+    QTest::qWait(200);
+    QCOMPARE(forum.requestLog().size(), requests);
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

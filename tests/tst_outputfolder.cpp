@@ -1,0 +1,78 @@
+#include "run/outputfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestOutputFolder : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void rules_data();
+    void rules();
+};
+
+void TestOutputFolder::rules_data()
+{
+    // Paths are relative to a temporary folder; "file" is a regular file there, and nothing
+    // can be made below it, even by an administrator.
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("chosen");   // "-" for none
+    QTest::addColumn<QString>("expected"); // empty: refused
+    QTest::addColumn<bool>("noted");
+    QTest::newRow("program folder can be written")
+        << QStringLiteral("program") << QStringLiteral("-") << QStringLiteral("program") << false;
+    QTest::newRow("program folder cannot be written")
+        << QStringLiteral("file/program") << QStringLiteral("-")
+        << QStringLiteral("Pictures/Varnolt") << true;
+    QTest::newRow("chosen wins, made when missing")
+        << QStringLiteral("program") << QStringLiteral("out/put") << QStringLiteral("out/put")
+        << false;
+    QTest::newRow("chosen wins over an unwritable program folder")
+        << QStringLiteral("file/program") << QStringLiteral("out") << QStringLiteral("out")
+        << false;
+    QTest::newRow("chosen empty") << QStringLiteral("program") << QString() << QString() << false;
+    QTest::newRow("chosen cannot be made")
+        << QStringLiteral("program") << QStringLiteral("file/out") << QString() << false;
+}
+
+void TestOutputFolder::rules()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, chosen);
+    QFETCH(QString, expected);
+    QFETCH(bool, noted);
+    QTemporaryDir temporary;
+    const QDir root(temporary.path());
+    QFile file(root.filePath(QStringLiteral("file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(root.mkpath(QStringLiteral("program")));
+    const std::optional<QString> choice =
+        chosen == QStringLiteral("-")
+            ? std::nullopt
+            : std::optional(chosen.isEmpty() ? chosen : root.filePath(chosen));
+
+    QString problem;
+    const std::optional<OutputFolder> output =
+        chooseOutputFolder(root.filePath(program), choice,
+                           root.filePath(QStringLiteral("Pictures/Varnolt")), &problem);
+    if (expected.isEmpty()) {
+        QVERIFY(!output);
+        QVERIFY(!problem.isEmpty());
+        return;
+    }
+    QVERIFY2(output, qPrintable(problem));
+    const QString path = QDir::toNativeSeparators(root.filePath(expected));
+    QCOMPARE(output->path, path);
+    QVERIFY(QFileInfo(path).isDir());
+    QCOMPARE(output->note, noted ? QStringLiteral("图片保存在：") + path : QString());
+    // Testing whether the program folder can be written leaves nothing behind in it.
+    const QDir programFolder(root.filePath(QStringLiteral("program")));
+    QVERIFY(programFolder.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+QTEST_GUILESS_MAIN(TestOutputFolder)
+#include "tst_outputfolder.moc"
