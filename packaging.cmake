@@ -15,7 +15,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # The shared libraries the program links (Qt among them) are found by dpkg-shlibdeps. Qt's
 # window plugins are loaded at run time, so no library names them: they are declared here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcurl4 (>= 7.85)")
 # Qt's own Chinese texts, and a font that has the window's characters.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk | fonts-wqy-zenhei")
