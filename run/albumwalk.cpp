@@ -81,16 +81,17 @@ template <typename Pending> void AlbumWalk::release(std::unique_ptr<Pending>& pe
 void AlbumWalk::issuePage(qsizetype album, int page)
 {
     PageStep& step = albumStep(album).pages.at(page - 1);
-    step.fetch =
-        std::make_unique<PendingPage>(m_context.network, step.address, orderOf(album, page));
+    step.fetch = std::make_unique<PendingPage>(m_context.network, step.address,
+                                               m_context.limits.page, orderOf(album, page));
     ++m_pending;
 }
 
 void AlbumWalk::issuePicturePage(qsizetype album, int page, int index)
 {
     PictureStep& step = pictureStep(album, page, index);
-    step.page = std::make_unique<PendingPage>(
-        m_context.network, m_context.roots.forumRoot + *step.link, orderOf(album, page, index));
+    step.page =
+        std::make_unique<PendingPage>(m_context.network, m_context.roots.forumRoot + *step.link,
+                                      m_context.limits.page, orderOf(album, page, index));
     ++m_pending;
 }
 
@@ -100,8 +101,9 @@ void AlbumWalk::issueSave(qsizetype album, int page, int index)
     // A picture saved ahead needs its folder now; the album processing tests it again when
     // the picture's turn comes, as it does for every picture.
     ensureFolder(albumStep(album).folder);
-    step.save = std::make_unique<PictureSave>(m_context.network, step.picture.address,
-                                              step.picture.path, orderOf(album, page, index, 1));
+    step.save =
+        std::make_unique<PictureSave>(m_context.network, step.picture.address, step.picture.path,
+                                      m_context.limits.picture, orderOf(album, page, index, 1));
     ++m_pending;
 }
 

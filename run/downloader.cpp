@@ -6,8 +6,8 @@
 #include <utility>
 
 Downloader::Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
-                       ServiceRoots roots)
-    : m_context{window, network, std::move(programFolder), std::move(roots), m_failures}
+                       ServiceRoots roots, TimeLimits limits)
+    : m_context{window, network, std::move(programFolder), std::move(roots), m_failures, limits}
 {}
 
 template <typename Action> void Downloader::runExclusively()

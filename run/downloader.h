@@ -10,7 +10,7 @@ class Downloader
 {
   public:
     Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
-               ServiceRoots roots);
+               ServiceRoots roots, TimeLimits limits = {});
 
     // The start button's action.
     void start();

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr double pageTimeLimitSeconds = 5;
-
 Page pageOf(const FetchResult& result)
 {
     return {BytesToBstr(result, QStringLiteral("gb2312")), result.isBody()};
@@ -17,13 +15,14 @@ Page pageOf(const FetchResult& result)
 
 } // namespace
 
-Page fetchPage(TransferEngine& network, const QString& address)
+Page fetchPage(TransferEngine& network, const QString& address, double seconds)
 {
-    return pageOf(GetBody(network, address, pageTimeLimitSeconds));
+    return pageOf(GetBody(network, address, seconds));
 }
 
-PendingPage::PendingPage(TransferEngine& network, const QString& address, TransferOrder order)
-    : m_transfer(network.fetch(QUrl(address), pageTimeLimitSeconds, order))
+PendingPage::PendingPage(TransferEngine& network, const QString& address, double seconds,
+                         TransferOrder order)
+    : m_transfer(network.fetch(QUrl(address), seconds, order))
 {}
 
 Page PendingPage::take()

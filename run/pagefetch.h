@@ -8,21 +8,22 @@
 
 class TransferEngine;
 
-// A forum page as the run reads it: fetched with the page time limit and decoded as the
-// forum's GB2312. `fetched` is false when no body came back; `text` is then empty.
+// A forum page as the run reads it: fetched within `seconds` and decoded as the forum's
+// GB2312. `fetched` is false when no body came back; `text` is then empty.
 struct Page
 {
     QString text;
     bool fetched = false;
 };
 
-Page fetchPage(TransferEngine& network, const QString& address);
+Page fetchPage(TransferEngine& network, const QString& address, double seconds);
 
 // A page asked for ahead of the moment the run reads it.
 class PendingPage
 {
   public:
-    PendingPage(TransferEngine& network, const QString& address, TransferOrder order);
+    PendingPage(TransferEngine& network, const QString& address, double seconds,
+                TransferOrder order);
 
     bool isFinished() const { return m_transfer->isFinished(); }
     // Runs the event loop until the page is there.

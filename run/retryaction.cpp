@@ -19,7 +19,7 @@ void RetryAction::run()
         for (; next < entries.size() && qsizetype(started.size()) < window; ++next)
             started.push_back(std::make_unique<PictureSave>(
                 m_context.network, entries.at(next).address, entries.at(next).path,
-                TransferOrder{next + 1, 0, 0, 0}));
+                m_context.limits.picture, TransferOrder{next + 1, 0, 0, 0}));
         const std::unique_ptr<PictureSave> save = std::move(started.front());
         started.pop_front();
         // The album folder is not made again: a folder removed since the run fails the save.

@@ -5,6 +5,14 @@
 #include <QString>
 
 class FailureLists;
+
+// How long a fetch may take, in seconds, from its start to its last byte.
+struct TimeLimits
+{
+    double page = 5;
+    double picture = 10;
+};
+
 class TransferEngine;
 class RunWindow;
 
@@ -16,4 +24,5 @@ struct RunContext
     QString programFolder;
     ServiceRoots roots;
     FailureLists& failures;
+    TimeLimits limits;
 };

@@ -54,7 +54,7 @@ QStringList StartAction::crawlListing(const QString& listingBase)
     for (int page = 1; page <= pageCount; ++page) {
         // A page that failed has no markers: it adds no albums and ends the crawl.
         const QString address = listingBase + QStringLiteral("&pn=") + QString::number(page);
-        const Page listing = fetchPage(m_context.network, address);
+        const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
         // Said, so that a forum that could not be reached does not read as one without albums.
         if (!listing.fetched)
             m_context.window.appendLine(QStringLiteral("无法获取相册列表：") + address);

@@ -18,19 +18,21 @@
 struct RunFixture
 {
     explicit RunFixture(StandIn::ForumContent content, const QString& name = QString(),
-                        int transfers = 1)
+                        int transfers = 1, TimeLimits limits = {})
         : forum(std::move(content)), network(transfers), window(name)
     {
         if (!forum.start())
             qFatal("the stand-in forum cannot listen");
         programFolder = temporary.path();
         downloader = std::make_unique<Downloader>(
-            window, network, programFolder, ServiceRoots{forum.forumRoot(), forum.pictureRoot()});
+            window, network, programFolder, ServiceRoots{forum.forumRoot(), forum.pictureRoot()},
+            limits);
     }
 
+    // In the platform's own form, as the run writes paths in its lines and lists.
     QString path(const QString& relative) const
     {
-        return QDir(programFolder).absoluteFilePath(relative);
+        return QDir::toNativeSeparators(QDir(programFolder).absoluteFilePath(relative));
     }
     QByteArray fileContent(const QString& relative) const
     {

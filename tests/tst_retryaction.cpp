@@ -88,7 +88,7 @@ void TestRetryAction::pictureThatTimedOutIsRetried()
 {
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
-        QStringLiteral("f"));
+        QStringLiteral("f"), 1, TimeLimits{5, 0.3});
     const StandIn::Fault stall = StandIn::Fault::stalled();
     const QString picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
     run.forum.setFault(picture, stall);

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double pictureTimeLimitSeconds = 10;
-
 std::filesystem::path nativePath(const QString& path)
 {
 #ifdef Q_OS_WIN
@@ -45,8 +43,8 @@ SaveError errorOf(const TransferOutcome& outcome)
 } // namespace
 
 PictureSave::PictureSave(TransferEngine& network, const QString& url, const QString& tpm,
-                         TransferOrder order)
-    : m_transfer(network.download(QUrl(url), pictureTimeLimitSeconds, tpm, order)), m_tpm(tpm)
+                         double seconds, TransferOrder order)
+    : m_transfer(network.download(QUrl(url), seconds, tpm, order)), m_tpm(tpm)
 {}
 
 SaveError PictureSave::finish()
@@ -66,7 +64,7 @@ SaveError PictureSave::finish()
     return SaveError::Ok;
 }
 
-SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm)
+SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm, double chaoshi)
 {
-    return PictureSave(network, url, tpm).finish();
+    return PictureSave(network, url, tpm, chaoshi).finish();
 }

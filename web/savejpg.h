@@ -26,7 +26,7 @@ enum class SaveError : qint32
 class PictureSave
 {
   public:
-    PictureSave(TransferEngine& network, const QString& url, const QString& tpm,
+    PictureSave(TransferEngine& network, const QString& url, const QString& tpm, double seconds,
                 TransferOrder order = {});
 
     bool isFinished() const { return m_transfer->isFinished(); }
@@ -39,6 +39,11 @@ class PictureSave
     QString m_tpm;
 };
 
-// Fetches the picture at `url` (10 seconds at most) and stores its bytes at `tpm`. The file
-// appears whole or not at all: an existing file is replaced only when the new one is complete.
-SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm);
+// Pictures get longer than pages: they are larger.
+constexpr double pictureTimeLimitSeconds = 10;
+
+// Fetches the picture at `url` (`chaoshi` seconds at most) and stores its bytes at `tpm`. The
+// file appears whole or not at all: an existing file is replaced only when the new one is
+// complete.
+SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm,
+                  double chaoshi = pictureTimeLimitSeconds);
