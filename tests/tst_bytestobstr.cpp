@@ -1,5 +1,8 @@
 #include "web/bytestobstr.h"
 #include "web/fetchresult.h"
+#include "web/gb18030.h"
+
+#include <QStringDecoder>
 
 #include <QTest>
 
@@ -14,6 +17,7 @@ class TestBytesToBstr : public QObject
     void decodes();
     void whatIsNotBodyBytesGivesTheEmptyText_data();
     void whatIsNotBodyBytesGivesTheEmptyText();
+    void platformDecoderAgreesWithQts();
 };
 
 void TestBytesToBstr::decodes_data()
@@ -61,6 +65,43 @@ void TestBytesToBstr::whatIsNotBodyBytesGivesTheEmptyText()
 {
     QFETCH(FetchResult, body);
     QCOMPARE(BytesToBstr(body, QStringLiteral("gb2312")), QString());
+}
+
+// The platform's decoder stands in where Qt has none (builds without ICU): it must read every
+// page as Qt's would.
+void TestBytesToBstr::platformDecoderAgreesWithQts()
+{
+    QStringDecoder qt("GB18030");
+    if (!qt.isValid())
+        QSKIP("this Qt has no GB18030 decoder to compare with");
+    QStringList differences;
+    for (int lead = 0x81; lead <= 0xfe; ++lead) {
+        for (int trail = 0x40; trail <= 0xfe; ++trail) {
+            if (trail == 0x7f)
+                continue;
+            const QByteArray pair{char(lead), char(trail)};
+            const std::optional<QString> platform = decodeGb18030WithPlatform(pair);
+            QVERIFY(platform);
+            const QString expected = QStringDecoder("GB18030").decode(pair);
+            if (*platform != expected)
+                differences.append(QString::fromLatin1(pair.toHex()));
+        }
+    }
+    QVERIFY2(differences.isEmpty(),
+             qPrintable(QString::number(differences.size()) + QLatin1Char(' ') +
+                        differences.mid(0, 20).join(QLatin1Char(' '))));
+
+    // Four-byte sequences (outside GBK, among them a character beyond U+FFFF), ASCII, a
+    // GB2312 page's text, a byte that starts nothing and a character cut off at the end.
+    const QByteArray sample = QByteArray("\x81\x30\x81\x30" // U+0080
+                                         "\x82\x35\x8f\x33" // U+9FA6
+                                         "\x95\x32\x82\x36" // U+20000
+                                         "<title>\xc3\xa8\xdf\xe4\xb0\xc9_\r\n"
+                                         "a\xff"
+                                         "b\x81");
+    const QString expected = QStringDecoder("GB18030").decode(sample);
+    QCOMPARE(*decodeGb18030WithPlatform(sample), expected);
+    QCOMPARE(expected.left(5), QStringLiteral("\u0080\u9fa6\U00020000<"));
 }
 
 QTEST_APPLESS_MAIN(TestBytesToBstr)

@@ -1,5 +1,7 @@
 #include "bytestobstr.h"
 
+#include "gb18030.h"
+
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -26,7 +28,10 @@ QString BytesToBstr(const FetchResult& body, const QString& charset)
 {
     if (!body.isBody())
         return QString();
-    QStringDecoder decoder(decoderName(charset).constData());
+    const QByteArray name = decoderName(charset);
+    if (name == "GB18030")
+        return decodeGb18030(body.body());
+    QStringDecoder decoder(name.constData());
     if (!decoder.isValid())
         return QString();
     return decoder.decode(body.body());
