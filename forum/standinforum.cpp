@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslKey>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrlQuery>
@@ -148,6 +149,15 @@ QString StandInForum::forumRoot() const
     return (m_secure ? QStringLiteral("https://127.0.0.1:%1/")
                      : QStringLiteral("http://127.0.0.1:%1/"))
         .arg(m_port);
+}
+
+int StandInForum::openConnections() const
+{
+    // Accepted sockets are children of their server until they disconnect and are deleted.
+    int open = 0;
+    for (const QTcpServer* server : servers())
+        open += static_cast<int>(server->findChildren<QTcpSocket*>().size());
+    return open;
 }
 
 QString StandInForum::pictureRoot() const

@@ -47,6 +47,10 @@ class StandInForum : public QAbstractHttpServer
     // The delay before every answer without a fault of its own: makes a demo run watchable.
     void setDefaultDelay(int milliseconds) { m_defaultDelayMs = milliseconds; }
 
+    // Connections a client still holds open. Once a client has ended and this is 0, every
+    // request it sent has been read: the request log is final.
+    int openConnections() const;
+
     // The most requests that were waiting for the end of their answers at one time.
     int mostAtOnce() const { return m_mostOpen; }
 

@@ -169,7 +169,7 @@ void TestForm1::enterAndEscapeDoNothing()
     QTest::keyClick(nameBox(), Qt::Key_Return);
     QTest::keyClick(nameBox(), Qt::Key_Enter);
     QTest::keyClick(m_window.get(), Qt::Key_Escape);
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QVERIFY(m_window->isVisible());
     QCOMPARE(progressList()->count(), 0);
     QVERIFY(m_forum->requestLog().isEmpty());
