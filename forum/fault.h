@@ -18,14 +18,21 @@ struct Fault
     bool withoutMarkers = false; // a page with none of the forum's markers
     int failFirst = 0;           // the first N requests get failStatus, later ones succeed
     int failStatus = 503;
-    QString redirectTo;              // answer 302 with this Location
-    qint64 dripBytes = 0;            // announce this many bytes and trickle them out slowly
-    qint64 streamBytes = 0;          // announce this many bytes and send them as fast as they go
-    std::optional<QByteArray> body;  // served with status 200 instead of what the address holds
-    bool withoutLength = false;      // no Content-Length: the body ends when the connection does
-    bool gzipTransferCoding = false; // the body gzip-compressed, sent as "gzip, chunked"
-    bool answerTwice = false;        // the whole answer written twice on the connection
-    QByteArray extraHeaders;         // raw header lines, each ended by CR LF, added to the head
+    QString redirectTo;             // answer 302 with this Location
+    qint64 dripBytes = 0;           // announce this many bytes and trickle them out slowly
+    qint64 streamBytes = 0;         // announce this many bytes and send them as fast as they go
+    std::optional<QByteArray> body; // served with status 200 instead of what the address holds
+    bool withoutLength = false;     // no Content-Length: the body ends when the connection does
+    enum class Packing
+    {
+        None,
+        ContentGzip, // "Content-Encoding: gzip", with the packed length
+        TransferGzip // "Transfer-Encoding: gzip, chunked"
+    };
+    Packing packing = Packing::None;
+    bool cutPacked = false;   // only the first half of the packed body, framed as whole
+    bool answerTwice = false; // the whole answer written twice on the connection
+    QByteArray extraHeaders;  // raw header lines, each ended by CR LF, added to the head
 
     static Fault withStatus(int code) { return with(&Fault::status, code); }
     static Fault delayedBy(int milliseconds) { return with(&Fault::delayMs, milliseconds); }
@@ -38,6 +45,7 @@ struct Fault
         return with(&Fault::redirectTo, location);
     }
     static Fault withHeaders(const QByteArray& lines) { return with(&Fault::extraHeaders, lines); }
+    static Fault packedAs(Packing packing) { return with(&Fault::packing, packing); }
     static Fault serving(const QByteArray& bytes)
     {
         return with(&Fault::body, std::optional(bytes));

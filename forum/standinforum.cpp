@@ -200,6 +200,12 @@ QStringList StandInForum::requestedTargets() const
 
 bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    const char* answered = "standInAnswered";
+    if (m_oneAnswerPerConnection && socket->property(answered).toBool()) {
+        socket->disconnectFromHost();
+        return true;
+    }
+    socket->setProperty(answered, true);
     const QString target = targetOf(request.url());
     LoggedRequest logged;
     logged.method = request.method() == QHttpServerRequest::Method::Get
@@ -224,7 +230,9 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     else if (fault.body)
         answer = {200, pageType, *fault.body, {}};
     else if (!fault.redirectTo.isEmpty())
-        answer = {302, pageType, QByteArray(), fault.redirectTo.toUtf8()};
+        // Real servers send a short page with a redirect.
+        answer = {302, pageType, QByteArrayLiteral("<html><body>Moved</body></html>\r\n"),
+                  fault.redirectTo.toUtf8()};
     else
         answer = answerFor(request.url().path(), QUrlQuery(request.url()), fault.withoutMarkers);
 
@@ -297,10 +305,19 @@ void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault
 void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& fault)
 {
     const QByteArray& body = answer.body;
-    if (fault.gzipTransferCoding) {
-        socket->write(head(answer.status, answer.contentType, -1, answer.location,
-                           "Transfer-Encoding: gzip, chunked\r\n" + fault.extraHeaders));
-        socket->write(chunked(gzip(body)));
+    if (fault.packing != Fault::Packing::None) {
+        QByteArray packed = gzip(body);
+        if (fault.cutPacked)
+            packed.truncate(packed.size() / 2);
+        if (fault.packing == Fault::Packing::ContentGzip) {
+            socket->write(head(answer.status, answer.contentType, packed.size(), answer.location,
+                               "Content-Encoding: gzip\r\n" + fault.extraHeaders));
+            socket->write(packed);
+        } else {
+            socket->write(head(answer.status, answer.contentType, -1, answer.location,
+                               "Transfer-Encoding: gzip, chunked\r\n" + fault.extraHeaders));
+            socket->write(chunked(packed));
+        }
         return;
     }
     const qint64 announced = fault.withoutLength ? -1 : body.size();

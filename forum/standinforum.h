@@ -44,6 +44,9 @@ class StandInForum : public QAbstractHttpServer
     // Faults are keyed by request target (see StandIn::Pages for the address forms).
     void setFault(const QString& target, const Fault& fault);
     void clearFaults();
+    // Each connection answers one request; the next request on it finds the connection closed,
+    // unanswered, as servers with a short keep-alive do.
+    void setOneAnswerPerConnection(bool one) { m_oneAnswerPerConnection = one; }
     // The delay before every answer without a fault of its own: makes a demo run watchable.
     void setDefaultDelay(int milliseconds) { m_defaultDelayMs = milliseconds; }
 
@@ -84,6 +87,7 @@ class StandInForum : public QAbstractHttpServer
     QHash<QString, QByteArray> m_pictures;
     QList<LoggedRequest> m_log;
     int m_defaultDelayMs = 0;
+    bool m_oneAnswerPerConnection = false;
     int m_open = 0;
     int m_mostOpen = 0;
 };

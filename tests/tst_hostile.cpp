@@ -29,7 +29,8 @@ class TestHostile : public QObject
     void pictureIdentifierThatClimbsOut();
     void wireFaultsNeverBecomeAPicture_data();
     void wireFaultsNeverBecomeAPicture();
-    void gzipTransferCodingGivesTheRealBytes();
+    void packedBodiesGiveTheRealBytesOrNothing_data();
+    void packedBodiesGiveTheRealBytesOrNothing();
     void answerSentTwiceNeverLandsUnderTheNextName();
     void bareCarriageReturnInACookieNeverReachesARequest();
     void manyCookiesKeepTheTimeLimits();
@@ -151,6 +152,7 @@ void TestHostile::pictureIdentifierThatClimbsOut()
 }
 
 Q_DECLARE_METATYPE(StandIn::Fault)
+Q_DECLARE_METATYPE(SaveError)
 
 void TestHostile::wireFaultsNeverBecomeAPicture_data()
 {
@@ -172,16 +174,39 @@ void TestHostile::wireFaultsNeverBecomeAPicture()
     QCOMPARE(leftInFolder(), QStringList());
 }
 
-void TestHostile::gzipTransferCodingGivesTheRealBytes()
+void TestHostile::packedBodiesGiveTheRealBytesOrNothing_data()
 {
-    StandIn::Fault packed;
-    packed.gzipTransferCoding = true;
-    m_run->forum.setFault(m_picture, packed);
+    QTest::addColumn<StandIn::Fault>("fault");
+    QTest::addColumn<SaveError>("expected");
+    using Packing = StandIn::Fault::Packing;
+    QTest::newRow("gzip content coding")
+        << StandIn::Fault::packedAs(Packing::ContentGzip) << SaveError::Ok;
+    QTest::newRow("gzip transfer coding")
+        << StandIn::Fault::packedAs(Packing::TransferGzip) << SaveError::Ok;
+    for (const Packing packing : {Packing::ContentGzip, Packing::TransferGzip}) {
+        // Framed as whole by its length or its chunks, but the gzip stream stops halfway.
+        StandIn::Fault cut = StandIn::Fault::packedAs(packing);
+        cut.cutPacked = true;
+        QTest::newRow(packing == Packing::ContentGzip ? "gzip content cut short"
+                                                      : "gzip transfer coding cut short")
+            << cut << SaveError::FetchFailed;
+    }
+    QTest::newRow("a coding never offered")
+        << StandIn::Fault::withHeaders("Content-Encoding: br\r\n") << SaveError::FetchFailed;
+}
+
+void TestHostile::packedBodiesGiveTheRealBytesOrNothing()
+{
+    QFETCH(StandIn::Fault, fault);
+    QFETCH(SaveError, expected);
+    m_run->forum.setFault(m_picture, fault);
     const QString path = m_run->path(QStringLiteral("1.jpg"));
-    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path),
-             SaveError::Ok);
-    QCOMPARE(m_run->fileContent(QStringLiteral("1.jpg")),
-             m_run->forum.pictureBytes(QStringLiteral("a-1")));
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path), expected);
+    if (expected == SaveError::Ok)
+        QCOMPARE(m_run->fileContent(QStringLiteral("1.jpg")),
+                 m_run->forum.pictureBytes(QStringLiteral("a-1")));
+    else
+        QCOMPARE(leftInFolder(), QStringList());
 }
 
 void TestHostile::answerSentTwiceNeverLandsUnderTheNextName()

@@ -70,13 +70,6 @@ Fault withoutLength()
     return fault;
 }
 
-Fault gzipped()
-{
-    Fault fault;
-    fault.gzipTransferCoding = true;
-    return fault;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(StandIn::ForumContent)
@@ -104,7 +97,10 @@ void TestPipeline::sameAtOneAndAtEight_data()
         << Faults{{pictureFileTarget(QStringLiteral("a01-3")), Fault::withStatus(404)},
                   {pictureFileTarget(QStringLiteral("a01-5")), Fault::droppedMidBody()},
                   {pictureFileTarget(QStringLiteral("a02-2")), Fault::lyingAboutLength()},
-                  {pictureFileTarget(QStringLiteral("a02-4")), gzipped()},
+                  {pictureFileTarget(QStringLiteral("a02-4")),
+                   Fault::packedAs(Fault::Packing::TransferGzip)},
+                  {albumTarget(cats, QStringLiteral("a05"), 1),
+                   Fault::packedAs(Fault::Packing::ContentGzip)},
                   {pictureFileTarget(QStringLiteral("a02-6")), Fault::failingFirst(2)},
                   {albumTarget(cats, QStringLiteral("a04"), 1), Fault::withStatus(500)},
                   {albumTarget(cats, QStringLiteral("a02"), 2), withoutLength()},

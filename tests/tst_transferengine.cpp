@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using StandIn::Fault;
 Q_DECLARE_METATYPE(Fault)
@@ -42,6 +43,9 @@ class TestTransferEngine : public QObject
     void httpsWithAnUntrustedCertificateIsAFailure();
     void redirectFromHttpsToHttpIsRefused();
     void cookiesGoBackAcrossARedirect();
+    void tenRedirectsOverConnectionsThatDie();
+    void secondRequestForAnAddressWaitsForTheFirst();
+    void transferDroppedWhileWaitedOnLetsTheWaitGo();
 };
 
 void TestTransferEngine::waitingTransfersStartInTheirOrder()
@@ -137,6 +141,56 @@ void TestTransferEngine::cookiesGoBackAcrossARedirect()
     // Kept for the program's life, for every later transfer.
     QVERIFY(GetBody(engine, listing(forum, 3), 5).isBody());
     QCOMPARE(forum.requestLog().constLast().header("Cookie"), QByteArray("session=abc"));
+}
+
+void TestTransferEngine::tenRedirectsOverConnectionsThatDie()
+{
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.start());
+    // Page n sends on to page n + 1, ten times, and every kept connection dies under the next
+    // request.
+    forum.setOneAnswerPerConnection(true);
+    for (int page = 0; page <= 10; ++page)
+        forum.setFault(
+            StandIn::Pages::listingTarget(QStringLiteral("f"), page),
+            Fault::redirectedTo(StandIn::Pages::listingTarget(QStringLiteral("f"), page + 1)));
+    TransferEngine engine(1);
+    QVERIFY(GetBody(engine, listing(forum, 1), 5).isBody());
+    QCOMPARE(forum.requestLog().size(), 11);
+    // An eleventh hop is one too many.
+    QCOMPARE(GetBody(engine, listing(forum, 0), 5).kind(), FetchResult::Kind::Nothing);
+}
+
+void TestTransferEngine::secondRequestForAnAddressWaitsForTheFirst()
+{
+    // One at a time, the first request of an address fails and the second succeeds; so it must
+    // be however many transfers may run at once.
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.start());
+    Fault flaky = Fault::failingFirst(1);
+    flaky.delayMs = 50;
+    forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), flaky);
+    TransferEngine engine(8);
+    const auto first = engine.fetch(QUrl(listing(forum, 1)), 5, {1, 0, 0, 0});
+    const auto second = engine.fetch(QUrl(listing(forum, 1)), 5, {2, 0, 0, 0});
+    second->wait();
+    QVERIFY(first->isFinished());
+    QCOMPARE(first->outcome().status, 503);
+    QCOMPARE(second->outcome().status, 200);
+    QCOMPARE(forum.mostAtOnce(), 1);
+}
+
+void TestTransferEngine::transferDroppedWhileWaitedOnLetsTheWaitGo()
+{
+    StandIn::StandInForum forum(smallForum());
+    QVERIFY(forum.start());
+    forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), Fault::stalled());
+    TransferEngine engine(1);
+    std::unique_ptr<Transfer> transfer = engine.fetch(QUrl(listing(forum, 1)), 5);
+    Transfer* waited = transfer.get();
+    QTimer::singleShot(0, [&transfer] { transfer.reset(); });
+    waited->wait();
+    QVERIFY(!transfer);
 }
 
 QTEST_GUILESS_MAIN(TestTransferEngine)

@@ -1,5 +1,6 @@
 #include "transfer.h"
 
+#include "bodydecoder.h"
 #include "transferengine.h"
 
 #include <QEventLoop>
@@ -9,14 +10,19 @@
 
 Transfer::Transfer(TransferEngine& engine, QUrl url, double seconds, QString target,
                    TransferOrder order)
-    : m_engine(engine), m_url(std::move(url)), m_seconds(seconds), m_target(std::move(target)),
-      m_order(order), m_sequence(engine.m_nextSequence++)
+    : m_engine(engine), m_firstUrl(url), m_url(std::move(url)), m_seconds(seconds),
+      m_target(std::move(target)), m_order(order), m_sequence(engine.m_nextSequence++)
 {}
 
 Transfer::~Transfer()
 {
     m_engine.forget(this);
     dropPart();
+    // Whoever waits is let go, and told not to touch what is gone.
+    if (m_destroyedWhileWaiting)
+        *m_destroyedWhileWaiting = true;
+    if (m_waiting)
+        m_waiting->quit();
 }
 
 void Transfer::wait()
@@ -24,9 +30,14 @@ void Transfer::wait()
     if (m_finished)
         return;
     QEventLoop loop;
+    bool destroyed = false;
     m_waiting = &loop;
+    m_destroyedWhileWaiting = &destroyed;
     loop.exec();
+    if (destroyed)
+        return;
     m_waiting = nullptr;
+    m_destroyedWhileWaiting = nullptr;
 }
 
 void Transfer::releasePart()
@@ -35,8 +46,21 @@ void Transfer::releasePart()
     m_partPath.clear();
 }
 
-bool Transfer::take(const char* data, qint64 size, int status)
+bool isRedirectStatus(int status)
 {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool Transfer::take(const char* data, qint64 size, int status, const QByteArray& contentEncoding,
+                    const QByteArray& transferEncoding)
+{
+    // Most servers send a short page with a redirect. It is read and dropped: libcurl works out
+    // where a redirect leads only when its answer has ended normally.
+    constexpr qint64 mostRedirectBody = 64 * 1024;
+    if (isRedirectStatus(status)) {
+        m_redirectBodyBytes += size;
+        return m_redirectBodyBytes <= mostRedirectBody;
+    }
     // Only a 200 answer has a body worth reading; any other status is the whole answer, and
     // there is no point in waiting for the rest of an error page.
     if (status != 200) {
@@ -44,6 +68,29 @@ bool Transfer::take(const char* data, qint64 size, int status)
         m_stoppedAtStatus = true;
         return false;
     }
+    if (!m_decoder)
+        m_decoder =
+            std::make_unique<BodyDecoder>(BodyDecoder::codingOf(contentEncoding, transferEncoding));
+    return m_decoder->feed(data, size,
+                           [this](const char* bytes, qint64 count) { return store(bytes, count); });
+}
+
+bool Transfer::bodyIsWhole() const
+{
+    return !m_decoder || m_decoder->isComplete();
+}
+
+void Transfer::restartAt(const QUrl& url)
+{
+    m_url = url;
+    m_outcome = {};
+    m_decoder.reset();
+    m_redirectBodyBytes = 0;
+    m_stoppedAtStatus = false;
+}
+
+bool Transfer::store(const char* data, qint64 size)
+{
     if (m_outcome.bodyBytes + size > m_engine.m_bodyLimit) {
         m_tooLarge = true;
         return false;

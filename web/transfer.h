@@ -7,7 +7,9 @@
 
 #include <array>
 #include <memory>
+#include <tuple>
 
+class BodyDecoder;
 class QEventLoop;
 class QFile;
 class TransferEngine;
@@ -45,6 +47,13 @@ class Transfer
     bool isFinished() const { return m_finished; }
     // Runs the event loop until the transfer has finished; window events are handled meanwhile.
     void wait();
+    // Whether this transfer goes before `other` when both wait for a slot.
+    bool startsBefore(const Transfer& other) const
+    {
+        return std::tie(m_order, m_sequence) < std::tie(other.m_order, other.m_sequence);
+    }
+    // Whether the transfer's time limit has passed since it started.
+    bool isPastDeadline() const { return m_started && m_deadline.hasExpired(); }
     const TransferOutcome& outcome() const { return m_outcome; }
 
     // The file the body went to (the target with ".part" added), while it is still ours.
@@ -60,10 +69,19 @@ class Transfer
     bool toFile() const { return !m_target.isEmpty(); }
     void finish(TransferOutcome outcome);
     void dropPart();
-    // Takes bytes of the answer now in progress; false stops the transfer.
-    bool take(const char* data, qint64 size, int status);
+    // Takes bytes of the answer now in progress, packed as `contentEncoding` and
+    // `transferEncoding` say; false stops the transfer.
+    bool take(const char* data, qint64 size, int status, const QByteArray& contentEncoding,
+              const QByteArray& transferEncoding);
+    // Keeps unpacked bytes of a 200 answer's body.
+    bool store(const char* data, qint64 size);
+    // Whether the body of the answer came to the end its coding promised.
+    bool bodyIsWhole() const;
+    // Ready for the next hop of a redirect.
+    void restartAt(const QUrl& url);
 
     TransferEngine& m_engine;
+    const QUrl m_firstUrl;
     QUrl m_url;
     const double m_seconds;
     const QString m_target;
@@ -76,10 +94,15 @@ class Transfer
     std::unique_ptr<QFile> m_file;
     QString m_partPath;
     TransferOutcome m_outcome;
+    std::unique_ptr<BodyDecoder> m_decoder;
+    qint64 m_redirectBodyBytes = 0;
     bool m_tooLarge = false;
     bool m_stoppedAtStatus = false;
     bool m_writeFailed = false;
     bool m_started = false;
     bool m_finished = false;
     QEventLoop* m_waiting = nullptr;
+    bool* m_destroyedWhileWaiting = nullptr;
 };
+
+bool isRedirectStatus(int status);

@@ -11,11 +11,6 @@ namespace {
 
 constexpr int mostRedirects = 10;
 
-bool isRedirect(long status)
-{
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
 void initialiseLibcurlOnce()
 {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -47,11 +42,31 @@ struct CurlCallbacks
     static size_t body(char* data, size_t size, size_t count, void* userData)
     {
         auto* transfer = static_cast<Transfer*>(userData);
+        CURL* easy = transfer->m_handle;
         long status = 0;
-        curl_easy_getinfo(static_cast<CURL*>(transfer->m_handle), CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         const size_t bytes = size * count;
-        return transfer->take(data, static_cast<qint64>(bytes), static_cast<int>(status)) ? bytes
-                                                                                          : 0;
+        return transfer->take(data, static_cast<qint64>(bytes), static_cast<int>(status),
+                              headerValues(easy, "Content-Encoding"),
+                              headerValues(easy, "Transfer-Encoding"))
+                   ? bytes
+                   : 0;
+    }
+
+    // Every value of the last answer's header `name`, joined by commas.
+    static QByteArray headerValues(CURL* easy, const char* name)
+    {
+        QByteArray values;
+        curl_header* header = nullptr;
+        for (size_t index = 0;
+             curl_easy_header(easy, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
+            if (!values.isEmpty())
+                values += ',';
+            values += header->value;
+            if (index + 1 >= header->amount)
+                break;
+        }
+        return values;
     }
 };
 
@@ -74,8 +89,13 @@ TransferEngine::TransferEngine(int maxTransfers, qint64 bodyLimit)
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
 
     m_headers = curl_slist_append(nullptr, "If-Modified-Since: 0");
+    // Offered by hand and unpacked by BodyDecoder, which tells a gzip stream cut short from a
+    // whole one; libcurl's own unpacking does not.
+    m_headers = curl_slist_append(static_cast<curl_slist*>(m_headers), "Accept-Encoding: gzip");
 
     m_timer.setSingleShot(true);
+    // libcurl's time limits end on time, not up to 5% late.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
 }
 
@@ -122,17 +142,31 @@ std::unique_ptr<Transfer> TransferEngine::enqueue(std::unique_ptr<Transfer> tran
     return transfer;
 }
 
+bool TransferEngine::mustWait(const Transfer* transfer) const
+{
+    // A second request for an address waits for the first to end: a server that answers the
+    // first request of an address differently (it fails once, it counts) must see them in the
+    // order one at a time would send them, whichever connection is quicker.
+    const auto earlierTwin = [transfer](const Transfer* other) {
+        return other != transfer && other->m_firstUrl == transfer->m_firstUrl &&
+               other->startsBefore(*transfer);
+    };
+    return std::any_of(m_running.begin(), m_running.end(), earlierTwin) ||
+           std::any_of(m_waiting.begin(), m_waiting.end(), earlierTwin);
+}
+
 void TransferEngine::startWaiting()
 {
-    while (!m_abandoned && static_cast<int>(m_running.size()) < m_maxTransfers &&
-           !m_waiting.empty()) {
-        const auto next =
-            std::min_element(m_waiting.begin(), m_waiting.end(), [](auto* a, auto* b) {
-                return std::tie(a->m_order, a->m_sequence) < std::tie(b->m_order, b->m_sequence);
-            });
-        Transfer* transfer = *next;
-        m_waiting.erase(next);
-        begin(transfer);
+    while (!m_abandoned && static_cast<int>(m_running.size()) < m_maxTransfers) {
+        Transfer* next = nullptr;
+        for (Transfer* transfer : m_waiting) {
+            if ((!next || transfer->startsBefore(*next)) && !mustWait(transfer))
+                next = transfer;
+        }
+        if (!next)
+            return;
+        m_waiting.erase(std::find(m_waiting.begin(), m_waiting.end(), next));
+        begin(next);
     }
 }
 
@@ -165,8 +199,15 @@ void TransferEngine::begin(Transfer* transfer)
         announceSoon();
         return;
     }
+    if (curl_multi_add_handle(m_multi, transfer->m_handle) != CURLM_OK) {
+        stopHandle(transfer);
+        TransferOutcome outcome;
+        outcome.kind = TransferOutcome::Kind::Failed;
+        transfer->finish(outcome);
+        announceSoon();
+        return;
+    }
     m_running.push_back(transfer);
-    curl_multi_add_handle(m_multi, transfer->m_handle);
 }
 
 bool TransferEngine::configure(Transfer* transfer)
@@ -186,9 +227,8 @@ bool TransferEngine::configure(Transfer* transfer)
     // Redirects are followed here, hop by hop, so that the rules of every hop can be checked.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    // Compressed answers reach us unpacked: every coding libcurl knows is offered, and a
-    // compressed transfer coding is unpacked too, asked for or not.
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    // Bodies reach BodyDecoder as sent, only unchunked.
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -197,7 +237,7 @@ bool TransferEngine::configure(Transfer* transfer)
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(1, remaining)));
     if (!m_extraTrust.isEmpty()) {
         curl_blob trust{const_cast<char*>(m_extraTrust.constData()),
-                        static_cast<size_t>(m_extraTrust.size()), CURL_BLOB_NOCOPY};
+                        static_cast<size_t>(m_extraTrust.size()), CURL_BLOB_COPY};
         curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &trust);
     }
     return ok;
@@ -257,7 +297,7 @@ void TransferEngine::reapFinished()
         const bool answered =
             result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer->m_stoppedAtStatus);
         TransferOutcome::Kind kind = TransferOutcome::Kind::Failed;
-        if (answered && isRedirect(status)) {
+        if (answered && isRedirectStatus(static_cast<int>(status))) {
             const Hop hop = followRedirect(transfer);
             if (hop == Hop::Followed)
                 continue;
@@ -265,7 +305,9 @@ void TransferEngine::reapFinished()
                    : hop == Hop::OutOfTime ? TransferOutcome::Kind::NotFinished
                                            : TransferOutcome::Kind::Failed;
         } else if (answered) {
-            kind = TransferOutcome::Kind::Complete;
+            // A 200 whose packed body stopped short of its end is a body cut short.
+            kind = status == 200 && !transfer->bodyIsWhole() ? TransferOutcome::Kind::Failed
+                                                             : TransferOutcome::Kind::Complete;
         } else if (result == CURLE_OPERATION_TIMEDOUT) {
             kind = TransferOutcome::Kind::NotFinished;
         } else if (transfer->m_writeFailed) {
@@ -295,14 +337,15 @@ TransferEngine::Hop TransferEngine::followRedirect(Transfer* transfer)
         return Hop::Refused;
     if (transfer->m_deadline.hasExpired())
         return Hop::OutOfTime;
-    curl_multi_remove_handle(m_multi, transfer->m_handle);
-    transfer->m_url = next;
-    transfer->m_outcome = {};
-    transfer->m_stoppedAtStatus = false;
+    // A fresh handle for every hop: libcurl's few retries on a connection that died under it
+    // belong to a handle, and a chain of hops must not use them up.
+    stopHandle(transfer);
+    transfer->restartAt(next);
+    transfer->m_handle = curl_easy_init();
     // The deadline stays that of the first hop: the limit covers the whole transfer.
-    if (!configure(transfer))
+    if (!transfer->m_handle || !configure(transfer) ||
+        curl_multi_add_handle(m_multi, transfer->m_handle) != CURLM_OK)
         return Hop::OutOfTime;
-    curl_multi_add_handle(m_multi, transfer->m_handle);
     return Hop::Followed;
 }
 

@@ -66,6 +66,7 @@ class TransferEngine : public QObject
 
     std::unique_ptr<Transfer> enqueue(std::unique_ptr<Transfer> transfer);
     void startWaiting();
+    bool mustWait(const Transfer* transfer) const;
     void begin(Transfer* transfer);
     bool configure(Transfer* transfer);
     void forget(Transfer* transfer);
