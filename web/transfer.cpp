@@ -51,8 +51,18 @@ bool isRedirectStatus(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-bool Transfer::take(const char* data, qint64 size, int status, const QByteArray& contentEncoding,
-                    const QByteArray& transferEncoding)
+void Transfer::beginBody(const QByteArray& contentEncoding, const QByteArray& transferEncoding,
+                         qint64 announced)
+{
+    const BodyDecoder::Coding coding = BodyDecoder::codingOf(contentEncoding, transferEncoding);
+    m_decoder = std::make_unique<BodyDecoder>(coding);
+    // A body kept in memory gets its room at once rather than by doubling.
+    if (!toFile() && coding == BodyDecoder::Coding::Identity && announced > 0 &&
+        announced <= m_engine.m_bodyLimit)
+        m_outcome.body.reserve(announced);
+}
+
+bool Transfer::take(const char* data, qint64 size, int status)
 {
     // Most servers send a short page with a redirect. It is read and dropped: libcurl works out
     // where a redirect leads only when its answer has ended normally.
@@ -63,14 +73,11 @@ bool Transfer::take(const char* data, qint64 size, int status, const QByteArray&
     }
     // Only a 200 answer has a body worth reading; any other status is the whole answer, and
     // there is no point in waiting for the rest of an error page.
-    if (status != 200) {
+    if (status != 200 || !m_decoder) {
         m_outcome.status = status;
         m_stoppedAtStatus = true;
         return false;
     }
-    if (!m_decoder)
-        m_decoder =
-            std::make_unique<BodyDecoder>(BodyDecoder::codingOf(contentEncoding, transferEncoding));
     return m_decoder->feed(data, size,
                            [this](const char* bytes, qint64 count) { return store(bytes, count); });
 }

@@ -69,10 +69,13 @@ class Transfer
     bool toFile() const { return !m_target.isEmpty(); }
     void finish(TransferOutcome outcome);
     void dropPart();
-    // Takes bytes of the answer now in progress, packed as `contentEncoding` and
-    // `transferEncoding` say; false stops the transfer.
-    bool take(const char* data, qint64 size, int status, const QByteArray& contentEncoding,
-              const QByteArray& transferEncoding);
+    bool hasBegunBody() const { return m_decoder != nullptr; }
+    // The body of a 200 answer begins, packed as `contentEncoding` and `transferEncoding` say,
+    // `announced` bytes long on the wire (-1 when not said).
+    void beginBody(const QByteArray& contentEncoding, const QByteArray& transferEncoding,
+                   qint64 announced);
+    // Takes bytes of the answer now in progress; false stops the transfer.
+    bool take(const char* data, qint64 size, int status);
     // Keeps unpacked bytes of a 200 answer's body.
     bool store(const char* data, qint64 size);
     // Whether the body of the answer came to the end its coding promised.
