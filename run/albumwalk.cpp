@@ -47,6 +47,7 @@ AlbumWalk::AlbumWalk(const RunContext& context, QString forumFolder, QStringList
     if (m_ahead > 0)
         m_finished = QObject::connect(&context.network, &TransferEngine::transferFinished,
                                       [this] { lookAhead(); });
+    lookAhead();
 }
 
 AlbumWalk::~AlbumWalk()
@@ -196,10 +197,18 @@ AlbumWalk::Picture AlbumWalk::picture(qsizetype album, int page, int index)
 SaveError AlbumWalk::save(qsizetype album, int page, int index)
 {
     PictureStep& step = pictureStep(album, page, index);
-    if (!step.save)
+    const bool early = step.save != nullptr;
+    if (!early)
         issueSave(album, page, index);
-    const SaveError error = step.save->finish();
+    SaveError error = step.save->finish();
     release(step.save);
+    // A save started ahead found its folder missing, or could not move its file: the folder
+    // has just been tested again, so it gets the try that one at a time would give it now.
+    if (early && (error == SaveError::CannotOpen || error == SaveError::CannotReplace)) {
+        issueSave(album, page, index);
+        error = step.save->finish();
+        release(step.save);
+    }
     step.saved = true;
     lookAhead();
     return error;
@@ -225,15 +234,16 @@ void AlbumWalk::lookAhead()
     if (m_ahead == 0)
         return;
     const qsizetype last = std::min<qsizetype>(m_albums.size(), m_album + m_ahead);
+    Known known;
     for (qsizetype album = m_album; album <= last; ++album) {
-        if (!lookAheadIn(album))
+        if (!lookAheadIn(album, known))
             return;
     }
 }
 
 // Asks for what album `album` needs next, from where the album processing stands. False once
 // enough is asked for.
-bool AlbumWalk::lookAheadIn(qsizetype album)
+bool AlbumWalk::lookAheadIn(qsizetype album, Known& known)
 {
     AlbumStep& steps = albumStep(album);
     const std::size_t firstPage = album == m_album ? static_cast<std::size_t>(m_page - 1) : 0;
@@ -246,8 +256,11 @@ bool AlbumWalk::lookAheadIn(qsizetype album)
             issuePage(album, page);
         }
         if (!step.resolved) {
-            if (!step.fetch->isFinished())
-                return true; // its pictures and later pages wait for it
+            if (!step.fetch->isFinished()) {
+                // Its pictures and later pages wait for it, and what it links to is not known.
+                known = {false, false};
+                return true;
+            }
             resolvePage(album, page);
         }
         const bool current = album == m_album && page == m_page;
@@ -257,17 +270,19 @@ bool AlbumWalk::lookAheadIn(qsizetype album)
             PictureStep& picture = step.pictures[i];
             if (picture.saved)
                 continue;
-            if (!picture.resolved && !picture.page) {
+            if (!picture.resolved && !picture.page && known.picturePages) {
                 if (m_pending >= m_ahead)
                     return false;
                 issuePicturePage(album, page, index);
             }
             if (!picture.resolved) {
-                if (!picture.page->isFinished())
+                if (!picture.page || !picture.page->isFinished()) {
+                    known.pictures = false;
                     continue;
+                }
                 resolvePicture(album, picture);
             }
-            if (picture.picture.identifier && !picture.save) {
+            if (picture.picture.identifier && !picture.save && known.pictures) {
                 if (m_pending >= m_ahead)
                     return false;
                 issueSave(album, page, index);

@@ -88,8 +88,16 @@ class AlbumWalk
     PictureStep& pictureStep(qsizetype album, int page, int index);
     void resolvePage(qsizetype album, int page);
     void resolvePicture(qsizetype album, PictureStep& step);
+    // Whether the addresses of every step before the one being looked at are known. A request
+    // is asked for ahead only then: an earlier step not yet known might ask for the same address,
+    // and a server must see the requests of one address in the order one at a time makes them.
+    struct Known
+    {
+        bool picturePages = true;
+        bool pictures = true;
+    };
     void lookAhead();
-    bool lookAheadIn(qsizetype album);
+    bool lookAheadIn(qsizetype album, Known& known);
 
     template <typename Pending> void release(std::unique_ptr<Pending>& pending);
     void issuePage(qsizetype album, int page);

@@ -112,6 +112,18 @@ void TestPipeline::sameAtOneAndAtEight_data()
     StandIn::Album first = album(QStringLiteral("x"), QStringLiteral("同名"), 4, 3);
     first.pictures.insert(1, first.pictures.at(3));
     const StandIn::Album second = album(QStringLiteral("y"), QStringLiteral("同名"), 6, 4);
+    // A picture on the second page of one album and the first of the next: the later album is
+    // read ahead while the first album's first page is slow, yet the picture's first request
+    // must be the first album's.
+    StandIn::Album slowAlbum = album(QStringLiteral("x"), QStringLiteral("前"), 3, 2);
+    StandIn::Album nextAlbum = album(QStringLiteral("y"), QStringLiteral("后"), 2);
+    nextAlbum.pictures.prepend(slowAlbum.pictures.at(2));
+    QTest::newRow("one picture in two albums")
+        << forum(QStringLiteral("g"), {slowAlbum, nextAlbum}) << QStringLiteral("g")
+        << Faults{
+               {pictureFileTarget(QStringLiteral("x-3")), Fault::failingFirst(1)},
+               {albumTarget(QStringLiteral("g"), QStringLiteral("x"), 1), Fault::delayedBy(150)}};
+
     QTest::newRow("shared folder, a picture linked twice")
         << forum(QStringLiteral("f"), {first, second, first}, 2) << QStringLiteral("f")
         << Faults{{pictureFileTarget(QStringLiteral("y-2")), Fault::failingFirst(1)},
