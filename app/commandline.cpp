@@ -35,6 +35,19 @@ std::optional<int> numberWithin(const QString& text, int low, int high)
 
 } // namespace
 
+bool opensWindow(const QStringList& arguments)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        const QString option = argument.section(QLatin1Char('='), 0, 0);
+        if (option == QLatin1String("--download") || option == QLatin1String("--retries") ||
+            option == QLatin1String("-h") || option == QLatin1String("--help") ||
+            option == QLatin1String("-?") || option == QLatin1String("--help-all") ||
+            option == QLatin1String("-v") || option == QLatin1String("--version"))
+            return false;
+    }
+    return true;
+}
+
 CommandLine readCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;

@@ -27,3 +27,8 @@ struct CommandLine
 
 // Reads `arguments` (the program's own name first), as QCoreApplication::arguments() gives it.
 CommandLine readCommandLine(const QStringList& arguments);
+
+// Whether `arguments` (as the program received them) open the window: they ask for no download,
+// help or version. Told before any application object exists, so that the window's one can
+// take Qt's own options (-platform, -style, …) out before the command line is read.
+bool opensWindow(const QStringList& arguments);

@@ -30,10 +30,19 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
-    // Command-line mode needs no display, so the window's application object is made only
-    // once it is clear that the window opens. The arguments are read through an application
-    // object all the same: on Windows that is what keeps a Chinese forum name whole.
-    auto app = std::make_unique<QCoreApplication>(argc, argv);
+    // Command-line mode needs no display, so the window's application object is made only when
+    // the window opens. The arguments are read through an application object all the same: on
+    // Windows that is what keeps a Chinese forum name whole.
+    QStringList received;
+    for (int n = 0; n < argc; ++n)
+        received.append(QString::fromLocal8Bit(argv[n]));
+    std::unique_ptr<QCoreApplication> app;
+    if (opensWindow(received)) {
+        app = std::make_unique<QApplication>(argc, argv);
+        loadQtTranslations();
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     const CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();
@@ -60,11 +69,6 @@ int main(int argc, char* argv[])
             (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
             problem);
 
-    if (command.mode == CommandLine::Mode::Window) {
-        app.reset();
-        app = std::make_unique<QApplication>(argc, argv);
-        loadQtTranslations();
-    }
     TransferEngine network(*transfers);
     if (command.mode == CommandLine::Mode::Download)
         return runDownload(command, network, *output, *roots);

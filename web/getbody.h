@@ -5,7 +5,8 @@
 class TransferEngine;
 struct TransferOutcome;
 
-// Fetches `Weburl` with an HTTP GET and waits at most `chaoshi` seconds for the whole answer.
+// Fetches `Weburl` with an HTTP GET: the whole answer must come within `chaoshi` seconds of the
+// request's start (a request still waiting for a free transfer has not started).
 // While it waits, the pending window events run (a handler may run inside the wait); it
 // never reports an error other than through its result.
 FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi);

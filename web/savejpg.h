@@ -42,7 +42,8 @@ class PictureSave
 // Pictures get longer than pages: they are larger.
 constexpr double pictureTimeLimitSeconds = 10;
 
-// Fetches the picture at `url` (`chaoshi` seconds at most) and stores its bytes at `tpm`. The
+// Fetches the picture at `url` (`chaoshi` seconds at most from the request's start) and stores
+// its bytes at `tpm`. The
 // file appears whole or not at all: an existing file is replaced only when the new one is
 // complete.
 SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm,

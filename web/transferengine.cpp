@@ -31,8 +31,9 @@ struct CurlCallbacks
 
     static int timer(CURLM*, long timeoutMs, void* engine)
     {
-        QTimer& timer = static_cast<TransferEngine*>(engine)->m_timer;
-        if (timeoutMs < 0)
+        auto* self = static_cast<TransferEngine*>(engine);
+        QTimer& timer = self->m_timer;
+        if (timeoutMs < 0 || self->m_abandoned)
             timer.stop();
         else
             timer.start(static_cast<int>(std::min<long>(timeoutMs, 24L * 3600 * 1000)));
@@ -105,6 +106,8 @@ TransferEngine::TransferEngine(int maxTransfers, qint64 bodyLimit)
 
 TransferEngine::~TransferEngine()
 {
+    // A transfer tells its engine when it goes: the engine must outlive every one.
+    Q_ASSERT(m_all.empty());
     for (Transfer* transfer : m_running)
         stopHandle(transfer);
     curl_multi_cleanup(m_multi);
@@ -241,6 +244,10 @@ bool TransferEngine::configure(Transfer* transfer)
     // Checks only an announced length; the write callback checks what actually arrives.
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_bodyLimit));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(1, remaining)));
+#ifdef Q_OS_WIN
+    // A Windows libcurl built on OpenSSL has no certificate file of its own: the system's store.
+    curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+#endif
     if (!m_extraTrust.isEmpty()) {
         curl_blob trust{const_cast<char*>(m_extraTrust.constData()),
                         static_cast<size_t>(m_extraTrust.size()), CURL_BLOB_COPY};
@@ -379,6 +386,8 @@ QString TransferEngine::claimPart(const QString& target)
 
 void TransferEngine::watch(qintptr socket, int what)
 {
+    if (m_abandoned && what != CURL_POLL_REMOVE)
+        return;
     if (what == CURL_POLL_REMOVE) {
         const auto found = m_watches.find(socket);
         if (found == m_watches.end())
@@ -408,15 +417,21 @@ void TransferEngine::watch(qintptr socket, int what)
 void TransferEngine::abandonAll()
 {
     m_abandoned = true;
+    // The handles go first: removing one may call back to watch a socket, and nothing may be
+    // watched afterwards.
+    for (Transfer* transfer : m_running)
+        stopHandle(transfer);
     m_timer.stop();
     for (auto& entry : m_watches) {
         entry.second.read->setEnabled(false);
         entry.second.write->setEnabled(false);
     }
-    for (Transfer* transfer : m_running)
-        stopHandle(transfer);
     m_running.clear();
     m_waiting.clear();
-    for (Transfer* transfer : m_all)
+    // Nothing is left to wait for; nothing half-fetched or untaken is left on disk.
+    for (Transfer* transfer : m_all) {
+        if (!transfer->isFinished())
+            transfer->finish({});
         transfer->dropPart();
+    }
 }

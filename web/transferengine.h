@@ -20,7 +20,7 @@ constexpr qint64 maxBodyBytes = 64 * 1024 * 1024;
 constexpr int defaultTransfers = 4;
 constexpr int mostTransfers = 16;
 
-// The program's HTTP: one libcurl multi handle driven by the window's event loop (a notifier
+// The program's HTTP: one libcurl multi handle driven by the program's event loop (a notifier
 // per socket, one single-shot timer), so no thread is added and a wait costs no CPU. At most
 // `maxTransfers` transfers run at once; the others wait, in their order. Connections are kept
 // between transfers, and cookies are kept in memory for the program's life, shared by all.
@@ -37,8 +37,9 @@ class TransferEngine : public QObject
 
     int maxTransfers() const { return m_maxTransfers; }
 
-    // Certificates (PEM) to trust besides the system's, for a mirror with a certificate of its
-    // own. Applies to transfers that start from now on.
+    // Certificates (PEM) to trust, for a mirror with a certificate of its own; where libcurl
+    // also has a folder of the system's certificates (Debian's has), those stay trusted too.
+    // Applies to transfers that start from now on.
     void trustCertificates(const QByteArray& pem) { m_extraTrust = pem; }
 
     // A GET of `url` whose body is kept in memory. `seconds` bounds the whole transfer,
@@ -48,8 +49,8 @@ class TransferEngine : public QObject
     std::unique_ptr<Transfer> download(const QUrl& url, double seconds, const QString& target,
                                        TransferOrder order = {});
 
-    // The program is closing: every transfer stops where it is, no further one starts, and no
-    // file of an unfinished or untaken transfer is left behind.
+    // The program is closing: every transfer stops where it is and counts as unfinished, no
+    // further one starts, and no file of an unfinished or untaken transfer is left behind.
     void abandonAll();
 
   signals:
