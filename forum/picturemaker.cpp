@@ -1,6 +1,7 @@
 #include "picturemaker.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
@@ -8,7 +9,9 @@
 
 namespace StandIn {
 
-QByteArray makeJpeg(const QString& seed, int width, int height)
+namespace {
+
+QByteArray drawJpeg(const QString& seed, int width, int height)
 {
     QRandomGenerator random(static_cast<quint32>(qHash(seed, 0)));
     QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
@@ -42,6 +45,21 @@ QByteArray makeJpeg(const QString& seed, int width, int height)
     writer.setQuality(92);
     writer.write(image);
     return bytes;
+}
+
+} // namespace
+
+QByteArray makeJpeg(const QString& seed, int width, int height)
+{
+    // Drawing is most of what a stand-in costs; a process that starts several (a test that
+    // compares two runs) draws each picture once.
+    static QHash<QString, QByteArray> drawn;
+    const QString key = seed + QLatin1Char('/') + QString::number(width) + QLatin1Char('x') +
+                        QString::number(height);
+    auto found = drawn.find(key);
+    if (found == drawn.end())
+        found = drawn.insert(key, drawJpeg(seed, width, height));
+    return *found;
 }
 
 } // namespace StandIn

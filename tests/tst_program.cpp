@@ -106,7 +106,7 @@ void TestProgram::closingDuringARunEndsTheProgramAtOnce()
     forum.setFault(stalled, stall);
 
     QTemporaryDir folder;
-    const qint64 ending = closeDuringRun(forum, folder.path(), 1500);
+    const qint64 ending = closeDuringRun(forum, folder.path(), 800);
     // Ended with status 0, far sooner than the 5 seconds the stalled fetch would still wait.
     QVERIFY2(ending >= 0 && ending < 2000, qPrintable(QString::number(ending)));
 
@@ -127,7 +127,7 @@ void TestProgram::closingEndsACrawlOfEndlessListingPages()
     StandIn::StandInForum forum({{endless}});
     QVERIFY(forum.start());
     QTemporaryDir folder;
-    const qint64 ending = closeDuringRun(forum, folder.path(), 1000);
+    const qint64 ending = closeDuringRun(forum, folder.path(), 500);
     QVERIFY2(ending >= 0 && ending < 2000, qPrintable(QString::number(ending)));
     // The crawl went on page after page while the window stayed live, and stopped at the close.
     QTRY_COMPARE(forum.openConnections(), 0);
@@ -150,7 +150,7 @@ void TestProgram::closingLeavesNoUnfinishedPictureBehind()
         forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-%1").arg(n)), drip);
 
     QTemporaryDir folder;
-    const qint64 ending = closeDuringRun(forum, folder.path(), 1500, 8);
+    const qint64 ending = closeDuringRun(forum, folder.path(), 800, 8);
     QVERIFY2(ending >= 0 && ending < 2000, qPrintable(QString::number(ending)));
     QVERIFY2(forum.mostAtOnce() > 1, "the pictures were fetched one at a time");
 
