@@ -42,7 +42,7 @@ void Transfer::wait()
 
 void Transfer::releasePart()
 {
-    m_engine.m_claimedParts.remove(m_partPath);
+    m_engine.m_parts.release(m_partPath);
     m_partPath.clear();
 }
 

@@ -1,7 +1,6 @@
 #include "transferengine.h"
 
 #include <QFile>
-#include <QSocketNotifier>
 
 #include <curl/curl.h>
 
@@ -11,35 +10,27 @@ namespace {
 
 constexpr int mostRedirects = 10;
 
-void initialiseLibcurlOnce()
+// Every value of the last answer's header `name`, joined by commas.
+QByteArray headerValues(CURL* easy, const char* name)
 {
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-    Q_UNUSED(initialised);
+    QByteArray values;
+    curl_header* header = nullptr;
+    for (size_t index = 0;
+         curl_easy_header(easy, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
+        if (!values.isEmpty())
+            values += ',';
+        values += header->value;
+        if (index + 1 >= header->amount)
+            break;
+    }
+    return values;
 }
 
 } // namespace
 
-// libcurl calls these from inside its own functions: they only arm Qt's notifiers and timer,
-// or store bytes, and never call back into the multi handle.
+// Called by libcurl with the bytes of an answer; it only hands them to their transfer.
 struct CurlCallbacks
 {
-    static int socket(CURL*, curl_socket_t socket, int what, void* engine, void*)
-    {
-        static_cast<TransferEngine*>(engine)->watch(static_cast<qintptr>(socket), what);
-        return 0;
-    }
-
-    static int timer(CURLM*, long timeoutMs, void* engine)
-    {
-        auto* self = static_cast<TransferEngine*>(engine);
-        QTimer& timer = self->m_timer;
-        if (timeoutMs < 0 || self->m_abandoned)
-            timer.stop();
-        else
-            timer.start(static_cast<int>(std::min<long>(timeoutMs, 24L * 3600 * 1000)));
-        return 0;
-    }
-
     static size_t body(char* data, size_t size, size_t count, void* userData)
     {
         auto* transfer = static_cast<Transfer*>(userData);
@@ -57,34 +48,13 @@ struct CurlCallbacks
         return transfer->take(data, static_cast<qint64>(bytes), static_cast<int>(status)) ? bytes
                                                                                           : 0;
     }
-
-    // Every value of the last answer's header `name`, joined by commas.
-    static QByteArray headerValues(CURL* easy, const char* name)
-    {
-        QByteArray values;
-        curl_header* header = nullptr;
-        for (size_t index = 0;
-             curl_easy_header(easy, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
-            if (!values.isEmpty())
-                values += ',';
-            values += header->value;
-            if (index + 1 >= header->amount)
-                break;
-        }
-        return values;
-    }
 };
 
 TransferEngine::TransferEngine(int maxTransfers, qint64 bodyLimit)
-    : m_maxTransfers(std::clamp(maxTransfers, 1, mostTransfers)), m_bodyLimit(bodyLimit)
+    : m_maxTransfers(std::clamp(maxTransfers, 1, mostTransfers)), m_bodyLimit(bodyLimit),
+      m_curl(static_cast<long>(m_maxTransfers * 2 + 4))
 {
-    initialiseLibcurlOnce();
-    m_multi = curl_multi_init();
-    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::socket);
-    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlCallbacks::timer);
-    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
-    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, static_cast<long>(m_maxTransfers * 2 + 4));
+    connect(&m_curl, &CurlMulti::acted, this, &TransferEngine::reapFinished);
 
     // Cookies live as long as the program, as in a browser session, and are never stored on
     // disk; libcurl bounds how many an answer may set and how many go back.
@@ -97,11 +67,6 @@ TransferEngine::TransferEngine(int maxTransfers, qint64 bodyLimit)
     // Offered by hand and unpacked by BodyDecoder, which tells a gzip stream cut short from a
     // whole one; libcurl's own unpacking does not.
     m_headers = curl_slist_append(static_cast<curl_slist*>(m_headers), "Accept-Encoding: gzip");
-
-    m_timer.setSingleShot(true);
-    // libcurl's time limits end on time, not up to 5% late.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
 }
 
 TransferEngine::~TransferEngine()
@@ -110,7 +75,6 @@ TransferEngine::~TransferEngine()
     Q_ASSERT(m_all.empty());
     for (Transfer* transfer : m_running)
         stopHandle(transfer);
-    curl_multi_cleanup(m_multi);
     curl_share_cleanup(m_share);
     curl_slist_free_all(static_cast<curl_slist*>(m_headers));
 }
@@ -185,36 +149,30 @@ void TransferEngine::begin(Transfer* transfer)
     if (transfer->toFile()) {
         // The file is made only now, so that a missing folder fails the save before anything
         // is fetched, and at most one file per running transfer is ever in the making.
-        transfer->m_partPath = claimPart(transfer->m_target);
+        transfer->m_partPath = m_parts.claim(transfer->m_target);
         transfer->m_file = std::make_unique<QFile>(transfer->m_partPath);
         if (!transfer->m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             transfer->m_file.reset();
             transfer->releasePart();
-            TransferOutcome outcome;
-            outcome.kind = TransferOutcome::Kind::CannotOpen;
-            transfer->finish(outcome);
-            announceSoon();
+            failAtStart(transfer, TransferOutcome::Kind::CannotOpen);
             return;
         }
     }
     transfer->m_handle = curl_easy_init();
-    if (!transfer->m_handle || !configure(transfer)) {
+    if (!transfer->m_handle || !configure(transfer) || !m_curl.add(transfer->m_handle)) {
         stopHandle(transfer);
-        TransferOutcome outcome;
-        outcome.kind = TransferOutcome::Kind::Failed;
-        transfer->finish(outcome);
-        announceSoon();
-        return;
-    }
-    if (curl_multi_add_handle(m_multi, transfer->m_handle) != CURLM_OK) {
-        stopHandle(transfer);
-        TransferOutcome outcome;
-        outcome.kind = TransferOutcome::Kind::Failed;
-        transfer->finish(outcome);
-        announceSoon();
+        failAtStart(transfer, TransferOutcome::Kind::Failed);
         return;
     }
     m_running.push_back(transfer);
+}
+
+void TransferEngine::failAtStart(Transfer* transfer, TransferOutcome::Kind kind)
+{
+    TransferOutcome outcome;
+    outcome.kind = kind;
+    transfer->finish(outcome);
+    announceSoon();
 }
 
 bool TransferEngine::configure(Transfer* transfer)
@@ -274,36 +232,23 @@ void TransferEngine::stopHandle(Transfer* transfer)
 {
     if (!transfer->m_handle)
         return;
-    curl_multi_remove_handle(m_multi, transfer->m_handle);
+    m_curl.remove(transfer->m_handle);
     curl_easy_cleanup(transfer->m_handle);
     transfer->m_handle = nullptr;
 }
 
-void TransferEngine::socketAction(qintptr socket, int events)
+void TransferEngine::reapFinished()
 {
     if (m_abandoned)
         return;
-    int running = 0;
-    curl_multi_socket_action(m_multi, static_cast<curl_socket_t>(socket), events, &running);
-    reapFinished();
-}
-
-void TransferEngine::reapFinished()
-{
-    // Results are read before their handles are removed; acting on them comes after, outside
-    // the loop over libcurl's messages.
-    std::vector<std::pair<Transfer*, CURLcode>> done;
-    int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(m_multi, &left)) {
-        if (message->msg != CURLMSG_DONE)
-            continue;
-        void* owner = nullptr;
-        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &owner);
-        done.emplace_back(static_cast<Transfer*>(owner), message->data.result);
-    }
+    const std::vector<CurlMulti::Done> done = m_curl.takeDone();
     if (done.empty())
         return;
-    for (const auto& [transfer, result] : done) {
+    for (const CurlMulti::Done& finished : done) {
+        void* owner = nullptr;
+        curl_easy_getinfo(finished.easy, CURLINFO_PRIVATE, &owner);
+        auto* transfer = static_cast<Transfer*>(owner);
+        const auto result = static_cast<CURLcode>(finished.result);
         long status = 0;
         curl_easy_getinfo(transfer->m_handle, CURLINFO_RESPONSE_CODE, &status);
         // Stopping at the first byte of an answer other than 200 is still an answer.
@@ -356,8 +301,7 @@ TransferEngine::Hop TransferEngine::followRedirect(Transfer* transfer)
     transfer->restartAt(next);
     transfer->m_handle = curl_easy_init();
     // The deadline stays that of the first hop: the limit covers the whole transfer.
-    if (!transfer->m_handle || !configure(transfer) ||
-        curl_multi_add_handle(m_multi, transfer->m_handle) != CURLM_OK)
+    if (!transfer->m_handle || !configure(transfer) || !m_curl.add(transfer->m_handle))
         return Hop::OutOfTime;
     return Hop::Followed;
 }
@@ -373,47 +317,6 @@ void TransferEngine::announceSoon()
     });
 }
 
-QString TransferEngine::claimPart(const QString& target)
-{
-    // Two transfers for one target (two albums sharing a folder) each get a file of their own;
-    // the one moved last wins, as it would one at a time.
-    QString path = target + QStringLiteral(".part");
-    for (int n = 2; m_claimedParts.contains(path); ++n)
-        path = target + QLatin1Char('.') + QString::number(n) + QStringLiteral(".part");
-    m_claimedParts.insert(path);
-    return path;
-}
-
-void TransferEngine::watch(qintptr socket, int what)
-{
-    if (m_abandoned && what != CURL_POLL_REMOVE)
-        return;
-    if (what == CURL_POLL_REMOVE) {
-        const auto found = m_watches.find(socket);
-        if (found == m_watches.end())
-            return;
-        // The notifier may be the one whose signal brought us here: disable it now, delete
-        // it once control is back in the event loop.
-        for (QSocketNotifier* notifier : {found->second.read, found->second.write}) {
-            notifier->setEnabled(false);
-            notifier->deleteLater();
-        }
-        m_watches.erase(found);
-        return;
-    }
-    Watch& watch = m_watches[socket];
-    if (!watch.read) {
-        watch.read = new QSocketNotifier(socket, QSocketNotifier::Read, this);
-        watch.write = new QSocketNotifier(socket, QSocketNotifier::Write, this);
-        connect(watch.read, &QSocketNotifier::activated, this,
-                [this, socket] { socketAction(socket, CURL_CSELECT_IN); });
-        connect(watch.write, &QSocketNotifier::activated, this,
-                [this, socket] { socketAction(socket, CURL_CSELECT_OUT); });
-    }
-    watch.read->setEnabled((what & CURL_POLL_IN) != 0);
-    watch.write->setEnabled((what & CURL_POLL_OUT) != 0);
-}
-
 void TransferEngine::abandonAll()
 {
     m_abandoned = true;
@@ -421,11 +324,7 @@ void TransferEngine::abandonAll()
     // watched afterwards.
     for (Transfer* transfer : m_running)
         stopHandle(transfer);
-    m_timer.stop();
-    for (auto& entry : m_watches) {
-        entry.second.read->setEnabled(false);
-        entry.second.write->setEnabled(false);
-    }
+    m_curl.stop();
     m_running.clear();
     m_waiting.clear();
     // Nothing is left to wait for; nothing half-fetched or untaken is left on disk.

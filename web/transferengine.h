@@ -1,16 +1,13 @@
 #pragma once
 
+#include "curlmulti.h"
+#include "partfiles.h"
 #include "transfer.h"
 
 #include <QObject>
-#include <QSet>
-#include <QTimer>
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
-
-class QSocketNotifier;
 
 // Bodies beyond this are refused as failures: a generous bound for a picture, and what keeps
 // a server that never stops sending from filling the memory or the disk.
@@ -20,8 +17,7 @@ constexpr qint64 maxBodyBytes = 64 * 1024 * 1024;
 constexpr int defaultTransfers = 4;
 constexpr int mostTransfers = 16;
 
-// The program's HTTP: one libcurl multi handle driven by the program's event loop (a notifier
-// per socket, one single-shot timer), so no thread is added and a wait costs no CPU. At most
+// The program's HTTP, on one libcurl multi handle run by the program's event loop. At most
 // `maxTransfers` transfers run at once; the others wait, in their order. Connections are kept
 // between transfers, and cookies are kept in memory for the program's life, shared by all.
 class TransferEngine : public QObject
@@ -59,16 +55,12 @@ class TransferEngine : public QObject
 
   private:
     friend class Transfer;
-    struct Watch
-    {
-        QSocketNotifier* read = nullptr;
-        QSocketNotifier* write = nullptr;
-    };
 
     std::unique_ptr<Transfer> enqueue(std::unique_ptr<Transfer> transfer);
     void startWaiting();
     bool mustWait(const Transfer* transfer) const;
     void begin(Transfer* transfer);
+    void failAtStart(Transfer* transfer, TransferOutcome::Kind kind);
     bool configure(Transfer* transfer);
     void forget(Transfer* transfer);
     void stopHandle(Transfer* transfer);
@@ -82,23 +74,18 @@ class TransferEngine : public QObject
     };
     Hop followRedirect(Transfer* transfer);
     void announceSoon();
-    QString claimPart(const QString& target);
 
     friend struct CurlCallbacks;
-    void watch(qintptr socket, int what);
-    void socketAction(qintptr socket, int events);
 
     const int m_maxTransfers;
     const qint64 m_bodyLimit;
-    void* m_multi = nullptr;
+    CurlMulti m_curl;
     void* m_share = nullptr;
     void* m_headers = nullptr;
-    QTimer m_timer;
-    std::unordered_map<qintptr, Watch> m_watches;
     std::vector<Transfer*> m_waiting;
     std::vector<Transfer*> m_running;
     std::vector<Transfer*> m_all;
-    QSet<QString> m_claimedParts;
+    PartFiles m_parts;
     QByteArray m_extraTrust;
     quint64 m_nextSequence = 0;
     bool m_announcing = false;
