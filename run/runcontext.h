@@ -1,16 +1,17 @@
 #pragma once
 
 #include "web/serviceroots.h"
+#include "web/timelimits.h"
 
 #include <QString>
 
 class FailureLists;
 
-// How long a fetch may take, in seconds, from its start to its last byte.
+// The time limits of a run's fetches; tests make them short.
 struct TimeLimits
 {
-    double page = 5;
-    double picture = 10;
+    double page = pageTimeLimitSeconds;
+    double picture = pictureTimeLimitSeconds;
 };
 
 class TransferEngine;

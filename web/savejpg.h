@@ -1,5 +1,6 @@
 #pragma once
 
+#include "timelimits.h"
 #include "transfer.h"
 
 #include <QString>
@@ -38,9 +39,6 @@ class PictureSave
     std::unique_ptr<Transfer> m_transfer;
     QString m_tpm;
 };
-
-// Pictures get longer than pages: they are larger.
-constexpr double pictureTimeLimitSeconds = 10;
 
 // Fetches the picture at `url` (`chaoshi` seconds at most from the request's start) and stores
 // its bytes at `tpm`. The
