@@ -30,7 +30,6 @@ class PictureSave
     PictureSave(TransferEngine& network, const QString& url, const QString& tpm, double seconds,
                 TransferOrder order = {});
 
-    bool isFinished() const { return m_transfer->isFinished(); }
     // Waits for the picture (window events run meanwhile) and puts it in place. A failed
     // save leaves whatever was at `tpm` as it was.
     SaveError finish();
@@ -41,8 +40,7 @@ class PictureSave
 };
 
 // Fetches the picture at `url` (`chaoshi` seconds at most from the request's start) and stores
-// its bytes at `tpm`. The
-// file appears whole or not at all: an existing file is replaced only when the new one is
-// complete.
+// its bytes at `tpm`. The file appears whole or not at all: an existing file is replaced only
+// when the new one is complete.
 SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm,
                   double chaoshi = pictureTimeLimitSeconds);

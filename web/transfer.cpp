@@ -98,10 +98,8 @@ void Transfer::restartAt(const QUrl& url)
 
 bool Transfer::store(const char* data, qint64 size)
 {
-    if (m_outcome.bodyBytes + size > m_engine.m_bodyLimit) {
-        m_tooLarge = true;
+    if (m_outcome.bodyBytes + size > m_engine.m_bodyLimit)
         return false;
-    }
     m_outcome.bodyBytes += size;
     if (!toFile()) {
         m_outcome.body.append(data, size);

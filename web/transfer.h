@@ -52,8 +52,8 @@ class Transfer
     {
         return std::tie(m_order, m_sequence) < std::tie(other.m_order, other.m_sequence);
     }
-    // Whether the transfer's time limit has passed since it started.
-    bool isPastDeadline() const { return m_started && m_deadline.hasExpired(); }
+    // Whether the transfer's time limit has passed since it started (never, before it has).
+    bool isPastDeadline() const { return m_deadline.hasExpired(); }
     const TransferOutcome& outcome() const { return m_outcome; }
 
     // The file the body went to (the target with ".part" added), while it is still ours.
@@ -91,7 +91,7 @@ class Transfer
     const TransferOrder m_order;
     const quint64 m_sequence;
 
-    QDeadlineTimer m_deadline;
+    QDeadlineTimer m_deadline{QDeadlineTimer::Forever}; // set when the transfer starts
     int m_redirects = 0;
     void* m_handle = nullptr; // the libcurl easy handle while the transfer runs
     std::unique_ptr<QFile> m_file;
@@ -99,10 +99,8 @@ class Transfer
     TransferOutcome m_outcome;
     std::unique_ptr<BodyDecoder> m_decoder;
     qint64 m_redirectBodyBytes = 0;
-    bool m_tooLarge = false;
     bool m_stoppedAtStatus = false;
     bool m_writeFailed = false;
-    bool m_started = false;
     bool m_finished = false;
     QEventLoop* m_waiting = nullptr;
     bool* m_destroyedWhileWaiting = nullptr;

@@ -143,7 +143,6 @@ void TransferEngine::startWaiting()
 
 void TransferEngine::begin(Transfer* transfer)
 {
-    transfer->m_started = true;
     transfer->m_deadline.setRemainingTime(static_cast<qint64>(transfer->m_seconds * 1000.0),
                                           Qt::PreciseTimer);
     if (transfer->toFile()) {
