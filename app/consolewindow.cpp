@@ -1,25 +1,10 @@
 #include "consolewindow.h"
 
-#include <QStringList>
-
 #include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
-
-namespace {
-
-// The run reports failures only in its lines; these are the beginnings of those that say a
-// page, a folder or a file is missing from the result.
-const QStringList failurePrefixes = {
-    QStringLiteral("无法获取相册列表："),
-    QStringLiteral("无法获取相册页面："),
-    QStringLiteral("无法创建文件："),
-    QStringLiteral("无法创建文件夹："),
-};
-
-} // namespace
 
 ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out)
     : m_forumName(std::move(forumName)), m_out(out)
@@ -28,19 +13,6 @@ ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out)
 void ConsoleWindow::appendLine(const QString& line)
 {
     writeLine(m_out, line);
-    if (line.startsWith(QStringLiteral("第"))) {
-        if (line.endsWith(QStringLiteral("张下载成功！")))
-            ++m_saved;
-        else if (line.endsWith(QStringLiteral("张下载失败！")))
-            ++m_failed;
-        return;
-    }
-    for (const QString& prefix : failurePrefixes) {
-        if (line.startsWith(prefix)) {
-            ++m_otherFailures;
-            return;
-        }
-    }
 }
 
 void ConsoleWindow::showMessage(const QString& text)

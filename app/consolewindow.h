@@ -5,7 +5,7 @@
 #include <cstdio>
 
 // The run's front end in command-line mode: every progress line goes to stdout as UTF-8 the
-// moment it is appended, and the lines are tallied for the summary and the exit status.
+// moment it is appended.
 class ConsoleWindow : public RunWindow
 {
   public:
@@ -15,18 +15,9 @@ class ConsoleWindow : public RunWindow
     QString forumName() const override { return m_forumName; }
     void showMessage(const QString& text) override;
 
-    // Lines seen so far, by what they report.
-    int picturesSaved() const { return m_saved; }
-    int picturesFailed() const { return m_failed; }
-    // Listing or album pages that could not be fetched, folders or files that could not be made.
-    int otherFailures() const { return m_otherFailures; }
-
   private:
     QString m_forumName;
     std::FILE* m_out;
-    int m_saved = 0;
-    int m_failed = 0;
-    int m_otherFailures = 0;
 };
 
 // On Windows the program is a window program, which starts without a console: command-line

@@ -3,6 +3,7 @@
 #include "albumwalk.h"
 #include "failurelists.h"
 #include "folders.h"
+#include "runtally.h"
 #include "runwindow.h"
 
 namespace {
@@ -33,8 +34,10 @@ void AlbumProcessing::processAlbum(AlbumWalk& walk, qsizetype album, qsizetype c
             window.appendLine(QStringLiteral("开始处理相册(") + number(album) +
                               QStringLiteral("/") + number(count) + QStringLiteral("):") +
                               albumPage.title);
-        if (!albumPage.fetched)
+        if (!albumPage.fetched) {
             window.appendLine(QStringLiteral("无法获取相册页面：") + albumPage.address);
+            ++m_context.tally.missing;
+        }
         pageCount = albumPage.pageCount;
         window.appendLine(QStringLiteral("正在处理相册第") + number(page) +
                           QStringLiteral("页,总") + number(pageCount) + QStringLiteral("页"));
@@ -62,6 +65,7 @@ void AlbumProcessing::processPicture(AlbumWalk& walk, qsizetype album, int page,
 
 void AlbumProcessing::reportPicture(int page, int picture, bool saved)
 {
+    ++(saved ? m_context.tally.saved : m_context.tally.failed);
     m_context.window.appendLine(
         QStringLiteral("第") + number(page) + QStringLiteral("页,第") + number(picture) +
         (saved ? QStringLiteral("张下载成功！") : QStringLiteral("张下载失败！")));

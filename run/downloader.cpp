@@ -7,7 +7,8 @@
 
 Downloader::Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_context{window, network, std::move(programFolder), std::move(roots), m_failures, limits}
+    : m_context{window,  network, std::move(programFolder), std::move(roots), m_failures,
+                m_tally, limits}
 {}
 
 template <typename Action> void Downloader::runExclusively()

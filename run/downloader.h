@@ -2,10 +2,11 @@
 
 #include "failurelists.h"
 #include "runcontext.h"
+#include "runtally.h"
 
-// The two actions of the window, with the state that outlives them: the failure lists, and
-// whether an action is under way. An action waits on the network inside the event loop, so a
-// second press can arrive while the first is still running; it is ignored.
+// The two actions of the window, with the state that outlives them: the failure lists, the
+// tally of the last run, and whether an action is under way. An action waits on the network inside
+// the event loop, so a second press can arrive while the first is still running; it is ignored.
 class Downloader
 {
   public:
@@ -19,11 +20,13 @@ class Downloader
 
     bool isBusy() const { return m_busy; }
     const FailureLists& failures() const { return m_failures; }
+    const RunTally& tally() const { return m_tally; }
 
   private:
     template <typename Action> void runExclusively();
 
     FailureLists m_failures;
+    RunTally m_tally;
     RunContext m_context;
     bool m_busy = false;
 };

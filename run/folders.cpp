@@ -1,5 +1,7 @@
 #include "folders.h"
 
+#include "text/foldername.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,6 +11,11 @@ QString joinPath(const QString& folder, const QString& name)
     if (native.endsWith(QDir::separator()))
         return native + name;
     return native + QDir::separator() + name;
+}
+
+QString forumFolderIn(const QString& outputFolder, const QString& name)
+{
+    return joinPath(outputFolder, safeFolderName(name));
 }
 
 bool ensureFolder(const QString& path)

@@ -2,6 +2,7 @@
 
 #include "albumwalk.h"
 #include "failurelists.h"
+#include "runtally.h"
 #include "web/savejpg.h"
 
 #include <deque>
@@ -23,7 +24,11 @@ void RetryAction::run()
         const std::unique_ptr<PictureSave> save = std::move(started.front());
         started.pop_front();
         // The album folder is not made again: a folder removed since the run fails the save.
-        if (save->finish() != SaveError::Ok)
+        if (save->finish() != SaveError::Ok) {
             m_context.failures.add(entry.address, entry.path);
+        } else {
+            ++m_context.tally.saved;
+            --m_context.tally.failed;
+        }
     }
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class FailureLists;
+struct RunTally;
 
 // The time limits of a run's fetches; tests make them short.
 struct TimeLimits
@@ -25,5 +26,6 @@ struct RunContext
     QString programFolder;
     ServiceRoots roots;
     FailureLists& failures;
+    RunTally& tally;
     TimeLimits limits;
 };

@@ -5,8 +5,8 @@
 #include "folders.h"
 #include "pagefetch.h"
 #include "pagescan.h"
+#include "runtally.h"
 #include "runwindow.h"
-#include "text/foldername.h"
 
 #include <QFile>
 #include <QStringList>
@@ -20,10 +20,12 @@ void StartAction::run()
         return;
     }
 
+    m_context.tally = {};
     // The run file stays open, and empty, for the whole run.
     QFile runFile(joinPath(m_context.programFolder, QStringLiteral("1.txt")));
     if (!runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         window.appendLine(QStringLiteral("无法创建文件：") + runFile.fileName());
+        ++m_context.tally.missing;
         return;
     }
     m_context.failures.clear();
@@ -34,10 +36,10 @@ void StartAction::run()
     window.appendLine(QStringLiteral("开始获取相册地址！"));
     const QStringList albums = crawlListing(listingBase);
 
-    const QString forumFolder =
-        joinPath(m_context.programFolder, safeFolderName(window.forumName()));
+    const QString forumFolder = forumFolderIn(m_context.programFolder, window.forumName());
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
         window.appendLine(QStringLiteral("无法创建文件夹：") + forumFolder);
+        ++m_context.tally.missing;
         return;
     }
     window.appendLine(QStringLiteral("获取相册地址完成！") + window.forumName() +
@@ -56,8 +58,10 @@ QStringList StartAction::crawlListing(const QString& listingBase)
         const QString address = listingBase + QStringLiteral("&pn=") + QString::number(page);
         const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
         // Said, so that a forum that could not be reached does not read as one without albums.
-        if (!listing.fetched)
+        if (!listing.fetched) {
             m_context.window.appendLine(QStringLiteral("无法获取相册列表：") + address);
+            ++m_context.tally.missing;
+        }
         for (const QString& link : PageScan::albumLinks(listing.text))
             albums.append(m_context.roots.forumRoot + link);
         pageCount = PageScan::lastPageNumber(listing.text);

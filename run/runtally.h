@@ -1,0 +1,11 @@
+#pragma once
+
+// What the last run came to, counted where it happens, for a front end that sums it up (the
+// command line's summary line and exit status). A retry moves what it saves from failed to
+// saved.
+struct RunTally
+{
+    int saved = 0;   // pictures in place
+    int failed = 0;  // pictures that could not be saved
+    int missing = 0; // listing or album pages not fetched, the run file or a folder not made
+};
