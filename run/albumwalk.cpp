@@ -4,16 +4,13 @@
 #include "pagescan.h"
 #include "text/foldername.h"
 #include "text/split2.h"
+#include "transfersahead.h"
 #include "web/transferengine.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace {
-
-// Enough to keep every slot busy while pages wait on what they depend on, and few enough that
-// closing mid-run abandons little.
-constexpr int aheadPerTransfer = 4;
 
 // The title between "<title>" and "吧_"; a page without them (a failed fetch among them)
 // gets a title that still tells the albums apart.
@@ -34,11 +31,6 @@ TransferOrder orderOf(qsizetype album, int page, int index = 0, int stage = 0)
 }
 
 } // namespace
-
-int transfersAhead(const TransferEngine& network)
-{
-    return network.maxTransfers() > 1 ? network.maxTransfers() * aheadPerTransfer : 0;
-}
 
 AlbumWalk::AlbumWalk(const RunContext& context, QString forumFolder, QStringList albums)
     : m_context(context), m_forumFolder(std::move(forumFolder)), m_albums(std::move(albums)),

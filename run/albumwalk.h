@@ -13,10 +13,6 @@
 #include <optional>
 #include <vector>
 
-// How many transfers a run keeps asked for ahead of what it reads: none when one transfer at a
-// time is wanted, so that the requests go out exactly in the order the run reads them.
-int transfersAhead(const TransferEngine& network);
-
 // The album pages, picture pages and pictures of a run. The album processing reads them one by
 // one, in order, and only it reports, records failures and moves pictures into place; meanwhile
 // the walk asks for what comes next (later pictures, picture pages, the next albums' pages)

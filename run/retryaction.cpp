@@ -1,8 +1,8 @@
 #include "retryaction.h"
 
-#include "albumwalk.h"
 #include "failurelists.h"
 #include "runtally.h"
+#include "transfersahead.h"
 #include "web/savejpg.h"
 
 #include <deque>
