@@ -120,8 +120,7 @@ void AlbumWalk::resolvePage(qsizetype album, int page)
     for (qsizetype n = 0; n < links.size(); ++n) {
         PictureStep& picture = step.pictures[static_cast<std::size_t>(n)];
         picture.link = links.at(n);
-        picture.number = ++albumSteps.numbered;
-        picture.picture.number = picture.number;
+        picture.picture.number = ++albumSteps.numbered;
         // Without a closing quote there is no page to read: the picture fails as it stands.
         picture.resolved = !picture.link.has_value();
     }
@@ -144,7 +143,7 @@ void AlbumWalk::resolvePicture(qsizetype album, PictureStep& step)
     step.picture.address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
                            *step.picture.identifier + QStringLiteral(".jpg");
     step.picture.path =
-        joinPath(albumStep(album).folder, QString::number(step.number) + QStringLiteral(".jpg"));
+        joinPath(albumStep(album).folder, QString::number(step.picture.number) + QStringLiteral(".jpg"));
 }
 
 AlbumWalk::AlbumPage AlbumWalk::albumPage(qsizetype album, int page)

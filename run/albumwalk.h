@@ -56,7 +56,6 @@ class AlbumWalk
     struct PictureStep
     {
         std::optional<QString> link;
-        int number = 0;
         std::unique_ptr<PendingPage> page;
         bool resolved = false;
         Picture picture;
