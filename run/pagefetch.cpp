@@ -2,9 +2,6 @@
 
 #include "web/bytestobstr.h"
 #include "web/getbody.h"
-#include "web/transferengine.h"
-
-#include <QUrl>
 
 namespace {
 
@@ -22,11 +19,10 @@ Page fetchPage(TransferEngine& network, const QString& address, double seconds)
 
 PendingPage::PendingPage(TransferEngine& network, const QString& address, double seconds,
                          TransferOrder order)
-    : m_transfer(network.fetch(QUrl(address), seconds, order))
+    : m_request(network, address, seconds, order)
 {}
 
 Page PendingPage::take()
 {
-    m_transfer->wait();
-    return pageOf(fetchResultOf(m_transfer->outcome()));
+    return pageOf(m_request.result());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/transfer.h"
+#include "web/getbody.h"
 
 #include <QString>
 
@@ -25,12 +25,12 @@ class PendingPage
     PendingPage(TransferEngine& network, const QString& address, double seconds,
                 TransferOrder order);
 
-    bool isFinished() const { return m_transfer->isFinished(); }
+    bool isFinished() const { return m_request.isFinished(); }
     // Runs the event loop until the page is there.
-    void wait() { m_transfer->wait(); }
+    void wait() { m_request.wait(); }
     // Waits for the page (window events run meanwhile) and decodes it.
     Page take();
 
   private:
-    std::unique_ptr<Transfer> m_transfer;
+    PageRequest m_request;
 };

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
+#include <curl/curl.h>
+
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -11,6 +15,10 @@ class QSocketNotifier;
 // libcurl's multi handle, run by Qt's event loop through libcurl's socket interface: a
 // notifier pair per socket that libcurl wants watched, and one single-shot timer for its
 // time-outs. No thread, no polling, so waiting costs no CPU.
+//
+// It also follows each connection from its first to its last moment, to keep HTTP/1 answers in
+// step with their requests: libcurl 7.88 reuses a kept-alive connection with unread bytes on it,
+// and would read a late copy of an earlier answer as the answer to the next request.
 class CurlMulti : public QObject
 {
     Q_OBJECT
@@ -19,8 +27,16 @@ class CurlMulti : public QObject
     // A transfer that libcurl has finished, with libcurl's result for it.
     struct Done
     {
-        void* easy;
-        int result;
+        CURL* easy;
+        CURLcode result;
+    };
+
+    // What a 200 answer brought, enough to know a copy of it.
+    struct Answer
+    {
+        QByteArray address;
+        qint64 size = -1;
+        quint32 checksum = 0;
     };
 
     explicit CurlMulti(long keptConnections);
@@ -28,13 +44,25 @@ class CurlMulti : public QObject
     CurlMulti(const CurlMulti&) = delete;
     CurlMulti& operator=(const CurlMulti&) = delete;
 
-    bool add(void* easy);
-    void remove(void* easy);
+    // Lets this multi see the closing of the connections that `easy` opens.
+    void prepare(CURL* easy);
+    bool add(CURL* easy);
+    void remove(CURL* easy);
     // The finished transfers since the last call. Their results are read here, before anybody
     // removes their handles.
     std::vector<Done> takeDone();
     // Nothing is watched or timed from now on: the program is ending.
     void stop();
+
+    // A transfer has ended over `socket` with HTTP/1: whenever libcurl keeps that connection
+    // idle, it is watched, and a byte that arrives there ends it.
+    void keepInStep(curl_socket_t socket);
+    // Records `answer` as the last one over `socket`. True when the one before it there, for
+    // another address, brought the very same body: that is an earlier answer sent again.
+    bool repeatsLastAnswer(curl_socket_t socket, const Answer& answer);
+    // The connection over `socket` is out of step with its requests: it is shut down, so that
+    // nothing more is read from it and libcurl connects afresh.
+    void condemn(curl_socket_t socket);
 
   signals:
     // libcurl has acted on a socket or a time-out: transfers may have finished.
@@ -42,18 +70,28 @@ class CurlMulti : public QObject
 
   private:
     friend struct CurlMultiCallbacks;
-    struct Watch
+    struct Connection
     {
         QSocketNotifier* read = nullptr;
         QSocketNotifier* write = nullptr;
+        bool watchedByCurl = false;
+        bool http1 = false;
+        bool condemned = false;
+        Answer last;
     };
 
-    void watch(qintptr socket, int what);
+    Connection& connection(curl_socket_t socket);
+    void watch(curl_socket_t socket, int what, Connection* known);
+    void watchIdle(Connection& connection);
+    void closing(curl_socket_t socket);
     void setTimer(long timeoutMs);
-    void act(qintptr socket, int events);
+    void act(curl_socket_t socket, int events);
+    void readable(curl_socket_t socket);
+    // Every libcurl multi call goes through here: a failure is said once, the same way.
+    bool check(CURLMcode code, const char* call) const;
 
-    void* m_multi = nullptr;
+    CURLM* m_multi = nullptr;
     QTimer m_timer;
-    std::unordered_map<qintptr, Watch> m_watches;
+    std::unordered_map<curl_socket_t, std::unique_ptr<Connection>> m_connections;
     bool m_stopped = false;
 };

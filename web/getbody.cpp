@@ -15,11 +15,20 @@ FetchResult fetchResultOf(const TransferOutcome& outcome, bool late)
     return late ? FetchResult::text(timeoutText()) : FetchResult::nothing();
 }
 
+PageRequest::PageRequest(TransferEngine& network, const QString& address, double seconds,
+                         TransferOrder order)
+    : m_transfer(network.fetch(QUrl(address), seconds, order))
+{}
+
+FetchResult PageRequest::result()
+{
+    m_transfer->wait();
+    // Measured on a monotonic clock from the request's start, not from the call: a wait for a
+    // free slot is no part of the limit, and midnight or a clock change moves nothing.
+    return fetchResultOf(m_transfer->outcome(), m_transfer->isPastDeadline());
+}
+
 FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi)
 {
-    const std::unique_ptr<Transfer> transfer = network.fetch(QUrl(Weburl), chaoshi);
-    transfer->wait();
-    // Measured on a monotonic clock from the transfer's start, not from the call: a wait for a
-    // free slot is no part of the limit, and midnight or a clock change moves nothing.
-    return fetchResultOf(transfer->outcome(), transfer->isPastDeadline());
+    return PageRequest(network, Weburl, chaoshi).result();
 }

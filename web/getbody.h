@@ -1,16 +1,36 @@
 #pragma once
 
 #include "fetchresult.h"
+#include "transfer.h"
+
+#include <memory>
 
 class TransferEngine;
-struct TransferOutcome;
 
-// Fetches `Weburl` with an HTTP GET: the whole answer must come within `chaoshi` seconds of the
-// request's start (a request still waiting for a free transfer has not started).
-// While it waits, the pending window events run (a handler may run inside the wait); it
-// never reports an error other than through its result.
+// One page asked for: started at once (or when a slot is free, in its order), read when wanted.
+// The whole answer must come within `seconds` of the request's start; a request still waiting
+// for a free transfer, or for a server that asked to wait, has not started.
+class PageRequest
+{
+  public:
+    PageRequest(TransferEngine& network, const QString& address, double seconds,
+                TransferOrder order = {});
+
+    bool isFinished() const { return m_transfer->isFinished(); }
+    // Runs the event loop until the answer is there; window events are handled meanwhile.
+    void wait() { m_transfer->wait(); }
+    // Waits, then gives the fetch result; never reports an error other than through it.
+    FetchResult result();
+
+  private:
+    std::unique_ptr<Transfer> m_transfer;
+};
+
+// Fetches `Weburl` with an HTTP GET within `chaoshi` seconds; while it waits, the pending window
+// events run (a handler may run inside the wait).
 FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi);
 
-// The fetch result of a finished transfer. `late` says that the answer was taken only after
-// the time limit had passed, which turns an answer other than 200 into the timeout text.
-FetchResult fetchResultOf(const TransferOutcome& outcome, bool late = false);
+// The fetch result of a finished transfer: the body of a 200, the empty text when no answer came
+// in time, else nothing, or the timeout text when the answer is `late`, taken only after the
+// time limit had passed.
+FetchResult fetchResultOf(const TransferOutcome& outcome, bool late);

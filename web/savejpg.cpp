@@ -2,24 +2,9 @@
 
 #include "transferengine.h"
 
-#include <QFile>
 #include <QUrl>
 
-#include <filesystem>
-#include <system_error>
-
-namespace {
-
-std::filesystem::path nativePath(const QString& path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-SaveError errorOf(const TransferOutcome& outcome)
+SaveError saveErrorOf(const TransferOutcome& outcome)
 {
     switch (outcome.kind) {
     case TransferOutcome::Kind::NotFinished:
@@ -40,28 +25,18 @@ SaveError errorOf(const TransferOutcome& outcome)
     return SaveError::Ok;
 }
 
-} // namespace
-
 PictureSave::PictureSave(TransferEngine& network, const QString& url, const QString& tpm,
                          double seconds, TransferOrder order)
-    : m_transfer(network.download(QUrl(url), seconds, tpm, order)), m_tpm(tpm)
+    : m_transfer(network.download(QUrl(url), seconds, tpm, order))
 {}
 
 SaveError PictureSave::finish()
 {
     m_transfer->wait();
-    const SaveError error = errorOf(m_transfer->outcome());
+    const SaveError error = saveErrorOf(m_transfer->outcome());
     if (error != SaveError::Ok)
         return error;
-    // Replaces an existing target in one step, on Windows as well. There is no flush to the
-    // disk first: the picture can always be fetched again, and waiting for the disk once per
-    // picture would double a run.
-    std::error_code failure;
-    std::filesystem::rename(nativePath(m_transfer->partPath()), nativePath(m_tpm), failure);
-    if (failure)
-        return SaveError::CannotReplace; // the transfer removes its file
-    m_transfer->releasePart();
-    return SaveError::Ok;
+    return m_transfer->putInPlace() ? SaveError::Ok : SaveError::CannotReplace;
 }
 
 SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm, double chaoshi)

@@ -9,7 +9,8 @@
 
 class TransferEngine;
 
-// The outcome of saving one picture; callers only test it against Ok.
+// The outcome of saving one picture. Callers test it against Ok; the run also tells the
+// failures that concern the file (CannotOpen, CannotReplace) from those of the fetch.
 enum class SaveError : qint32
 {
     Ok = 0,
@@ -21,7 +22,10 @@ enum class SaveError : qint32
     CannotReplace = 6,
 };
 
-// One picture on its way to its file. The bytes stream into a file beside `tpm` as they
+// The save error of a finished download.
+SaveError saveErrorOf(const TransferOutcome& outcome);
+
+// One picture on its way to its file. The bytes stream into a working file beside `tpm` as they
 // arrive; finish() moves that file over `tpm` when the answer was whole and sound. Started
 // early, several can download at once while their callers finish them one by one, in order.
 class PictureSave
@@ -36,7 +40,6 @@ class PictureSave
 
   private:
     std::unique_ptr<Transfer> m_transfer;
-    QString m_tpm;
 };
 
 // Fetches the picture at `url` (`chaoshi` seconds at most from the request's start) and stores

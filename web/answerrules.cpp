@@ -1,0 +1,70 @@
+#include "answerrules.h"
+
+#include <QList>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+bool isDigits(const QByteArray& text)
+{
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
+bool contentLengthIsSound(const QList<QByteArray>& values)
+{
+    QByteArray first;
+    for (const QByteArray& value : values) {
+        // A list in one header ("12, 12") counts as that many values.
+        for (const QByteArray& part : value.split(',')) {
+            const QByteArray length = part.trimmed();
+            if (!isDigits(length) || (!first.isEmpty() && length != first))
+                return false;
+            first = length;
+        }
+    }
+    return true;
+}
+
+bool isInternalAddress(const QHostAddress& address)
+{
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    const QHostAddress plain = mapped ? QHostAddress(v4) : address;
+    static const std::array<std::pair<QHostAddress, int>, 11> internal{{
+        {QHostAddress(QStringLiteral("0.0.0.0")), 8},
+        {QHostAddress(QStringLiteral("10.0.0.0")), 8},
+        {QHostAddress(QStringLiteral("100.64.0.0")), 10},
+        {QHostAddress(QStringLiteral("127.0.0.0")), 8},
+        {QHostAddress(QStringLiteral("169.254.0.0")), 16},
+        {QHostAddress(QStringLiteral("172.16.0.0")), 12},
+        {QHostAddress(QStringLiteral("192.168.0.0")), 16},
+        {QHostAddress(QStringLiteral("::1")), 128},
+        {QHostAddress(QStringLiteral("::")), 128},
+        {QHostAddress(QStringLiteral("fc00::")), 7},
+        {QHostAddress(QStringLiteral("fe80::")), 10},
+    }};
+    return std::any_of(internal.begin(), internal.end(), [&plain](const auto& subnet) {
+        return plain.isInSubnet(subnet.first, subnet.second);
+    });
+}
+
+std::optional<double> retryAfterSeconds(const QByteArray& value, qint64 nowSeconds)
+{
+    const QByteArray text = value.trimmed();
+    if (isDigits(text))
+        // Beyond any wait anybody obeys, without overflowing on a hundred digits.
+        return text.size() > 9 ? 1e9 : text.toDouble();
+    // libcurl reads the three date forms HTTP allows, and more.
+    const time_t date = curl_getdate(text.constData(), nullptr);
+    if (date == -1 || text.isEmpty())
+        return std::nullopt;
+    return std::max<double>(0, static_cast<double>(date - nowSeconds));
+}

@@ -1,0 +1,455 @@
+#include "enginecore.h"
+
+#include "answerrules.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int mostRedirects = 10;
+// However often a server asks to wait, a request is sent at most this many times again.
+constexpr int mostResends = 10;
+// A 429 without Retry-After waits 1, 2, 4 and 8 seconds, then fails.
+constexpr int mostBackoffs = 4;
+
+void remove(std::vector<TransferJob*>& list, TransferJob* job)
+{
+    list.erase(std::remove(list.begin(), list.end(), job), list.end());
+}
+
+bool contains(const std::vector<TransferJob*>& list, const TransferJob* job)
+{
+    return std::find(list.begin(), list.end(), job) != list.end();
+}
+
+} // namespace
+
+// Called by libcurl from inside its own functions; each hands its work to the transfer's engine.
+struct CurlCallbacks
+{
+    static size_t body(char* data, size_t size, size_t count, void* job)
+    {
+        const size_t bytes = size * count;
+        return static_cast<TransferJob*>(job)->take(data, static_cast<qint64>(bytes)) ? bytes : 0;
+    }
+
+    static int connected(void* job, char* address, char*, int port, int)
+    {
+        auto* transfer = static_cast<TransferJob*>(job);
+        return transfer->engine.mayConnect(*transfer, address, port) ? CURL_PREREQFUNC_OK
+                                                                     : CURL_PREREQFUNC_ABORT;
+    }
+};
+
+EngineCore::EngineCore(TransferEngine& owner, EngineSettings settings)
+    : m_owner(owner), m_settings(std::move(settings)),
+      m_curl(static_cast<long>(m_settings.transfers * 2 + 4)),
+      m_gate(m_settings.transfers, m_settings.rate)
+{
+    if (!m_settings.isInternal)
+        m_settings.isInternal = [](const QHostAddress& address, int) {
+            return isInternalAddress(address);
+        };
+    QObject::connect(&m_curl, &CurlMulti::acted, &m_owner, [this] { reapFinished(); });
+    m_gateTimer.setSingleShot(true);
+    m_gateTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_gateTimer, &QTimer::timeout, &m_owner, [this] { startWaiting(); });
+
+    // Cookies live as long as the program, as in a browser session, and are never stored on
+    // disk; libcurl bounds how many an answer may set and how many go back.
+    m_share = curl_share_init();
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+
+    m_headers = curl_slist_append(nullptr, "If-Modified-Since: 0");
+    // Offered by hand and unpacked by BodyDecoder, which tells a gzip stream cut short from a
+    // whole one; libcurl's own unpacking does not.
+    m_headers = curl_slist_append(m_headers, "Accept-Encoding: gzip");
+}
+
+EngineCore::~EngineCore()
+{
+    // A transfer tells its engine when it goes: the engine must outlive every one.
+    Q_ASSERT(m_all.empty());
+    for (TransferJob* job : m_running)
+        stopHandle(job);
+    curl_share_cleanup(m_share);
+    curl_slist_free_all(m_headers);
+}
+
+double EngineCore::serverWaitSeconds() const
+{
+    return static_cast<double>(m_gate.longestPause()) / 1000.0;
+}
+
+std::unique_ptr<Transfer> EngineCore::enqueue(const QUrl& url, double seconds,
+                                              const QString& target, TransferOrder order)
+{
+    auto job =
+        std::make_unique<TransferJob>(*this, url, seconds, target, order, m_nextSequence++, m_names);
+    TransferJob* added = job.get();
+    auto transfer = std::make_unique<Transfer>(std::move(job));
+    m_all.push_back(added);
+    // An address that cannot be requested never completes: the same outcome as no answer,
+    // without waiting out the limit.
+    if (m_abandoned || !TransferEngine::canFetch(url)) {
+        finish(added, TransferOutcome::Kind::NotFinished);
+        announceSoon();
+        return transfer;
+    }
+    m_waiting.push_back(added);
+    startWaiting();
+    return transfer;
+}
+
+bool EngineCore::mustWait(const TransferJob* job) const
+{
+    // A second request for an address waits for the first to end: a server that answers the
+    // first request of an address differently (it fails once, it counts) must see them in the
+    // order one at a time would send them, whichever connection is quicker.
+    const auto earlierTwin = [job](const TransferJob* other) {
+        return other != job && other->firstUrl == job->firstUrl && other->startsBefore(*job);
+    };
+    return std::any_of(m_running.begin(), m_running.end(), earlierTwin) ||
+           std::any_of(m_waiting.begin(), m_waiting.end(), earlierTwin);
+}
+
+void EngineCore::startWaiting()
+{
+    while (!m_abandoned && static_cast<int>(m_running.size()) < m_settings.transfers) {
+        TransferJob* next = nullptr;
+        qint64 soonest = -1; // when a host that keeps a transfer waiting opens again
+        for (TransferJob* job : m_waiting) {
+            if (mustWait(job))
+                continue;
+            const qint64 wait = m_gate.waitFor(job->host());
+            if (wait > 0)
+                soonest = soonest < 0 ? wait : std::min(soonest, wait);
+            if (wait == 0 && (!next || job->startsBefore(*next)))
+                next = job;
+        }
+        if (!next) {
+            if (soonest > 0)
+                m_gateTimer.start(static_cast<int>(std::min<qint64>(soonest, 24L * 3600 * 1000)));
+            return;
+        }
+        remove(m_waiting, next);
+        begin(next);
+    }
+}
+
+void EngineCore::begin(TransferJob* job)
+{
+    // The file is made only now, so that a missing folder fails the save before anything is
+    // fetched, and at most one file per running transfer is ever in the making.
+    if (job->toFile() && !job->file->isOpen() && !job->file->open()) {
+        finish(job, TransferOutcome::Kind::CannotOpen);
+        announceSoon();
+        return;
+    }
+    job->started = true;
+    job->deadline.setRemainingTime(std::max<qint64>(1, job->budgetMs), Qt::PreciseTimer);
+    m_running.push_back(job);
+    m_gate.started(job->host());
+    if (!launch(job)) {
+        finish(job, TransferOutcome::Kind::Failed);
+        announceSoon();
+    }
+}
+
+bool EngineCore::launch(TransferJob* job)
+{
+    job->handle = curl_easy_init();
+    if (!job->handle)
+        return false;
+    m_curl.prepare(job->handle);
+    if (configure(job) && m_curl.add(job->handle))
+        return true;
+    stopHandle(job);
+    return false;
+}
+
+bool EngineCore::configure(TransferJob* job)
+{
+    CURL* easy = job->handle;
+    static const QByteArray userAgent = QByteArrayLiteral("Varnolt/" VARNOLT_VERSION);
+    const QByteArray url = job->url.toEncoded();
+    bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.constData()) == CURLE_OK;
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, job);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::body);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, job);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlCallbacks::connected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, job);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.constData());
+    // Redirects are followed here, hop by hop, so that the rules of every hop can be checked.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    // Over HTTP/2 a second transfer to a host waits for the first one's connection and shares
+    // it, instead of opening its own. Plain http never speaks HTTP/2 here: there it would only
+    // make the second transfer wait.
+    if (job->url.scheme() == QLatin1String("https"))
+        curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    if (job->freshConnection)
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    job->freshConnection = false;
+    // Bodies reach BodyDecoder as sent, only unchunked.
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // Larger reads than the 16 KB default: fewer system calls and callbacks per picture.
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
+    // Checks only an announced length; the write callback checks what actually arrives.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bodyLimit()));
+    const qint64 remaining = job->deadline.remainingTime();
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(1, remaining)));
+#ifdef Q_OS_WIN
+    // A Windows libcurl built on OpenSSL has no certificate file of its own: the system's store.
+    curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+#endif
+    if (!m_extraTrust.isEmpty()) {
+        curl_blob trust{const_cast<char*>(m_extraTrust.constData()),
+                        static_cast<size_t>(m_extraTrust.size()), CURL_BLOB_COPY};
+        curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &trust);
+    }
+    return ok;
+}
+
+bool EngineCore::mayConnect(TransferJob& job, const char* address, int port)
+{
+    const bool internal = m_settings.isInternal(QHostAddress(QString::fromLatin1(address)), port);
+    if (job.redirects == 0) {
+        job.firstHopInternal = internal;
+        return true;
+    }
+    // A server elsewhere must not send the program into this machine or its local network.
+    if (internal && !job.firstHopInternal.value_or(false)) {
+        job.addressRefused = true;
+        return false;
+    }
+    return true;
+}
+
+void EngineCore::forget(TransferJob* job)
+{
+    remove(m_waiting, job);
+    remove(m_all, job);
+    if (contains(m_running, job)) {
+        stopRunning(job);
+        startWaiting();
+    }
+}
+
+void EngineCore::stopRunning(TransferJob* job)
+{
+    if (!contains(m_running, job))
+        return;
+    remove(m_running, job);
+    m_gate.ended(job->host());
+    stopHandle(job);
+}
+
+void EngineCore::stopHandle(TransferJob* job)
+{
+    if (!job->handle)
+        return;
+    m_curl.remove(job->handle);
+    curl_easy_cleanup(job->handle);
+    job->handle = nullptr;
+}
+
+void EngineCore::reapFinished()
+{
+    if (m_abandoned)
+        return;
+    const std::vector<CurlMulti::Done> done = m_curl.takeDone();
+    if (done.empty())
+        return;
+    for (const CurlMulti::Done& finished : done) {
+        void* job = nullptr;
+        curl_easy_getinfo(finished.easy, CURLINFO_PRIVATE, &job);
+        settle(static_cast<TransferJob*>(job), finished.result);
+    }
+    startWaiting();
+    emit m_owner.transferFinished();
+}
+
+void EngineCore::settle(TransferJob* job, CURLcode result)
+{
+    using Kind = TransferOutcome::Kind;
+    CURL* easy = job->handle;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    // Read while the connection is still the transfer's: -1 once it is closed.
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket);
+    long version = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
+    if (socket != CURL_SOCKET_BAD &&
+        (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1))
+        m_curl.keepInStep(socket);
+
+    // Stopping at the first byte of an answer other than 200 is still an answer.
+    const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && job->stoppedAtStatus);
+    if (!answered) {
+        finish(job,
+               job->addressRefused                 ? Kind::Failed
+               : result == CURLE_OPERATION_TIMEDOUT ? Kind::NotFinished
+               : job->writeFailed                   ? Kind::CannotWrite
+                                                    : Kind::Failed,
+               static_cast<int>(status));
+        return;
+    }
+    m_gate.answered(job->host(), status == 429);
+    if (!contentLengthIsSound(answerHeaders(easy, "Content-Length"))) {
+        // Where such an answer ends nobody knows: what is left of it must not become the next.
+        if (socket != CURL_SOCKET_BAD)
+            m_curl.condemn(socket);
+        finish(job, Kind::Failed, static_cast<int>(status));
+        return;
+    }
+    if (const std::optional<qint64> wait = obeyedWait(job, static_cast<int>(status))) {
+        sendAgain(job, *wait, false);
+        return;
+    }
+    if (isRedirectStatus(static_cast<int>(status))) {
+        if (const std::optional<Kind> ends = followRedirect(job))
+            finish(job, *ends, static_cast<int>(status));
+        return;
+    }
+    if (status == 200) {
+        // A 200 whose packed body stopped short of its end is a body cut short.
+        if (!job->bodyIsWhole()) {
+            finish(job, Kind::Failed, 200);
+            return;
+        }
+        // The body of the previous answer on this connection, for another address: a copy of
+        // it arrived in place of this answer, which is still to come on the same connection.
+        const CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes,
+                                       job->checksum()};
+        if (socket != CURL_SOCKET_BAD && m_curl.repeatsLastAnswer(socket, answer) &&
+            job->resends < mostResends) {
+            m_curl.condemn(socket);
+            sendAgain(job, 0, true);
+            return;
+        }
+    }
+    finish(job, Kind::Complete, static_cast<int>(status));
+}
+
+std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
+{
+    if (status != 429 && status != 503)
+        return std::nullopt;
+    std::optional<double> seconds;
+    const QList<QByteArray> retryAfter = answerHeaders(job->handle, "Retry-After");
+    if (!retryAfter.isEmpty())
+        seconds = retryAfterSeconds(retryAfter.constFirst(), QDateTime::currentSecsSinceEpoch());
+    if (!seconds && status == 429 && job->backoffs < mostBackoffs) {
+        const double jitter = 0.8 + 0.4 * QRandomGenerator::global()->generateDouble();
+        seconds = std::ldexp(1.0, job->backoffs++) * jitter;
+    }
+    // A longer wait than the user allows fails the request at once, and pauses nobody.
+    if (!seconds || *seconds > m_settings.maxWaitSeconds || job->resends >= mostResends)
+        return std::nullopt;
+    return static_cast<qint64>(std::llround(*seconds * 1000.0 * m_settings.waitScale));
+}
+
+void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
+{
+    const QString host = job->host();
+    stopRunning(job);
+    if (pauseMs > 0)
+        m_gate.pause(host, pauseMs);
+    if (job->toFile())
+        job->file->drop();
+    job->restartAt(job->url);
+    // Each request sent again gets the whole time limit: the wait is no part of it.
+    job->budgetMs = static_cast<qint64>(job->seconds * 1000.0);
+    job->freshConnection = fresh;
+    ++job->resends;
+    m_waiting.push_back(job);
+}
+
+std::optional<TransferOutcome::Kind> EngineCore::followRedirect(TransferJob* job)
+{
+    using Kind = TransferOutcome::Kind;
+    char* location = nullptr;
+    curl_easy_getinfo(job->handle, CURLINFO_REDIRECT_URL, &location);
+    // A redirect status without a place to go: the answer stands.
+    if (!location)
+        return Kind::Complete;
+    const QUrl next = QUrl::fromEncoded(QByteArray(location));
+    const bool downgrade =
+        job->url.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http");
+    if (++job->redirects > mostRedirects || !TransferEngine::canFetch(next) || downgrade)
+        return Kind::Failed;
+    if (job->deadline.hasExpired())
+        return Kind::NotFinished;
+    // A fresh handle for every hop: libcurl's few retries on a connection that died under it
+    // belong to a handle, and a chain of hops must not use them up. The hop waits its turn at
+    // its host like any request, keeping what is left of the time limit.
+    job->budgetMs = job->deadline.remainingTime();
+    stopRunning(job);
+    job->restartAt(next);
+    m_waiting.push_back(job);
+    return std::nullopt;
+}
+
+void EngineCore::finish(TransferJob* job, TransferOutcome::Kind kind, int status)
+{
+    stopRunning(job);
+    TransferOutcome& outcome = job->outcome;
+    outcome.kind = kind;
+    outcome.status = status;
+    if (job->toFile()) {
+        if (!job->file->close() && kind == TransferOutcome::Kind::Complete)
+            outcome.kind = TransferOutcome::Kind::CannotWrite;
+        const bool sound = outcome.kind == TransferOutcome::Kind::Complete && status == 200 &&
+                           outcome.bodyBytes > 0;
+        if (!sound)
+            job->file->drop();
+    }
+    job->finished = true;
+    if (job->waiter)
+        job->waiter->quit();
+}
+
+void EngineCore::announceSoon()
+{
+    if (m_announcing)
+        return;
+    m_announcing = true;
+    QTimer::singleShot(0, &m_owner, [this] {
+        m_announcing = false;
+        emit m_owner.transferFinished();
+    });
+}
+
+void EngineCore::abandonAll()
+{
+    m_abandoned = true;
+    m_gateTimer.stop();
+    // The handles go first: removing one may call back to watch a socket, and nothing may be
+    // watched afterwards.
+    for (TransferJob* job : m_running)
+        stopHandle(job);
+    m_curl.stop();
+    m_running.clear();
+    m_waiting.clear();
+    // Nothing is left to wait for; nothing half-fetched or untaken is left on disk.
+    for (TransferJob* job : m_all) {
+        if (!job->finished)
+            finish(job, TransferOutcome::Kind::NotFinished);
+        if (job->toFile())
+            job->file->drop();
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "curlmulti.h"
+#include "hostgate.h"
+#include "transferengine.h"
+#include "transferjob.h"
+#include "workingfile.h"
+
+#include <QTimer>
+
+#include <optional>
+#include <vector>
+
+// The inside of TransferEngine: the transfers waiting, running and done, the rules every answer
+// is held to, and the hosts' gates.
+class EngineCore
+{
+  public:
+    EngineCore(TransferEngine& owner, EngineSettings settings);
+    ~EngineCore();
+    EngineCore(const EngineCore&) = delete;
+    EngineCore& operator=(const EngineCore&) = delete;
+
+    const EngineSettings& settings() const { return m_settings; }
+    qint64 bodyLimit() const { return m_settings.bodyLimit; }
+    void trust(const QByteArray& pem) { m_extraTrust = pem; }
+    double serverWaitSeconds() const;
+
+    std::unique_ptr<Transfer> enqueue(const QUrl& url, double seconds, const QString& target,
+                                      TransferOrder order);
+    // The transfer's owner drops it.
+    void forget(TransferJob* job);
+    void abandonAll();
+
+    // libcurl has connected `job` to `address`: whether its request may go there.
+    bool mayConnect(TransferJob& job, const char* address, int port);
+
+  private:
+    void startWaiting();
+    bool mustWait(const TransferJob* job) const;
+    void begin(TransferJob* job);
+    bool launch(TransferJob* job);
+    bool configure(TransferJob* job);
+    void stopRunning(TransferJob* job);
+    void stopHandle(TransferJob* job);
+    void reapFinished();
+    void settle(TransferJob* job, CURLcode result);
+    // The milliseconds a server asked `job` to wait, when that is a wait to obey.
+    std::optional<qint64> obeyedWait(TransferJob* job, int status);
+    // Back in line: after `pauseMs` at its host, on a fresh connection when `fresh`.
+    void sendAgain(TransferJob* job, qint64 pauseMs, bool fresh);
+    // Goes on at the redirect's target, or tells how the transfer ends.
+    std::optional<TransferOutcome::Kind> followRedirect(TransferJob* job);
+    void finish(TransferJob* job, TransferOutcome::Kind kind, int status = 0);
+    void announceSoon();
+
+    TransferEngine& m_owner;
+    EngineSettings m_settings;
+    CurlMulti m_curl;
+    HostGate m_gate;
+    QTimer m_gateTimer;
+    CURLSH* m_share = nullptr;
+    curl_slist* m_headers = nullptr;
+    std::vector<TransferJob*> m_waiting;
+    std::vector<TransferJob*> m_running;
+    std::vector<TransferJob*> m_all;
+    WorkingNames m_names;
+    QByteArray m_extraTrust;
+    quint64 m_nextSequence = 0;
+    bool m_announcing = false;
+    bool m_abandoned = false;
+};

@@ -1,0 +1,101 @@
+#include "transferjob.h"
+
+#include "enginecore.h"
+
+#include <zlib.h>
+
+QList<QByteArray> answerHeaders(CURL* easy, const char* name)
+{
+    QList<QByteArray> values;
+    curl_header* header = nullptr;
+    for (size_t index = 0;
+         curl_easy_header(easy, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
+        values.append(QByteArray(header->value));
+        if (index + 1 >= header->amount)
+            break;
+    }
+    return values;
+}
+
+TransferJob::TransferJob(EngineCore& engine, QUrl url, double seconds, QString target,
+                         TransferOrder order, quint64 sequence, WorkingNames& names)
+    : engine(engine), firstUrl(url), url(std::move(url)), seconds(seconds), order(order),
+      sequence(sequence), budgetMs(static_cast<qint64>(seconds * 1000.0))
+{
+    if (!target.isEmpty())
+        file = std::make_unique<WorkingFile>(names, std::move(target));
+}
+
+QString TransferJob::host() const
+{
+    return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':') +
+           QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+}
+
+void TransferJob::restartAt(const QUrl& next)
+{
+    url = next;
+    outcome = {};
+    m_decoder.reset();
+    m_redirectBodyBytes = 0;
+    m_checksum = 0;
+    stoppedAtStatus = false;
+    writeFailed = false;
+    addressRefused = false;
+}
+
+bool TransferJob::take(const char* data, qint64 size)
+{
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    // Most servers send a short page with a redirect. It is read and dropped: libcurl works out
+    // where a redirect leads only when its answer has ended normally.
+    constexpr qint64 mostRedirectBody = 64 * 1024;
+    if (isRedirectStatus(static_cast<int>(status))) {
+        m_redirectBodyBytes += size;
+        return m_redirectBodyBytes <= mostRedirectBody;
+    }
+    // Only a 200 answer has a body worth reading; any other status is the whole answer, and
+    // there is no point in waiting for the rest of an error page.
+    if (status != 200) {
+        outcome.status = static_cast<int>(status);
+        stoppedAtStatus = true;
+        return false;
+    }
+    if (!m_decoder)
+        beginBody();
+    return m_decoder->feed(data, size,
+                           [this](const char* bytes, qint64 count) { return store(bytes, count); });
+}
+
+void TransferJob::beginBody()
+{
+    const BodyDecoder::Coding coding =
+        BodyDecoder::codingOf(answerHeaders(handle, "Content-Encoding").join(','),
+                              answerHeaders(handle, "Transfer-Encoding").join(','));
+    m_decoder = std::make_unique<BodyDecoder>(coding);
+    curl_off_t announced = -1;
+    curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    // A body kept in memory gets its room at once rather than by doubling.
+    if (!toFile() && coding == BodyDecoder::Coding::Identity && announced > 0 &&
+        announced <= engine.bodyLimit())
+        outcome.body.reserve(static_cast<qsizetype>(announced));
+}
+
+bool TransferJob::store(const char* data, qint64 size)
+{
+    if (outcome.bodyBytes + size > engine.bodyLimit())
+        return false;
+    outcome.bodyBytes += size;
+    m_checksum = static_cast<quint32>(
+        crc32(m_checksum, reinterpret_cast<const Bytef*>(data), static_cast<uInt>(size)));
+    if (!toFile()) {
+        outcome.body.append(data, size);
+        return true;
+    }
+    if (!file->write(data, size)) {
+        writeFailed = true;
+        return false;
+    }
+    return true;
+}

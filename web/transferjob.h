@@ -1,0 +1,83 @@
+#pragma once
+
+#include "bodydecoder.h"
+#include "transfer.h"
+#include "workingfile.h"
+
+#include <QDeadlineTimer>
+#include <QString>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <optional>
+#include <tuple>
+
+class EngineCore;
+class QEventLoop;
+
+// Every value of the last answer's headers called `name`, in order.
+QList<QByteArray> answerHeaders(CURL* easy, const char* name);
+
+// Everything of one transfer while it lives: its addresses, its libcurl handle while a request is
+// out, the body as it arrives, and what became of it. The engine drives it; the Transfer that
+// owns it only waits on it.
+class TransferJob
+{
+  public:
+    TransferJob(EngineCore& engine, QUrl url, double seconds, QString target, TransferOrder order,
+                quint64 sequence, WorkingNames& names);
+    TransferJob(const TransferJob&) = delete;
+    TransferJob& operator=(const TransferJob&) = delete;
+
+    bool toFile() const { return file != nullptr; }
+    // Whether this transfer goes before `other` when both wait for a slot.
+    bool startsBefore(const TransferJob& other) const
+    {
+        return std::tie(order, sequence) < std::tie(other.order, other.sequence);
+    }
+    // The host the next or current request goes to: scheme, name and port.
+    QString host() const;
+
+    // Ready for another request: at `next` after a redirect, or at the same address again.
+    void restartAt(const QUrl& next);
+    // Bytes of the answer now in progress, from libcurl; false stops the transfer.
+    bool take(const char* data, qint64 size);
+    // Whether the body of the answer came to the end its coding promised.
+    bool bodyIsWhole() const { return !m_decoder || m_decoder->isComplete(); }
+    quint32 checksum() const { return m_checksum; }
+
+    EngineCore& engine;
+    const QUrl firstUrl;
+    QUrl url;
+    const double seconds;
+    const TransferOrder order;
+    const quint64 sequence;
+
+    CURL* handle = nullptr; // while a request is out
+    std::unique_ptr<WorkingFile> file; // for a download
+    qint64 budgetMs;  // what is left of the time limit when the next request starts
+    QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
+    bool started = false;
+    int redirects = 0;
+    int resends = 0;  // requests sent again because a server asked to wait
+    int backoffs = 0; // 429s without Retry-After so far
+    bool freshConnection = false;
+    std::optional<bool> firstHopInternal; // whether the first request went to an internal address
+    bool addressRefused = false;
+    bool stoppedAtStatus = false;
+    bool writeFailed = false;
+    TransferOutcome outcome;
+    bool finished = false;
+    QEventLoop* waiter = nullptr;
+    bool* destroyedWhileWaiting = nullptr;
+
+  private:
+    void beginBody();
+    bool store(const char* data, qint64 size);
+
+    std::unique_ptr<BodyDecoder> m_decoder;
+    qint64 m_redirectBodyBytes = 0;
+    quint32 m_checksum = 0;
+};

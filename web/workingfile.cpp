@@ -1,0 +1,76 @@
+#include "workingfile.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::filesystem::path nativePath(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+} // namespace
+
+QString WorkingNames::claim(const QString& target)
+{
+    QString path = target + QStringLiteral(".part");
+    for (int n = 2; m_claimed.contains(path); ++n)
+        path = target + QLatin1Char('.') + QString::number(n) + QStringLiteral(".part");
+    m_claimed.insert(path);
+    return path;
+}
+
+WorkingFile::WorkingFile(WorkingNames& names, QString target)
+    : m_names(names), m_target(std::move(target))
+{}
+
+bool WorkingFile::open()
+{
+    if (m_path.isEmpty())
+        m_path = m_names.claim(m_target);
+    m_file.setFileName(m_path);
+    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    drop();
+    return false;
+}
+
+bool WorkingFile::close()
+{
+    if (!m_file.isOpen())
+        return m_file.error() == QFileDevice::NoError;
+    m_file.close(); // a failure to write out the buffer stays in error()
+    return m_file.error() == QFileDevice::NoError;
+}
+
+void WorkingFile::drop()
+{
+    m_file.close();
+    m_file.unsetError();
+    if (m_path.isEmpty())
+        return;
+    QFile::remove(m_path);
+    m_names.release(m_path);
+    m_path.clear();
+}
+
+bool WorkingFile::commit()
+{
+    if (m_path.isEmpty() || !close())
+        return false;
+    // Replaces an existing target in one step, on Windows as well. There is no flush to the disk
+    // first: the picture can always be fetched again, and waiting for the disk once per picture
+    // would double a run.
+    std::error_code failure;
+    std::filesystem::rename(nativePath(m_path), nativePath(m_target), failure);
+    if (failure)
+        return false;
+    m_names.release(m_path);
+    m_path.clear();
+    return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QFile>
+#include <QSet>
+#include <QString>
+
+// The names of the working files being written, so that two transfers bound for the same target
+// (two albums sharing a folder) never write into one file.
+class WorkingNames
+{
+  public:
+    // "<target>.part", or "<target>.<n>.part" while another transfer holds that; now taken.
+    QString claim(const QString& target);
+    void release(const QString& path) { m_claimed.remove(path); }
+
+  private:
+    QSet<QString> m_claimed;
+};
+
+// The file a picture's body streams into, beside its target, until the body is known to be
+// whole: then it is moved over the target in one step, and otherwise removed. The target never
+// holds half a picture, and no working file outlives its transfer.
+class WorkingFile
+{
+  public:
+    WorkingFile(WorkingNames& names, QString target);
+    ~WorkingFile() { drop(); }
+    WorkingFile(const WorkingFile&) = delete;
+    WorkingFile& operator=(const WorkingFile&) = delete;
+
+    // Claims a name and creates the file empty; false when it cannot be made (missing folder,
+    // a name the file system refuses, no access).
+    bool open();
+    bool isOpen() const { return m_file.isOpen(); }
+    bool write(const char* data, qint64 size) { return m_file.write(data, size) == size; }
+    // False when the last bytes could not be written out.
+    bool close();
+    // Removes the file, whatever it holds, and frees its name.
+    void drop();
+    // Moves the closed file over the target, replacing what was there; false leaves the target
+    // as it was (the working file goes with drop()).
+    bool commit();
+    const QString& path() const { return m_path; }
+
+  private:
+    WorkingNames& m_names;
+    const QString m_target;
+    QString m_path;
+    QFile m_file;
+};
