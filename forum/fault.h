@@ -32,6 +32,11 @@ struct Fault
     Packing packing = Packing::None;
     bool cutPacked = false;   // only the first half of the packed body, framed as whole
     bool answerTwice = false; // the whole answer written twice on the connection
+    // The whole answer sent again later on the same connection: after `againAfterMs` (the copy
+    // lands on an idle connection unless a request overtakes it), or, when negative, just before
+    // the answer to the next request on that connection.
+    std::optional<int> againAfterMs;
+    std::optional<QByteArray> lengthValue; // announced as Content-Length instead of the length
     QByteArray extraHeaders;  // raw header lines, each ended by CR LF, added to the head
 
     static Fault withStatus(int code) { return with(&Fault::status, code); }
@@ -45,6 +50,16 @@ struct Fault
         return with(&Fault::redirectTo, location);
     }
     static Fault withHeaders(const QByteArray& lines) { return with(&Fault::extraHeaders, lines); }
+    static Fault sentAgain(int afterMs) { return with(&Fault::againAfterMs, std::optional(afterMs)); }
+    // Answers `status`, with the Retry-After `value` when given, to the first `requests` requests.
+    static Fault askingToWait(int status, const QByteArray& value, int requests = 1)
+    {
+        Fault fault = failingFirst(requests);
+        fault.failStatus = status;
+        if (!value.isEmpty())
+            fault.extraHeaders = "Retry-After: " + value + "\r\n";
+        return fault;
+    }
     static Fault packedAs(Packing packing) { return with(&Fault::packing, packing); }
     static Fault serving(const QByteArray& bytes)
     {

@@ -23,6 +23,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption delayOption(
         QStringLiteral("delay"), QStringLiteral("Milliseconds to wait before every answer."),
         QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption rateLimitOption(
+        QStringLiteral("rate-limit"),
+        QStringLiteral("Answer 429 with Retry-After: 1 beyond R requests a second."),
+        QStringLiteral("R"), QStringLiteral("0"));
     const QCommandLineOption generatedOption(
         QStringLiteral("generated"),
         QStringLiteral(
@@ -32,7 +36,8 @@ int main(int argc, char* argv[])
         QStringLiteral("print-targets"),
         QStringLiteral(
             "Print, in the order a whole run fetches them, the targets of every forum, and exit."));
-    parser.addOptions({portOption, descriptionOption, delayOption, generatedOption, targetsOption});
+    parser.addOptions(
+        {portOption, descriptionOption, delayOption, rateLimitOption, generatedOption, targetsOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -68,6 +73,7 @@ int main(int argc, char* argv[])
 
     StandIn::StandInForum forum(content);
     forum.setDefaultDelay(parser.value(delayOption).toInt());
+    forum.setRateLimit(parser.value(rateLimitOption).toDouble());
     if (!forum.start(static_cast<quint16>(parser.value(portOption).toUInt()))) {
         err << "varnolt-forum: cannot listen on 127.0.0.1" << Qt::endl;
         return 1;

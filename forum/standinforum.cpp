@@ -45,6 +45,8 @@ QByteArray reasonPhrase(int status)
         return "Forbidden";
     case 404:
         return "Not Found";
+    case 429:
+        return "Too Many Requests";
     case 500:
         return "Internal Server Error";
     case 503:
@@ -120,6 +122,7 @@ QByteArray LoggedRequest::header(const QByteArray& name) const
 
 StandInForum::StandInForum(ForumContent content) : m_content(std::move(content))
 {
+    m_clock.start();
     for (const Forum& forum : m_content.forums) {
         for (const Album& album : forum.albums) {
             for (const Picture& picture : album.pictures) {
@@ -206,8 +209,16 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
         return true;
     }
     socket->setProperty(answered, true);
+    // A copy of the previous answer on this connection, held back until now.
+    const char* copy = "standInCopy";
+    if (socket->property(copy).isValid()) {
+        socket->write(socket->property(copy).toByteArray());
+        socket->setProperty(copy, QVariant());
+    }
     const QString target = targetOf(request.url());
     LoggedRequest logged;
+    logged.atMs = m_clock.elapsed();
+    logged.throttled = overRateLimit();
     logged.method = request.method() == QHttpServerRequest::Method::Get
                         ? QByteArrayLiteral("GET")
                         : QByteArrayLiteral("OTHER");
@@ -215,6 +226,11 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     logged.headers = request.headers();
     m_log.append(logged);
     m_mostOpen = std::max(m_mostOpen, ++m_open);
+    if (logged.throttled) {
+        deliver(socket, {429, pageType, QByteArrayLiteral("slow down"), {}},
+                Fault::withHeaders("Retry-After: 1\r\n"));
+        return true;
+    }
 
     const auto planned = m_faults.constFind(target);
     const Fault fault = planned != m_faults.cend() ? *planned : Fault::delayedBy(m_defaultDelayMs);
@@ -292,6 +308,32 @@ StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuer
     return notFound;
 }
 
+bool StandInForum::overRateLimit()
+{
+    if (m_rateLimit <= 0)
+        return false;
+    const qint64 now = m_clock.elapsed();
+    while (!m_answeredAt.isEmpty() && m_answeredAt.constFirst() <= now - 1000)
+        m_answeredAt.removeFirst();
+    if (m_answeredAt.size() >= m_rateLimit)
+        return true;
+    m_answeredAt.append(now);
+    return false;
+}
+
+void StandInForum::sendAgainLater(QTcpSocket* socket, const Answer& answer, const Fault& fault)
+{
+    const QByteArray again =
+        head(answer.status, answer.contentType, answer.body.size(), answer.location,
+             fault.extraHeaders) +
+        answer.body;
+    if (*fault.againAfterMs < 0) {
+        socket->setProperty("standInCopy", again);
+        return;
+    }
+    QTimer::singleShot(*fault.againAfterMs, socket, [socket, again] { socket->write(again); });
+}
+
 void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault)
 {
     // A trickled answer never ends: its request stays open.
@@ -300,6 +342,8 @@ void StandInForum::deliver(QTcpSocket* socket, const Answer& answer, const Fault
     write(socket, answer, fault);
     if (fault.answerTwice)
         write(socket, answer, fault);
+    if (fault.againAfterMs)
+        sendAgainLater(socket, answer, fault);
 }
 
 void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& fault)
@@ -349,8 +393,11 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
         stream(socket, answer, fault.streamBytes, !fault.withoutLength);
         return;
     }
-    socket->write(
-        head(answer.status, answer.contentType, announced, answer.location, fault.extraHeaders));
+    QByteArray extra = fault.extraHeaders;
+    if (fault.lengthValue)
+        extra += "Content-Length: " + *fault.lengthValue + "\r\n";
+    socket->write(head(answer.status, answer.contentType, fault.lengthValue ? -1 : announced,
+                       answer.location, extra));
     socket->write(body);
     if (fault.withoutLength)
         socket->disconnectFromHost();

@@ -5,6 +5,7 @@
 
 #include <QAbstractHttpServer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QPair>
@@ -19,6 +20,8 @@ struct LoggedRequest
     QByteArray method;
     QString target; // path and query, percent-encoded as received
     QList<QPair<QByteArray, QByteArray>> headers;
+    qint64 atMs = 0;         // when it came, in milliseconds since the stand-in started
+    bool throttled = false;  // refused with 429 by the host-wide limit
 
     QByteArray header(const QByteArray& name) const;
 };
@@ -49,6 +52,9 @@ class StandInForum : public QAbstractHttpServer
     void setOneAnswerPerConnection(bool one) { m_oneAnswerPerConnection = one; }
     // The delay before every answer without a fault of its own: makes a demo run watchable.
     void setDefaultDelay(int milliseconds) { m_defaultDelayMs = milliseconds; }
+    // Beyond `perSecond` requests answered in any one second, a request gets 429 with
+    // "Retry-After: 1", as a throttling server does; 0 for no limit.
+    void setRateLimit(double perSecond) { m_rateLimit = perSecond; }
 
     // Connections a client still holds open. Once a client has ended and this is 0, every
     // request it sent has been read: the request log is final.
@@ -75,7 +81,9 @@ class StandInForum : public QAbstractHttpServer
     };
 
     Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
+    bool overRateLimit();
     void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);
+    void sendAgainLater(QTcpSocket* socket, const Answer& answer, const Fault& fault);
     void write(QTcpSocket* socket, const Answer& answer, const Fault& fault);
     static void stream(QTcpSocket* socket, const Answer& answer, qint64 length, bool announced);
 
@@ -87,6 +95,9 @@ class StandInForum : public QAbstractHttpServer
     QHash<QString, QByteArray> m_pictures;
     QList<LoggedRequest> m_log;
     int m_defaultDelayMs = 0;
+    double m_rateLimit = 0;
+    QList<qint64> m_answeredAt; // within the last second, for the rate limit
+    QElapsedTimer m_clock;
     bool m_oneAnswerPerConnection = false;
     int m_open = 0;
     int m_mostOpen = 0;

@@ -32,6 +32,11 @@ class TestHostile : public QObject
     void packedBodiesGiveTheRealBytesOrNothing_data();
     void packedBodiesGiveTheRealBytesOrNothing();
     void answerSentTwiceNeverLandsUnderTheNextName();
+    void answerSentAgainLaterShiftsNoPicture_data();
+    void answerSentAgainLaterShiftsNoPicture();
+    void contentLengthThatCannotBeTrusted_data();
+    void contentLengthThatCannotBeTrusted();
+    void redirectIntoTheLocalNetworkIsRefused();
     void bareCarriageReturnInACookieNeverReachesARequest();
     void manyCookiesKeepTheTimeLimits();
 
@@ -219,6 +224,110 @@ void TestHostile::answerSentTwiceNeverLandsUnderTheNextName()
         QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(id), m_run->path(id)), SaveError::Ok);
         QCOMPARE(m_run->fileContent(id), m_run->forum.pictureBytes(id));
     }
+}
+
+void TestHostile::answerSentAgainLaterShiftsNoPicture_data()
+{
+    QTest::addColumn<int>("againAfterMs");
+    QTest::addColumn<bool>("picturesApart");
+    QTest::addColumn<int>("transfers");
+    for (const bool apart : {true, false}) {
+        const QString where = apart ? QStringLiteral("pictures on a host of their own")
+                                    : QStringLiteral("pages and pictures on one host");
+        for (const int transfers : {1, 4}) {
+            const QString tail = QStringLiteral(", %1, %2 at once").arg(where).arg(transfers);
+            QTest::newRow(qPrintable(QStringLiteral("on the idle connection") + tail))
+                << 5 << apart << transfers;
+            QTest::newRow(qPrintable(QStringLiteral("ahead of the next answer") + tail))
+                << -1 << apart << transfers;
+        }
+    }
+}
+
+void TestHostile::answerSentAgainLaterShiftsNoPicture()
+{
+    QFETCH(int, againAfterMs);
+    QFETCH(bool, picturesApart);
+    QFETCH(int, transfers);
+    const StandIn::ForumContent content = forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4),
+                              album(QStringLiteral("b"), QStringLiteral("乙"), 3)});
+    RunFixture run(content, QStringLiteral("f"), transfers);
+    StandIn::StandInForum pictureHost(content);
+    QVERIFY(pictureHost.start());
+    StandIn::StandInForum& pictures = picturesApart ? pictureHost : run.forum;
+    // Every picture, and a page whose copy would land on a picture or a picture page.
+    for (const QString& id : {QStringLiteral("a-1"), QStringLiteral("a-3"), QStringLiteral("b-1")})
+        pictures.setFault(StandIn::Pages::pictureFileTarget(id),
+                          StandIn::Fault::sentAgain(againAfterMs));
+    run.forum.setFault(
+        StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-2")),
+        StandIn::Fault::sentAgain(againAfterMs));
+    if (picturesApart)
+        run.forum.setDefaultDelay(20); // the copy comes while the picture host is idle
+
+    Downloader downloader(run.window, run.network, run.programFolder,
+                          ServiceRoots{run.forum.forumRoot(), pictures.pictureRoot()});
+    downloader.start();
+    QVERIFY(downloader.failures().isEmpty());
+    for (const auto& [folder, id] : {std::pair{"甲", "a"}, {"乙", "b"}}) {
+        const int count = id == QLatin1String("a") ? 4 : 3;
+        for (int n = 1; n <= count; ++n)
+            QCOMPARE(run.fileContent(QStringLiteral("f/%1/%2.jpg").arg(folder).arg(n)),
+                     pictures.pictureBytes(QStringLiteral("%1-%2").arg(id).arg(n)));
+    }
+}
+
+void TestHostile::contentLengthThatCannotBeTrusted_data()
+{
+    const qsizetype size = m_run->forum.pictureBytes(QStringLiteral("a-1")).size();
+    QTest::addColumn<StandIn::Fault>("fault");
+    QTest::addColumn<SaveError>("expected");
+    QTest::newRow("a second, shorter length")
+        << StandIn::Fault::withHeaders("Content-Length: " + QByteArray::number(size / 2) + "\r\n")
+        << SaveError::FetchFailed;
+    StandIn::Fault letters;
+    letters.lengthValue = QByteArray::number(size) + "abc";
+    QTest::newRow("digits, then letters") << letters << SaveError::FetchFailed;
+    QTest::newRow("the same length twice")
+        << StandIn::Fault::withHeaders("Content-Length: " + QByteArray::number(size) + "\r\n")
+        << SaveError::Ok;
+}
+
+void TestHostile::contentLengthThatCannotBeTrusted()
+{
+    QFETCH(StandIn::Fault, fault);
+    QFETCH(SaveError, expected);
+    m_run->forum.setFault(m_picture, fault);
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")),
+                     m_run->path(QStringLiteral("1.jpg"))),
+             expected);
+    // What is left of the answer on the connection never becomes the next picture.
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-2")),
+                     m_run->path(QStringLiteral("2.jpg"))),
+             SaveError::Ok);
+    QCOMPARE(m_run->fileContent(QStringLiteral("2.jpg")),
+             m_run->forum.pictureBytes(QStringLiteral("a-2")));
+}
+
+void TestHostile::redirectIntoTheLocalNetworkIsRefused()
+{
+    StandIn::StandInForum local(
+        forum(QStringLiteral("g"), {album(QStringLiteral("b"), QStringLiteral("乙"), 1)}));
+    QVERIFY(local.start());
+    // The forum's own port stands for a server elsewhere; every other address of this machine
+    // stays internal, as it really is.
+    EngineSettings settings;
+    const int forumPort = QUrl(m_run->forum.forumRoot()).port();
+    settings.isInternal = [forumPort](const QHostAddress&, int port) { return port != forumPort; };
+    TransferEngine network(settings);
+    m_run->forum.setFault(m_picture, StandIn::Fault::redirectedTo(
+                                         local.pictureRoot() + QStringLiteral("forum/pic/item/b-1.jpg")));
+    QCOMPARE(SaveJpg(network, m_run->pictureUrl(QStringLiteral("a-1")),
+                     m_run->path(QStringLiteral("1.jpg"))),
+             SaveError::FetchFailed);
+    QVERIFY(local.requestLog().isEmpty());
+    QCOMPARE(leftInFolder(), QStringList());
 }
 
 void TestHostile::bareCarriageReturnInACookieNeverReachesARequest()

@@ -41,6 +41,7 @@ struct CurlMultiCallbacks
 };
 
 CurlMulti::CurlMulti(long keptConnections)
+    : m_mostHistories(static_cast<std::size_t>(keptConnections) * 4)
 {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     Q_UNUSED(initialised);
@@ -167,40 +168,80 @@ void CurlMulti::readable(curl_socket_t socket)
 {
     const auto found = m_connections.find(socket);
     if (found != m_connections.end() && !found->second->watchedByCurl) {
-        condemn(socket);
+        condemn(socket, *found->second);
         return;
     }
     act(socket, CURL_CSELECT_IN);
 }
 
-void CurlMulti::keepInStep(curl_socket_t socket)
+CurlMulti::Connection* CurlMulti::connectionOf(CURL* easy)
 {
+    // While libcurl keeps the connection, the socket of the transfer's last one.
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket);
     const auto found = m_connections.find(socket);
-    if (found == m_connections.end())
-        return;
-    found->second->http1 = true;
-    if (!found->second->watchedByCurl)
-        watchIdle(*found->second);
+    return found == m_connections.end() ? nullptr : found->second.get();
 }
 
-bool CurlMulti::repeatsLastAnswer(curl_socket_t socket, const Answer& answer)
+void CurlMulti::keepInStep(CURL* easy)
 {
-    const auto found = m_connections.find(socket);
-    if (found == m_connections.end())
+    Connection* entry = connectionOf(easy);
+    if (!entry)
+        return;
+    entry->http1 = true;
+    if (!entry->watchedByCurl)
+        watchIdle(*entry);
+}
+
+bool CurlMulti::repeatsEarlierAnswer(CURL* easy, const Answer& answer)
+{
+    char* remote = nullptr;
+    char* local = nullptr;
+    long remotePort = 0;
+    long localPort = 0;
+    curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &remote);
+    curl_easy_getinfo(easy, CURLINFO_PRIMARY_PORT, &remotePort);
+    curl_easy_getinfo(easy, CURLINFO_LOCAL_IP, &local);
+    curl_easy_getinfo(easy, CURLINFO_LOCAL_PORT, &localPort);
+    if (!remote || !local || localPort == 0)
         return false;
-    Answer& last = found->second->last;
-    const bool repeated = last.address != answer.address && last.size == answer.size &&
-                          last.checksum == answer.checksum;
-    last = answer;
+    const std::string ends = std::string(remote) + ' ' + std::to_string(remotePort) + ' ' +
+                             local + ' ' + std::to_string(localPort);
+    History& history = m_histories[ends];
+    const bool repeated =
+        std::any_of(history.answers.begin(), history.answers.end(), [&answer](const Answer& old) {
+            return old.address != answer.address && old.size == answer.size &&
+                   old.checksum == answer.checksum;
+        });
+    // A copy sent later than this many answers is not looked for.
+    constexpr std::size_t remembered = 16;
+    history.answers.push_back(answer);
+    if (history.answers.size() > remembered)
+        history.answers.pop_front();
+    history.used = ++m_answersSeen;
+    if (m_histories.size() > m_mostHistories) {
+        const auto oldest = std::min_element(
+            m_histories.begin(), m_histories.end(),
+            [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+        m_histories.erase(oldest);
+    }
     return repeated;
 }
 
-void CurlMulti::condemn(curl_socket_t socket)
+void CurlMulti::condemn(CURL* easy)
 {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket);
     const auto found = m_connections.find(socket);
-    if (found == m_connections.end() || found->second->condemned)
+    if (found != m_connections.end())
+        condemn(socket, *found->second);
+}
+
+void CurlMulti::condemn(curl_socket_t socket, Connection& entry)
+{
+    if (entry.condemned)
         return;
-    found->second->condemned = true;
+    entry.condemned = true;
     // The socket stays libcurl's to close; shut down, it fails the next request sent over it,
     // which libcurl then sends again over a new connection.
 #ifdef Q_OS_WIN
@@ -208,8 +249,20 @@ void CurlMulti::condemn(curl_socket_t socket)
 #else
     ::shutdown(socket, SHUT_RDWR);
 #endif
-    if (!found->second->watchedByCurl)
-        watchIdle(*found->second);
+    if (!entry.watchedByCurl)
+        watchIdle(entry);
+}
+
+void CurlMulti::condemnIdleWithBytesWaiting()
+{
+    for (auto& [socket, entry] : m_connections) {
+        if (entry->watchedByCurl || !entry->http1 || entry->condemned)
+            continue;
+        // libcurl's sockets do not block: nothing waiting gives an error, an end or a byte do not.
+        char byte = 0;
+        if (::recv(socket, &byte, 1, MSG_PEEK) >= 0)
+            condemn(socket, *entry);
+    }
 }
 
 void CurlMulti::closing(curl_socket_t socket)
@@ -230,6 +283,10 @@ void CurlMulti::act(curl_socket_t socket, int events)
 {
     if (m_stopped)
         return;
+    // libcurl hands kept connections to new transfers when its timer runs out; the idle watch
+    // may not have had its turn yet if bytes have just arrived.
+    if (socket == CURL_SOCKET_TIMEOUT)
+        condemnIdleWithBytesWaiting();
     int running = 0;
     check(curl_multi_socket_action(m_multi, socket, events, &running), "socket_action");
     emit acted();

@@ -6,7 +6,9 @@
 
 #include <curl/curl.h>
 
+#include <deque>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -54,15 +56,16 @@ class CurlMulti : public QObject
     // Nothing is watched or timed from now on: the program is ending.
     void stop();
 
-    // A transfer has ended over `socket` with HTTP/1: whenever libcurl keeps that connection
-    // idle, it is watched, and a byte that arrives there ends it.
-    void keepInStep(curl_socket_t socket);
-    // Records `answer` as the last one over `socket`. True when the one before it there, for
-    // another address, brought the very same body: that is an earlier answer sent again.
-    bool repeatsLastAnswer(curl_socket_t socket, const Answer& answer);
-    // The connection over `socket` is out of step with its requests: it is shut down, so that
-    // nothing more is read from it and libcurl connects afresh.
-    void condemn(curl_socket_t socket);
+    // The transfer of `easy` has ended with HTTP/1: whenever libcurl keeps its connection idle,
+    // it is watched, and a byte that arrives there ends it.
+    void keepInStep(CURL* easy);
+    // Records `answer`, just come for `easy`, among the last answers of its connection. True
+    // when one of those before it, for another address, brought the very same body: an earlier
+    // answer sent again, read in place of this one.
+    bool repeatsEarlierAnswer(CURL* easy, const Answer& answer);
+    // The connection of `easy`, if still open, is out of step with its requests: it is shut
+    // down, so that nothing more is read from it and libcurl connects afresh.
+    void condemn(CURL* easy);
 
   signals:
     // libcurl has acted on a socket or a time-out: transfers may have finished.
@@ -77,12 +80,22 @@ class CurlMulti : public QObject
         bool watchedByCurl = false;
         bool http1 = false;
         bool condemned = false;
-        Answer last;
+    };
+
+    // The last answers of a connection, newest last. A connection is known by its two ends,
+    // which libcurl still tells after it has closed the connection.
+    struct History
+    {
+        std::deque<Answer> answers;
+        quint64 used = 0;
     };
 
     Connection& connection(curl_socket_t socket);
+    Connection* connectionOf(CURL* easy);
     void watch(curl_socket_t socket, int what, Connection* known);
     void watchIdle(Connection& connection);
+    void condemn(curl_socket_t socket, Connection& connection);
+    void condemnIdleWithBytesWaiting();
     void closing(curl_socket_t socket);
     void setTimer(long timeoutMs);
     void act(curl_socket_t socket, int events);
@@ -93,5 +106,8 @@ class CurlMulti : public QObject
     CURLM* m_multi = nullptr;
     QTimer m_timer;
     std::unordered_map<curl_socket_t, std::unique_ptr<Connection>> m_connections;
+    std::unordered_map<std::string, History> m_histories;
+    quint64 m_answersSeen = 0;
+    const std::size_t m_mostHistories;
     bool m_stopped = false;
 };

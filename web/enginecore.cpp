@@ -288,14 +288,10 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     CURL* easy = job->handle;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    // Read while the connection is still the transfer's: -1 once it is closed.
-    curl_socket_t socket = CURL_SOCKET_BAD;
-    curl_easy_getinfo(easy, CURLINFO_ACTIVESOCKET, &socket);
     long version = 0;
     curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
-    if (socket != CURL_SOCKET_BAD &&
-        (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1))
-        m_curl.keepInStep(socket);
+    if (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1)
+        m_curl.keepInStep(easy);
 
     // Stopping at the first byte of an answer other than 200 is still an answer.
     const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && job->stoppedAtStatus);
@@ -311,8 +307,7 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     m_gate.answered(job->host(), status == 429);
     if (!contentLengthIsSound(answerHeaders(easy, "Content-Length"))) {
         // Where such an answer ends nobody knows: what is left of it must not become the next.
-        if (socket != CURL_SOCKET_BAD)
-            m_curl.condemn(socket);
+        m_curl.condemn(easy);
         finish(job, Kind::Failed, static_cast<int>(status));
         return;
     }
@@ -335,9 +330,8 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         // it arrived in place of this answer, which is still to come on the same connection.
         const CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes,
                                        job->checksum()};
-        if (socket != CURL_SOCKET_BAD && m_curl.repeatsLastAnswer(socket, answer) &&
-            job->resends < mostResends) {
-            m_curl.condemn(socket);
+        if (m_curl.repeatsEarlierAnswer(easy, answer) && job->resends < mostResends) {
+            m_curl.condemn(easy);
             sendAgain(job, 0, true);
             return;
         }
