@@ -1,6 +1,6 @@
 #include "commandline.h"
 
-#include "web/transfercount.h"
+#include "web/enginesettings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -73,7 +73,18 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("retries"),
         QStringLiteral("Try failed pictures again up to N times, 0 to 100 (with --download)."),
         QStringLiteral("N"), QStringLiteral("2"));
-    parser.addOptions({download, output, transfers, retries});
+    const QCommandLineOption maxWait(
+        QStringLiteral("max-wait"),
+        QStringLiteral("Obey a server that asks to wait (429, or 503 with Retry-After) for up to "
+                       "SECONDS, 0 to 3600 (default: VARNOLT_MAX_WAIT, else 60); a longer wait "
+                       "fails the request."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption rate(
+        QStringLiteral("rate"),
+        QStringLiteral("Start at most N requests a second at one host, 0.1 to 1000 (default: "
+                       "VARNOLT_RATE, else no limit)."),
+        QStringLiteral("N"));
+    parser.addOptions({download, output, transfers, retries, maxWait, rate});
 
     if (!parser.parse(arguments))
         return refused(parser.errorText());
@@ -105,6 +116,19 @@ CommandLine readCommandLine(const QStringList& arguments)
         if (!line.transfers)
             return refused(QStringLiteral("--transfers takes a number from 1 to 16, not '%1'")
                                .arg(parser.value(transfers)));
+    }
+    if (parser.isSet(maxWait)) {
+        line.maxWait = parseMaxWait(parser.value(maxWait));
+        if (!line.maxWait)
+            return refused(QStringLiteral("--max-wait takes a number of seconds from 0 to 3600, "
+                                          "not '%1'")
+                               .arg(parser.value(maxWait)));
+    }
+    if (parser.isSet(rate)) {
+        line.rate = parseRate(parser.value(rate));
+        if (!line.rate)
+            return refused(QStringLiteral("--rate takes a number from 0.1 to 1000, not '%1'")
+                               .arg(parser.value(rate)));
     }
     const std::optional<int> retryCount = numberWithin(parser.value(retries), 0, 100);
     if (!retryCount)

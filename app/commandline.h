@@ -18,6 +18,8 @@ struct CommandLine
     QString forumName;
     std::optional<QString> output;
     std::optional<int> transfers; // --transfers; VARNOLT_TRANSFERS or the default when absent
+    std::optional<double> maxWait; // --max-wait; VARNOLT_MAX_WAIT or the default when absent
+    std::optional<double> rate;    // --rate; VARNOLT_RATE or no pacing when absent
     int retries = 2;
 
     // For Mode::Done: what to print (on stdout for status 0, stderr otherwise) and the status.

@@ -8,6 +8,9 @@
 #include "run/outputfolder.h"
 #include "web/transferengine.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -33,8 +36,14 @@ int runDownload(const CommandLine& command, TransferEngine& network, const Outpu
         writeLine(stdout, output.note);
     Downloader downloader(window, network, output.path, roots);
     downloader.start();
-    for (int round = 0; round < command.retries && !downloader.failures().isEmpty(); ++round)
+    for (int round = 0; round < command.retries && !downloader.failures().isEmpty(); ++round) {
+        // A server that failed a picture may need a moment: 1 s before the first round, 2 s
+        // before the second, and so on.
+        QEventLoop pause;
+        QTimer::singleShot((round + 1) * 1000, &pause, &QEventLoop::quit);
+        pause.exec();
         downloader.retry();
+    }
 
     const RunTally& tally = downloader.tally();
     writeLine(stdout, QStringLiteral("下载结束：保存成功%1张，失败%2张，保存在：%3")

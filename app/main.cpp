@@ -5,7 +5,7 @@
 #include "app/qttranslations.h"
 #include "run/outputfolder.h"
 #include "web/serviceroots.h"
-#include "web/transfercount.h"
+#include "web/enginesettings.h"
 #include "web/transferengine.h"
 
 #include <QApplication>
@@ -57,10 +57,12 @@ int main(int argc, char* argv[])
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
     if (!roots)
         return refuse(problem);
-    const std::optional<int> transfers =
-        command.transfers ? command.transfers : transfersFromEnvironment(&problem);
-    if (!transfers)
+    std::optional<EngineSettings> settings = engineSettingsFromEnvironment(&problem);
+    if (!settings)
         return refuse(problem);
+    settings->transfers = command.transfers.value_or(settings->transfers);
+    settings->maxWaitSeconds = command.maxWait.value_or(settings->maxWaitSeconds);
+    settings->rate = command.rate.value_or(settings->rate);
     const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
     const std::optional<OutputFolder> output = chooseOutputFolder(
         QCoreApplication::applicationDirPath(), chosen, picturesFallback(), &problem);
@@ -69,7 +71,7 @@ int main(int argc, char* argv[])
             (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
             problem);
 
-    TransferEngine network(*transfers);
+    TransferEngine network(*settings);
     if (command.mode == CommandLine::Mode::Download)
         return runDownload(command, network, *output, *roots);
 

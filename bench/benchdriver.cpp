@@ -18,7 +18,7 @@
 #include "run/runwindow.h"
 #include "web/getbody.h"
 #include "web/serviceroots.h"
-#include "web/transfercount.h"
+#include "web/enginesettings.h"
 #include "web/transferengine.h"
 
 #include <QApplication>
@@ -83,12 +83,13 @@ int run(const QString& name, const QString& folder, bool measureGaps)
 {
     QString problem;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
-    const std::optional<int> transfers = roots ? transfersFromEnvironment(&problem) : std::nullopt;
-    if (!roots || !transfers) {
+    const std::optional<EngineSettings> settings =
+        roots ? engineSettingsFromEnvironment(&problem) : std::nullopt;
+    if (!roots || !settings) {
         out() << "varnolt-bench: " << problem << Qt::endl;
         return 2;
     }
-    TransferEngine network(*transfers);
+    TransferEngine network(*settings);
     ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
     std::optional<GapMeter> gaps;

@@ -2,7 +2,7 @@
 // after the given number of milliseconds, the way a user would. Used by tst_program, which
 // expects this process to end at the close with status 0.
 #include "app/form1.h"
-#include "web/transfercount.h"
+#include "web/enginesettings.h"
 #include "web/transferengine.h"
 
 #include <QApplication>

@@ -19,7 +19,12 @@ struct RunFixture
 {
     explicit RunFixture(StandIn::ForumContent content, const QString& name = QString(),
                         int transfers = 1, TimeLimits limits = {})
-        : forum(std::move(content)), network(transfers), window(name)
+        : RunFixture(std::move(content), name, settingsWith(transfers), limits)
+    {}
+
+    RunFixture(StandIn::ForumContent content, const QString& name, const EngineSettings& settings,
+               TimeLimits limits = {})
+        : forum(std::move(content)), network(settings), window(name)
     {
         if (!forum.start())
             qFatal("the stand-in forum cannot listen");
@@ -53,6 +58,13 @@ struct RunFixture
     {
         return forum.pictureRoot() + QStringLiteral("forum/pic/item/") + id +
                QStringLiteral(".jpg");
+    }
+
+    static EngineSettings settingsWith(int transfers)
+    {
+        EngineSettings settings;
+        settings.transfers = transfers;
+        return settings;
     }
 
     StandIn::StandInForum forum;

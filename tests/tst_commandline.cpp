@@ -221,39 +221,41 @@ void TestCommandLine::unreachableListingEndsWithOne()
 void TestCommandLine::badArgumentsEndWithTwo_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("output"); // VARNOLT_OUTPUT; "-" leaves it unset
+    QTest::addColumn<QString>("variable"); // NAME=VALUE set in the environment; "-" for none
     const QString download = QStringLiteral("--download");
     const QString name = QStringLiteral("f");
-    QTest::newRow("no transfers") << QStringList({download, name, QStringLiteral("--transfers"),
-                                                  QStringLiteral("0")})
-                                  << QStringLiteral("-");
-    QTest::newRow("17 transfers") << QStringList({download, name, QStringLiteral("--transfers"),
-                                                  QStringLiteral("17")})
-                                  << QStringLiteral("-");
-    QTest::newRow("transfers not a number")
-        << QStringList({download, name, QStringLiteral("--transfers"), QStringLiteral("4x")})
-        << QStringLiteral("-");
-    QTest::newRow("negative retries")
-        << QStringList({download, name, QStringLiteral("--retries"), QStringLiteral("-1")})
-        << QStringLiteral("-");
+    const auto with = [&](const char* option, const char* value) {
+        return QStringList({download, name, QLatin1String(option), QLatin1String(value)});
+    };
+    const QString none = QStringLiteral("-");
+    QTest::newRow("no transfers") << with("--transfers", "0") << none;
+    QTest::newRow("17 transfers") << with("--transfers", "17") << none;
+    QTest::newRow("transfers not a number") << with("--transfers", "4x") << none;
+    QTest::newRow("negative retries") << with("--retries", "-1") << none;
     QTest::newRow("retries without a download")
-        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << QStringLiteral("-");
-    QTest::newRow("empty name") << QStringList({download, QString()}) << QStringLiteral("-");
-    QTest::newRow("name missing") << QStringList({download}) << QStringLiteral("-");
+        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << none;
+    QTest::newRow("empty name") << QStringList({download, QString()}) << none;
+    QTest::newRow("name missing") << QStringList({download}) << none;
     QTest::newRow("unknown option")
-        << QStringList({download, name, QStringLiteral("--fast")}) << QStringLiteral("-");
-    QTest::newRow("stray argument")
-        << QStringList({download, name, QStringLiteral("g")}) << QStringLiteral("-");
-    QTest::newRow("empty VARNOLT_OUTPUT") << QStringList({download, name}) << QString();
-    QTest::newRow("output below a file")
-        << QStringList({download, name, QStringLiteral("--output"), QStringLiteral("FILE/out")})
-        << QStringLiteral("-");
+        << QStringList({download, name, QStringLiteral("--fast")}) << none;
+    QTest::newRow("stray argument") << QStringList({download, name, QStringLiteral("g")}) << none;
+    QTest::newRow("empty VARNOLT_OUTPUT")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_OUTPUT=");
+    QTest::newRow("output below a file") << with("--output", "FILE/out") << none;
+    QTest::newRow("wait beyond an hour") << with("--max-wait", "3601") << none;
+    QTest::newRow("wait not a number") << with("--max-wait", "soon") << none;
+    QTest::newRow("rate 0") << with("--rate", "0") << none;
+    QTest::newRow("rate beyond 1000") << with("--rate", "1001") << none;
+    QTest::newRow("negative VARNOLT_MAX_WAIT")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_MAX_WAIT=-1");
+    QTest::newRow("VARNOLT_RATE not a number")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_RATE=fast");
 }
 
 void TestCommandLine::badArgumentsEndWithTwo()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QString, output);
+    QFETCH(QString, variable);
     StandIn::StandInForum forum(ForumBuilder::forum(QStringLiteral("f"), {}));
     QVERIFY(forum.start());
     QTemporaryDir folder;
@@ -262,8 +264,9 @@ void TestCommandLine::badArgumentsEndWithTwo()
     file.close();
     arguments.replaceInStrings(QStringLiteral("FILE"), file.fileName());
     QProcessEnvironment environment = this->environment(forum);
-    if (output != QStringLiteral("-"))
-        environment.insert(QStringLiteral("VARNOLT_OUTPUT"), output);
+    if (variable != QStringLiteral("-"))
+        environment.insert(variable.section(QLatin1Char('='), 0, 0),
+                           variable.section(QLatin1Char('='), 1));
 
     const Outcome outcome = run(arguments, environment);
     QVERIFY(outcome.finished);

@@ -1,0 +1,77 @@
+#include "enginesettings.h"
+
+#include <cmath>
+
+namespace {
+
+std::optional<double> numberWithin(const QString& text, double low, double high)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// The variable's value read by `parse`; its default when unset; no value, and why, when bad.
+template <typename Value, typename Parse>
+std::optional<Value> fromEnvironment(const char* variable, Value fallback, Parse parse,
+                                     const QString& expected, QString* problem)
+{
+    if (!qEnvironmentVariableIsSet(variable))
+        return fallback;
+    const QString value = qEnvironmentVariable(variable);
+    const std::optional<Value> parsed = parse(value);
+    if (!parsed && problem)
+        *problem =
+            QStringLiteral("%1=\"%2\" is not %3").arg(QLatin1String(variable), value, expected);
+    return parsed;
+}
+
+} // namespace
+
+std::optional<int> parseTransfers(const QString& text)
+{
+    bool ok = false;
+    const int count = text.trimmed().toInt(&ok);
+    if (!ok || count < 1 || count > mostTransfers)
+        return std::nullopt;
+    return count;
+}
+
+std::optional<double> parseMaxWait(const QString& text)
+{
+    return numberWithin(text, 0, mostMaxWaitSeconds);
+}
+
+std::optional<double> parseRate(const QString& text)
+{
+    return numberWithin(text, leastRate, mostRate);
+}
+
+std::optional<int> transfersFromEnvironment(QString* problem)
+{
+    return fromEnvironment("VARNOLT_TRANSFERS", defaultTransfers, parseTransfers,
+                           QStringLiteral("a whole number from 1 to %1").arg(mostTransfers),
+                           problem);
+}
+
+std::optional<EngineSettings> engineSettingsFromEnvironment(QString* problem)
+{
+    EngineSettings settings;
+    const std::optional<int> transfers = transfersFromEnvironment(problem);
+    const std::optional<double> maxWait =
+        transfers ? fromEnvironment("VARNOLT_MAX_WAIT", defaultMaxWaitSeconds, parseMaxWait,
+                                    QStringLiteral("a number of seconds from 0 to 3600"), problem)
+                  : std::nullopt;
+    const std::optional<double> rate =
+        maxWait ? fromEnvironment("VARNOLT_RATE", 0.0, parseRate,
+                                  QStringLiteral("a number from 0.1 to 1000"), problem)
+                : std::nullopt;
+    if (!rate)
+        return std::nullopt;
+    settings.transfers = *transfers;
+    settings.maxWaitSeconds = *maxWait;
+    settings.rate = *rate;
+    return settings;
+}
