@@ -4,8 +4,8 @@
 #include "app/form1.h"
 #include "app/qttranslations.h"
 #include "run/outputfolder.h"
-#include "web/serviceroots.h"
 #include "web/enginesettings.h"
+#include "web/serviceroots.h"
 #include "web/transferengine.h"
 
 #include <QApplication>

@@ -16,9 +16,9 @@
 #include "processfigures.h"
 #include "run/downloader.h"
 #include "run/runwindow.h"
+#include "web/enginesettings.h"
 #include "web/getbody.h"
 #include "web/serviceroots.h"
-#include "web/enginesettings.h"
 #include "web/transferengine.h"
 
 #include <QApplication>

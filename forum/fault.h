@@ -37,7 +37,7 @@ struct Fault
     // the answer to the next request on that connection.
     std::optional<int> againAfterMs;
     std::optional<QByteArray> lengthValue; // announced as Content-Length instead of the length
-    QByteArray extraHeaders;  // raw header lines, each ended by CR LF, added to the head
+    QByteArray extraHeaders; // raw header lines, each ended by CR LF, added to the head
 
     static Fault withStatus(int code) { return with(&Fault::status, code); }
     static Fault delayedBy(int milliseconds) { return with(&Fault::delayMs, milliseconds); }
@@ -50,7 +50,10 @@ struct Fault
         return with(&Fault::redirectTo, location);
     }
     static Fault withHeaders(const QByteArray& lines) { return with(&Fault::extraHeaders, lines); }
-    static Fault sentAgain(int afterMs) { return with(&Fault::againAfterMs, std::optional(afterMs)); }
+    static Fault sentAgain(int afterMs)
+    {
+        return with(&Fault::againAfterMs, std::optional(afterMs));
+    }
     // Answers `status`, with the Retry-After `value` when given, to the first `requests` requests.
     static Fault askingToWait(int status, const QByteArray& value, int requests = 1)
     {

@@ -36,8 +36,8 @@ int main(int argc, char* argv[])
         QStringLiteral("print-targets"),
         QStringLiteral(
             "Print, in the order a whole run fetches them, the targets of every forum, and exit."));
-    parser.addOptions(
-        {portOption, descriptionOption, delayOption, rateLimitOption, generatedOption, targetsOption});
+    parser.addOptions({portOption, descriptionOption, delayOption, rateLimitOption, generatedOption,
+                       targetsOption});
     parser.process(app);
 
     QTextStream err(stderr);

@@ -323,10 +323,9 @@ bool StandInForum::overRateLimit()
 
 void StandInForum::sendAgainLater(QTcpSocket* socket, const Answer& answer, const Fault& fault)
 {
-    const QByteArray again =
-        head(answer.status, answer.contentType, answer.body.size(), answer.location,
-             fault.extraHeaders) +
-        answer.body;
+    const QByteArray again = head(answer.status, answer.contentType, answer.body.size(),
+                                  answer.location, fault.extraHeaders) +
+                             answer.body;
     if (*fault.againAfterMs < 0) {
         socket->setProperty("standInCopy", again);
         return;

@@ -20,8 +20,8 @@ struct LoggedRequest
     QByteArray method;
     QString target; // path and query, percent-encoded as received
     QList<QPair<QByteArray, QByteArray>> headers;
-    qint64 atMs = 0;         // when it came, in milliseconds since the stand-in started
-    bool throttled = false;  // refused with 429 by the host-wide limit
+    qint64 atMs = 0;        // when it came, in milliseconds since the stand-in started
+    bool throttled = false; // refused with 429 by the host-wide limit
 
     QByteArray header(const QByteArray& name) const;
 };

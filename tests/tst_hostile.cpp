@@ -249,9 +249,9 @@ void TestHostile::answerSentAgainLaterShiftsNoPicture()
     QFETCH(int, againAfterMs);
     QFETCH(bool, picturesApart);
     QFETCH(int, transfers);
-    const StandIn::ForumContent content = forum(
-        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4),
-                              album(QStringLiteral("b"), QStringLiteral("乙"), 3)});
+    const StandIn::ForumContent content =
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4),
+                                    album(QStringLiteral("b"), QStringLiteral("乙"), 3)});
     RunFixture run(content, QStringLiteral("f"), transfers);
     StandIn::StandInForum pictureHost(content);
     QVERIFY(pictureHost.start());
@@ -321,8 +321,9 @@ void TestHostile::redirectIntoTheLocalNetworkIsRefused()
     const int forumPort = QUrl(m_run->forum.forumRoot()).port();
     settings.isInternal = [forumPort](const QHostAddress&, int port) { return port != forumPort; };
     TransferEngine network(settings);
-    m_run->forum.setFault(m_picture, StandIn::Fault::redirectedTo(
-                                         local.pictureRoot() + QStringLiteral("forum/pic/item/b-1.jpg")));
+    m_run->forum.setFault(m_picture,
+                          StandIn::Fault::redirectedTo(local.pictureRoot() +
+                                                       QStringLiteral("forum/pic/item/b-1.jpg")));
     QCOMPARE(SaveJpg(network, m_run->pictureUrl(QStringLiteral("a-1")),
                      m_run->path(QStringLiteral("1.jpg"))),
              SaveError::FetchFailed);

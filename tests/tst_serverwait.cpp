@@ -152,8 +152,9 @@ void TestServerWait::waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce_data()
     const int leastWaitMs[] = {1000, 1000, 1000, 800};
     for (const int transfers : {1, 4}) {
         for (std::size_t n = 0; n < std::size(faults); ++n)
-            QTest::newRow(qPrintable(
-                QStringLiteral("%1, %2 at once").arg(QLatin1String(faults[n].first)).arg(transfers)))
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2 at once")
+                                         .arg(QLatin1String(faults[n].first))
+                                         .arg(transfers)))
                 << faults[n].second << transfers << int(leastWaitMs[n] * waitScale);
     }
 }
@@ -205,8 +206,8 @@ void TestServerWait::answersThatFailAtOnce_data()
     QTest::addColumn<SaveError>("expected");
     QTest::newRow("503 without Retry-After")
         << Fault::askingToWait(503, QByteArray()) << 1 << SaveError::FetchFailed;
-    QTest::newRow("a wait of a day") << Fault::askingToWait(429, "86400") << 1
-                                     << SaveError::FetchFailed;
+    QTest::newRow("a wait of a day")
+        << Fault::askingToWait(429, "86400") << 1 << SaveError::FetchFailed;
     QTest::newRow("429 without Retry-After, five times")
         << Fault::askingToWait(429, QByteArray(), 5) << 5 << SaveError::FetchFailed;
     QTest::newRow("429 without Retry-After, four times")

@@ -49,8 +49,7 @@ CurlMulti::CurlMulti(long keptConnections)
     check(curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlMultiCallbacks::socket),
           "setopt");
     check(curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this), "setopt");
-    check(curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlMultiCallbacks::timer),
-          "setopt");
+    check(curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlMultiCallbacks::timer), "setopt");
     check(curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this), "setopt");
     check(curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, keptConnections), "setopt");
 
@@ -205,8 +204,8 @@ bool CurlMulti::repeatsEarlierAnswer(CURL* easy, const Answer& answer)
     curl_easy_getinfo(easy, CURLINFO_LOCAL_PORT, &localPort);
     if (!remote || !local || localPort == 0)
         return false;
-    const std::string ends = std::string(remote) + ' ' + std::to_string(remotePort) + ' ' +
-                             local + ' ' + std::to_string(localPort);
+    const std::string ends = std::string(remote) + ' ' + std::to_string(remotePort) + ' ' + local +
+                             ' ' + std::to_string(localPort);
     History& history = m_histories[ends];
     const bool repeated =
         std::any_of(history.answers.begin(), history.answers.end(), [&answer](const Answer& old) {

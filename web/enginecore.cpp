@@ -92,8 +92,8 @@ double EngineCore::serverWaitSeconds() const
 std::unique_ptr<Transfer> EngineCore::enqueue(const QUrl& url, double seconds,
                                               const QString& target, TransferOrder order)
 {
-    auto job =
-        std::make_unique<TransferJob>(*this, url, seconds, target, order, m_nextSequence++, m_names);
+    auto job = std::make_unique<TransferJob>(*this, url, seconds, target, order, m_nextSequence++,
+                                             m_names);
     TransferJob* added = job.get();
     auto transfer = std::make_unique<Transfer>(std::move(job));
     m_all.push_back(added);
@@ -294,10 +294,11 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         m_curl.keepInStep(easy);
 
     // Stopping at the first byte of an answer other than 200 is still an answer.
-    const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && job->stoppedAtStatus);
+    const bool answered =
+        result == CURLE_OK || (result == CURLE_WRITE_ERROR && job->stoppedAtStatus);
     if (!answered) {
         finish(job,
-               job->addressRefused                 ? Kind::Failed
+               job->addressRefused                  ? Kind::Failed
                : result == CURLE_OPERATION_TIMEDOUT ? Kind::NotFinished
                : job->writeFailed                   ? Kind::CannotWrite
                                                     : Kind::Failed,

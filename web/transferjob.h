@@ -55,9 +55,9 @@ class TransferJob
     const TransferOrder order;
     const quint64 sequence;
 
-    CURL* handle = nullptr; // while a request is out
+    CURL* handle = nullptr;            // while a request is out
     std::unique_ptr<WorkingFile> file; // for a download
-    qint64 budgetMs;  // what is left of the time limit when the next request starts
+    qint64 budgetMs; // what is left of the time limit when the next request starts
     QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
     bool started = false;
     int redirects = 0;
