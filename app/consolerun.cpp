@@ -3,8 +3,8 @@
 #include "commandline.h"
 #include "consolewindow.h"
 #include "interruption.h"
+#include "run/closingline.h"
 #include "run/downloader.h"
-#include "run/folders.h"
 #include "run/outputfolder.h"
 #include "web/transferengine.h"
 
@@ -46,9 +46,6 @@ int runDownload(const CommandLine& command, TransferEngine& network, const Outpu
     }
 
     const RunTally& tally = downloader.tally();
-    writeLine(stdout, QStringLiteral("下载结束：保存成功%1张，失败%2张，保存在：%3")
-                          .arg(tally.saved)
-                          .arg(tally.failed)
-                          .arg(forumFolderIn(output.path, command.forumName)));
+    writeLine(stdout, closingLine(tally));
     return tally.failed > 0 || tally.missing > 0 ? ExitFailures : ExitDone;
 }

@@ -5,7 +5,18 @@
 #include "layoutscale.h"
 #include "windowicon.h"
 
+#include "run/closingline.h"
 #include "web/transferengine.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -40,13 +51,21 @@ Form1::Form1(TransferEngine& network, const QString& programFolder, const Servic
     : QWidget(parent), Text1(place<QLineEdit>(this, "Text1", 8, 16, 105, 25)),
       Command1(place<QPushButton>(this, "Command1", 120, 16, 81, 25)),
       Command2(place<QPushButton>(this, "Command2", 208, 16, 145, 25)),
-      List1(place<QListWidget>(this, "List1", 8, 48, 457, 244)), m_network(network),
+      List1(place<QListWidget>(this, "List1", 8, 48, 457, 244)), m_laidOut{Text1->geometry(),
+                                                                           Command1->geometry(),
+                                                                           Command2->geometry(),
+                                                                           List1->geometry()},
+      m_laidOutSize(scaled(QRect(0, 0, 472, 299), layoutScale(font())).size()),
+      m_openFolder(new QAction(QStringLiteral("打开文件夹"), this)),
+      m_captionTimer(new QTimer(this)), m_network(network),
       m_downloader(*this, network, programFolder, roots)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
     setWindowIcon(programIcon());
-    resize(scaled(QRect(0, 0, 472, 299), layoutScale(font())).size());
+    // Smaller would hide a control, or a part of one.
+    setMinimumSize(m_laidOutSize);
+    resize(m_laidOutSize);
 
     Text1->setText(hintText);
     // Typing then replaces the hint; a click still clears it.
@@ -54,10 +73,11 @@ Form1::Form1(TransferEngine& network, const QString& programFolder, const Servic
     Text1->installEventFilter(this);
     Command1->setText(QStringLiteral("开始下载"));
     Command2->setText(QStringLiteral("重新下载保存失败的文件"));
-    // Neither button answers Enter: this is a window, not a dialog.
+    // Neither button is a default one; Enter in the name box starts a run, as a search box does.
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(Text1, &QLineEdit::returnPressed, Command1, &QPushButton::click);
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setUniformItemSizes(true); // keeps a list of a hundred thousand lines quick
     followEnd(List1->verticalScrollBar());
 
@@ -68,6 +88,21 @@ Form1::Form1(TransferEngine& network, const QString& programFolder, const Servic
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    auto* copy = new QAction(QStringLiteral("复制"), this);
+    copy->setObjectName(QStringLiteral("copyLines"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &Form1::copySelectedLines);
+    m_openFolder->setObjectName(QStringLiteral("openFolder"));
+    m_openFolder->setEnabled(false);
+    connect(m_openFolder, &QAction::triggered, this, &Form1::openForumFolder);
+    List1->addActions({copy, m_openFolder});
+    List1->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // The wait a server asked for counts down in the caption.
+    m_captionTimer->setInterval(500);
+    connect(m_captionTimer, &QTimer::timeout, this, &Form1::updateCaption);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = rect();
@@ -95,9 +130,76 @@ void Form1::showMessage(const QString& text)
     box.exec();
 }
 
+void Form1::setBusy(bool busy)
+{
+    // The run keeps the name it started with, and one action runs at a time.
+    for (QWidget* control : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(Command1),
+                             static_cast<QWidget*>(Command2)})
+        control->setEnabled(!busy);
+    m_album = 0;
+    m_albums = 0;
+    if (busy) {
+        m_captionTimer->start();
+    } else {
+        m_captionTimer->stop();
+        m_openFolder->setEnabled(QFileInfo(m_downloader.tally().forumFolder).isDir());
+        Text1->setFocus();
+    }
+    updateCaption();
+}
+
+void Form1::showProgress(qsizetype album, qsizetype count)
+{
+    m_album = album;
+    m_albums = count;
+    updateCaption();
+}
+
+void Form1::updateCaption()
+{
+    QString caption = programTitle;
+    if (m_albums > 0)
+        caption += QStringLiteral(" - 相册 %1/%2").arg(m_album).arg(m_albums);
+    const double wait = m_network.serverWaitSeconds();
+    if (m_captionTimer->isActive() && wait > 0)
+        caption += QStringLiteral(" - 等待服务器 %1s").arg(std::ceil(wait));
+    setWindowTitle(caption);
+}
+
+void Form1::copySelectedLines()
+{
+    // In the list's order, whatever order they were picked in.
+    QList<QListWidgetItem*> selected = List1->selectedItems();
+    std::sort(selected.begin(), selected.end(), [this](QListWidgetItem* a, QListWidgetItem* b) {
+        return List1->row(a) < List1->row(b);
+    });
+    QStringList lines;
+    for (const QListWidgetItem* item : selected)
+        lines.append(item->text());
+    if (!lines.isEmpty())
+        QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+void Form1::openForumFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_downloader.tally().forumFolder));
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int wider = std::max(0, width() - m_laidOutSize.width());
+    const int taller = std::max(0, height() - m_laidOutSize.height());
+    Text1->setGeometry(m_laidOut[0].adjusted(0, 0, wider, 0));
+    Command1->setGeometry(m_laidOut[1].translated(wider, 0));
+    Command2->setGeometry(m_laidOut[2].translated(wider, 0));
+    List1->setGeometry(m_laidOut[3].adjusted(0, 0, wider, taller));
+}
+
 void Form1::Command1_Click()
 {
-    m_downloader.start();
+    if (m_downloader.start())
+        appendLine(closingLine(m_downloader.tally()));
 }
 
 void Form1::Command2_Click()

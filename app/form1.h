@@ -6,13 +6,15 @@
 #include <QWidget>
 
 class QLineEdit;
+class QAction;
 class QListWidget;
+class QTimer;
 class TransferEngine;
 class QPushButton;
 
 // The program's only window: the name box, the start and retry buttons, and the progress
-// list. Its controls keep the places and sizes they were laid out with, whatever the size of
-// the window.
+// list. At its first size the controls stand where they were laid out; a larger window gives
+// the room to the list and the name box.
 class Form1 : public QWidget, public RunWindow
 {
     Q_OBJECT
@@ -24,6 +26,8 @@ class Form1 : public QWidget, public RunWindow
     void appendLine(const QString& line) override;
     QString forumName() const override;
     void showMessage(const QString& text) override;
+    void setBusy(bool busy) override;
+    void showProgress(qsizetype album, qsizetype count) override;
 
     const Downloader& downloader() const { return m_downloader; }
 
@@ -35,14 +39,25 @@ class Form1 : public QWidget, public RunWindow
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void Form_Unload();
+    void updateCaption();
+    void copySelectedLines();
+    void openForumFolder();
 
     QLineEdit* Text1;
     QPushButton* Command1;
     QPushButton* Command2;
     QListWidget* List1;
+    // Where each control stands, and the client size, as laid out.
+    QRect m_laidOut[4];
+    QSize m_laidOutSize;
+    QAction* m_openFolder;
+    QTimer* m_captionTimer;
+    qsizetype m_album = 0;
+    qsizetype m_albums = 0;
     TransferEngine& m_network;
     Downloader m_downloader;
 };

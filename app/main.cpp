@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -19,6 +20,12 @@ namespace {
 int refuse(const QString& problem)
 {
     std::fprintf(stderr, "varnolt: %s\n", qUtf8Printable(problem));
+    // Started from a menu, nobody reads stderr: a window that cannot open says why in one.
+    const QString platform = QGuiApplication::platformName();
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) &&
+        platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QMessageBox::critical(nullptr, QStringLiteral("Varnolt"),
+                              QStringLiteral("设置有误，Varnolt 无法打开：\n") + problem);
     return ExitBadArguments;
 }
 

@@ -19,6 +19,7 @@ void AlbumProcessing::run(const QStringList& albums)
 {
     AlbumWalk walk(m_context, m_forumFolder, albums);
     for (qsizetype k = 1; k <= albums.size(); ++k) {
+        m_context.window.showProgress(k, albums.size());
         processAlbum(walk, k, albums.size());
         walk.doneWith(k);
     }

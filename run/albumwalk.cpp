@@ -142,8 +142,8 @@ void AlbumWalk::resolvePicture(qsizetype album, PictureStep& step)
         return;
     step.picture.address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
                            *step.picture.identifier + QStringLiteral(".jpg");
-    step.picture.path =
-        joinPath(albumStep(album).folder, QString::number(step.picture.number) + QStringLiteral(".jpg"));
+    step.picture.path = joinPath(albumStep(album).folder,
+                                 QString::number(step.picture.number) + QStringLiteral(".jpg"));
 }
 
 AlbumWalk::AlbumPage AlbumWalk::albumPage(qsizetype album, int page)

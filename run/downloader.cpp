@@ -1,6 +1,7 @@
 #include "downloader.h"
 
 #include "retryaction.h"
+#include "runwindow.h"
 #include "startaction.h"
 
 #include <utility>
@@ -11,25 +12,30 @@ Downloader::Downloader(RunWindow& window, TransferEngine& network, QString progr
                 m_tally, limits}
 {}
 
-template <typename Action> void Downloader::runExclusively()
+template <typename Action> bool Downloader::runExclusively()
 {
     if (m_busy)
-        return;
+        return false;
     m_busy = true;
+    m_context.window.setBusy(true);
     struct Release
     {
-        bool& busy;
-        ~Release() { busy = false; }
-    } release{m_busy};
-    Action(m_context).run();
+        Downloader& downloader;
+        ~Release()
+        {
+            downloader.m_busy = false;
+            downloader.m_context.window.setBusy(false);
+        }
+    } release{*this};
+    return Action(m_context).run();
 }
 
-void Downloader::start()
+bool Downloader::start()
 {
-    runExclusively<StartAction>();
+    return runExclusively<StartAction>();
 }
 
-void Downloader::retry()
+bool Downloader::retry()
 {
-    runExclusively<RetryAction>();
+    return runExclusively<RetryAction>();
 }

@@ -13,17 +13,21 @@ class Downloader
     Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
                ServiceRoots roots, TimeLimits limits = {});
 
-    // The start button's action.
-    void start();
-    // The retry button's action.
-    void retry();
+    Downloader(const Downloader&) = delete;
+    Downloader& operator=(const Downloader&) = delete;
+
+    // The start button's action. False when nothing ran: another action was under way, or
+    // there was no name.
+    bool start();
+    // The retry button's action. False when another action was under way.
+    bool retry();
 
     bool isBusy() const { return m_busy; }
     const FailureLists& failures() const { return m_failures; }
     const RunTally& tally() const { return m_tally; }
 
   private:
-    template <typename Action> void runExclusively();
+    template <typename Action> bool runExclusively();
 
     FailureLists m_failures;
     RunTally m_tally;

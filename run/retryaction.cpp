@@ -2,15 +2,21 @@
 
 #include "failurelists.h"
 #include "runtally.h"
+#include "runwindow.h"
 #include "transfersahead.h"
 #include "web/savejpg.h"
 
 #include <deque>
 #include <memory>
 
-void RetryAction::run()
+bool RetryAction::run()
 {
     const QList<FailureLists::Entry> entries = m_context.failures.entries();
+    if (entries.isEmpty()) {
+        m_context.window.appendLine(QStringLiteral("没有需要重新下载的文件"));
+        return true;
+    }
+    int saved = 0;
     m_context.failures.clear();
     // The saves run several at once, but each is finished, and kept as a failure, in order.
     const qsizetype window = std::max(1, transfersAhead(m_context.network));
@@ -26,9 +32,16 @@ void RetryAction::run()
         // The album folder is not made again: a folder removed since the run fails the save.
         if (save->finish() != SaveError::Ok) {
             m_context.failures.add(entry.address, entry.path);
+            m_context.window.appendLine(QStringLiteral("重新下载失败：") + entry.path);
         } else {
+            ++saved;
             ++m_context.tally.saved;
             --m_context.tally.failed;
+            m_context.window.appendLine(QStringLiteral("重新下载成功：") + entry.path);
         }
     }
+    m_context.window.appendLine(QStringLiteral("重新下载结束：保存成功%1张，失败%2张")
+                                    .arg(saved)
+                                    .arg(entries.size() - saved));
+    return true;
 }

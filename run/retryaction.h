@@ -3,13 +3,14 @@
 #include "runcontext.h"
 
 // The retry button: saves every remembered failure once more and keeps only those that fail
-// again, in their order. It reports nothing in the progress list.
+// again, in their order, with a line for each and one for the whole.
 class RetryAction
 {
   public:
     explicit RetryAction(const RunContext& context) : m_context(context) {}
 
-    void run();
+    // Always true: a retry always takes place, if only to say there is nothing to retry.
+    bool run();
 
   private:
     const RunContext& m_context;

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QString>
+
 // What the last run came to, counted where it happens, for a front end that sums it up (the
 // command line's summary line and exit status). A retry moves what it saves from failed to
 // saved.
 struct RunTally
 {
-    int saved = 0;   // pictures in place
-    int failed = 0;  // pictures that could not be saved
-    int missing = 0; // listing or album pages not fetched, the run file or a folder not made
+    int saved = 0;       // pictures in place
+    int failed = 0;      // pictures that could not be saved
+    int skipped = 0;     // pictures already there, not fetched again
+    int missing = 0;     // listing or album pages not fetched, the run file or a folder not made
+    QString forumFolder; // where the run puts its pictures
 };

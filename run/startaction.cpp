@@ -12,41 +12,43 @@
 #include <QStringList>
 #include <QUrl>
 
-void StartAction::run()
+bool StartAction::run()
 {
     RunWindow& window = m_context.window;
-    if (window.forumName().isEmpty()) {
+    // Read once: the whole run is this forum's, whatever the box holds later.
+    const QString name = window.forumName();
+    if (name.isEmpty()) {
         window.showMessage(QStringLiteral("请输入贴吧名称"));
-        return;
+        return false;
     }
 
     m_context.tally = {};
+    const QString forumFolder = forumFolderIn(m_context.programFolder, name);
+    m_context.tally.forumFolder = forumFolder;
     // The run file stays open, and empty, for the whole run.
     QFile runFile(joinPath(m_context.programFolder, QStringLiteral("1.txt")));
     if (!runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         window.appendLine(QStringLiteral("无法创建文件：") + runFile.fileName());
         ++m_context.tally.missing;
-        return;
+        return true;
     }
     m_context.failures.clear();
 
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
     const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
-                                QString::fromLatin1(QUrl::toPercentEncoding(window.forumName()));
+                                QString::fromLatin1(QUrl::toPercentEncoding(name));
     window.appendLine(QStringLiteral("开始获取相册地址！"));
     const QStringList albums = crawlListing(listingBase);
 
-    const QString forumFolder = forumFolderIn(m_context.programFolder, window.forumName());
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
         window.appendLine(QStringLiteral("无法创建文件夹：") + forumFolder);
         ++m_context.tally.missing;
-        return;
+        return true;
     }
-    window.appendLine(QStringLiteral("获取相册地址完成！") + window.forumName() +
-                      QStringLiteral("吧共有") + QString::number(albums.size()) +
-                      QStringLiteral("个相册"));
-
+    window.appendLine(QStringLiteral("获取相册地址完成！") + name + QStringLiteral("吧共有") +
+                      QString::number(albums.size()) + QStringLiteral("个相册"));
     AlbumProcessing(m_context, forumFolder).run(albums);
+    return true;
 }
 
 QStringList StartAction::crawlListing(const QString& listingBase)

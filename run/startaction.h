@@ -9,7 +9,8 @@ class StartAction
   public:
     explicit StartAction(const RunContext& context) : m_context(context) {}
 
-    void run();
+    // False when no run took place: the name box held no name.
+    bool run();
 
   private:
     QStringList crawlListing(const QString& listingBase);

@@ -1,10 +1,15 @@
 #include "app/form1.h"
 #include "app/qttranslations.h"
+#include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
 #include "web/transferengine.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -31,8 +36,10 @@ class TestForm1 : public QObject
     void tabOrderAndFocus();
     void clickClearsOnlyTheHintText();
     void typingReplacesTheHintAsTheWindowOpens();
-    void enterAndEscapeDoNothing();
-    void resizingMovesNothing();
+    void enterStartsEscapeDoesNothing();
+    void growingGivesRoomToTheListAndTheNameBox();
+    void duringARunTheNameAndButtonsWait();
+    void copyingSelectedLines();
     void emptyNameShowsTheMessageBox_data();
     void emptyNameShowsTheMessageBox();
     void runsAppendBelowEachOther();
@@ -105,14 +112,18 @@ void TestForm1::controlsAsLaidOut_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
-    QTest::newRow("name box") << QStringLiteral("Text1") << QRect(8, 16, 105, 25)
+    // Left, top, width and height in twips, 15 to the pixel at 96 dots per inch.
+    const auto twips = [](int left, int top, int width, int height) {
+        return QRect(left / 15, top / 15, width / 15, height / 15);
+    };
+    QTest::newRow("name box") << QStringLiteral("Text1") << twips(120, 240, 1575, 375)
                               << QStringLiteral("请输入吧名");
-    QTest::newRow("start button") << QStringLiteral("Command1") << QRect(120, 16, 81, 25)
+    QTest::newRow("start button") << QStringLiteral("Command1") << twips(1800, 240, 1215, 375)
                                   << QStringLiteral("开始下载");
-    QTest::newRow("retry button") << QStringLiteral("Command2") << QRect(208, 16, 145, 25)
+    QTest::newRow("retry button") << QStringLiteral("Command2") << twips(3120, 240, 2175, 375)
                                   << QStringLiteral("重新下载保存失败的文件");
     QTest::newRow("progress list")
-        << QStringLiteral("List1") << QRect(8, 48, 457, 244) << QString();
+        << QStringLiteral("List1") << twips(120, 720, 6855, 3660) << QString();
 }
 
 void TestForm1::controlsAsLaidOut()
@@ -163,29 +174,80 @@ void TestForm1::clickClearsOnlyTheHintText()
     QCOMPARE(nameBox()->text(), QStringLiteral("请输入吧名abc"));
 }
 
-void TestForm1::enterAndEscapeDoNothing()
+void TestForm1::enterStartsEscapeDoesNothing()
 {
-    nameBox()->setText(QStringLiteral("猫咪"));
-    QTest::keyClick(nameBox(), Qt::Key_Return);
-    QTest::keyClick(nameBox(), Qt::Key_Enter);
     QTest::keyClick(m_window.get(), Qt::Key_Escape);
-    QCoreApplication::processEvents();
     QVERIFY(m_window->isVisible());
     QCOMPARE(progressList()->count(), 0);
-    QVERIFY(m_forum->requestLog().isEmpty());
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::keyClick(nameBox(), Qt::Key_Return);
+    QCOMPARE(lines().constFirst(), QStringLiteral("开始获取相册地址！"));
+    QCOMPARE(lines().constLast(),
+             QStringLiteral("下载结束：保存成功2张，失败1张，保存在：") +
+                 QDir::toNativeSeparators(m_folder->filePath(QStringLiteral("猫咪"))));
 }
 
-void TestForm1::resizingMovesNothing()
+void TestForm1::growingGivesRoomToTheListAndTheNameBox()
 {
-    QList<QRect> before;
+    QList<QRect> laidOut;
     const auto children = m_window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (const QWidget* child : children)
-        before.append(child->geometry());
+        laidOut.append(child->geometry());
     m_window->resize(1000, 800);
     QTRY_COMPARE(m_window->size(), QSize(1000, 800));
-    m_window->showMaximized();
+    const int wider = 1000 - 472;
+    const int taller = 800 - 299;
+    QCOMPARE(nameBox()->geometry(), QRect(8, 16, 105 + wider, 25));
+    QCOMPARE(control<QPushButton>("Command1")->geometry(), QRect(120 + wider, 16, 81, 25));
+    QCOMPARE(control<QPushButton>("Command2")->geometry(), QRect(208 + wider, 16, 145, 25));
+    QCOMPARE(progressList()->geometry(), QRect(8, 48, 457 + wider, 244 + taller));
+
+    // No smaller than every control whole; back at the first size, all stands as laid out.
+    m_window->resize(200, 100);
+    QTRY_COMPARE(m_window->size(), QSize(472, 299));
     for (int n = 0; n < children.size(); ++n)
-        QCOMPARE(children.at(n)->geometry(), before.at(n));
+        QCOMPARE(children.at(n)->geometry(), laidOut.at(n));
+}
+
+void TestForm1::duringARunTheNameAndButtonsWait()
+{
+    m_forum->setFault(StandIn::Pages::listingTarget(QStringLiteral("猫咪"), 1),
+                      StandIn::Fault::delayedBy(200));
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QStringList captions;
+    bool disabled = false;
+    connect(m_window.get(), &QWidget::windowTitleChanged, this,
+            [&captions](const QString& title) { captions.append(title); });
+    QTimer::singleShot(100, this, [&] {
+        disabled = !nameBox()->isEnabled() && !control<QPushButton>("Command1")->isEnabled() &&
+                   !control<QPushButton>("Command2")->isEnabled();
+        // An edit made now is not the run's.
+        nameBox()->setText(QStringLiteral("风景"));
+    });
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(disabled);
+    QCOMPARE(lines().at(1), QStringLiteral("获取相册地址完成！猫咪吧共有1个相册"));
+    QVERIFY(QFileInfo::exists(m_folder->filePath(QStringLiteral("猫咪/橘猫/1.jpg"))));
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("风景"))));
+    QVERIFY(nameBox()->isEnabled() && control<QPushButton>("Command2")->isEnabled());
+    QVERIFY(captions.contains(QStringLiteral("Varnolt - 相册 1/1")));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Varnolt"));
+}
+
+void TestForm1::copyingSelectedLines()
+{
+    for (const char* line : {"一", "二", "三"})
+        m_window->appendLine(QString::fromUtf8(line));
+    progressList()->item(2)->setSelected(true);
+    progressList()->item(0)->setSelected(true);
+    progressList()->setFocus();
+    QTest::keySequence(progressList(), QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("一\n三"));
+    // The same from the list's menu, whose other entry opens the last run's folder.
+    QGuiApplication::clipboard()->clear();
+    control<QAction>("copyLines")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("一\n三"));
+    QVERIFY(!control<QAction>("openFolder")->isEnabled());
 }
 
 void TestForm1::typingReplacesTheHintAsTheWindowOpens()
@@ -235,15 +297,15 @@ void TestForm1::runsAppendBelowEachOther()
     nameBox()->insert(QStringLiteral("猫咪")); // typed: keyClicks takes only ASCII
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
     const QStringList first = lines();
-    QCOMPARE(first.size(), 7);
+    QCOMPARE(first.size(), 8);
     QCOMPARE(first.at(1), QStringLiteral("获取相册地址完成！猫咪吧共有1个相册"));
     QCOMPARE(first.at(5), QStringLiteral("第1页,第2张下载失败！"));
 
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
-    QCOMPARE(lines().mid(0, 7), first);
-    QCOMPARE(lines().size(), 14);
-    QCOMPARE(lines().at(12), QStringLiteral("第1页,第2张下载成功！"));
-    QCOMPARE(progressList()->currentRow(), -1);
+    QCOMPARE(lines().mid(0, 8), first);
+    QCOMPARE(lines().size(), 16);
+    QCOMPARE(lines().at(13), QStringLiteral("第1页,第2张下载成功！"));
+    QVERIFY(progressList()->selectedItems().isEmpty());
 
     // What a person sees after a short run.
     const QString shot =
@@ -312,8 +374,13 @@ void TestForm1::retryButtonSavesTheFailures()
     const int linesAfterRun = progressList()->count();
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(m_window->downloader().failures().isEmpty());
-    QVERIFY(QFile::exists(m_folder->filePath(QStringLiteral("猫咪/橘猫/2.jpg"))));
-    QCOMPARE(progressList()->count(), linesAfterRun);
+    const QString saved = m_folder->filePath(QStringLiteral("猫咪/橘猫/2.jpg"));
+    QVERIFY(QFile::exists(saved));
+    QCOMPARE(lines().mid(linesAfterRun),
+             QStringList({QStringLiteral("重新下载成功：") + QDir::toNativeSeparators(saved),
+                          QStringLiteral("重新下载结束：保存成功1张，失败0张")}));
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QCOMPARE(lines().constLast(), QStringLiteral("没有需要重新下载的文件"));
 }
 
 void TestForm1::sampleForumThroughTheWindow()
@@ -328,6 +395,12 @@ void TestForm1::sampleForumThroughTheWindow()
     nameBox->insert(QStringLiteral("猫咪"));
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
     QVERIFY(!window.downloader().failures().isEmpty());
+    // The sample forum holds four pictures that fail once.
+    const auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
+    QVERIFY(list->item(list->count() - 1)
+                ->text()
+                .contains(QStringLiteral("，失败4张，保存在：") +
+                          QDir::toNativeSeparators(folder.filePath(QStringLiteral("猫咪")))));
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     QVERIFY(window.downloader().failures().isEmpty());
 

@@ -35,7 +35,8 @@ Seen seenAfter(const RunFixture& run)
 {
     Seen seen;
     for (QString line : run.window.lines)
-        seen.lines.append(line.replace(run.forum.forumRoot(), QStringLiteral("<forum>/")));
+        seen.lines.append(line.replace(run.forum.forumRoot(), QStringLiteral("<forum>/"))
+                              .replace(run.path(QString()), QStringLiteral("<output>")));
     const QDir folder(run.programFolder);
     QDirIterator walk(run.programFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (walk.hasNext()) {

@@ -1,0 +1,17 @@
+#include "closingline.h"
+
+#include "runtally.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString closingLine(const RunTally& tally)
+{
+    QString line =
+        QStringLiteral("下载结束：保存成功%1张，失败%2张").arg(tally.saved).arg(tally.failed);
+    if (tally.skipped > 0)
+        line += QStringLiteral("，跳过%1张").arg(tally.skipped);
+    if (tally.saved > 0 && QFileInfo(tally.forumFolder).isDir())
+        return line + QStringLiteral("，保存在：") + QDir::toNativeSeparators(tally.forumFolder);
+    return line + QStringLiteral("，没有保存任何文件");
+}
