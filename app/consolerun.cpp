@@ -36,7 +36,10 @@ int runDownload(const CommandLine& command, TransferEngine& network, const Outpu
         writeLine(stdout, output.note);
     Downloader downloader(window, network, output.path, roots);
     downloader.start();
-    for (int round = 0; round < command.retries && !downloader.failures().isEmpty(); ++round) {
+    // After a full disk, a retry would only fail again.
+    for (int round = 0; round < command.retries && !downloader.failures().isEmpty() &&
+                        !downloader.tally().diskFull;
+         ++round) {
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
         // before the second, and so on.
         QEventLoop pause;

@@ -20,12 +20,13 @@ void AlbumProcessing::run(const QStringList& albums)
     AlbumWalk walk(m_context, m_forumFolder, albums);
     for (qsizetype k = 1; k <= albums.size(); ++k) {
         m_context.window.showProgress(k, albums.size());
-        processAlbum(walk, k, albums.size());
+        if (!processAlbum(walk, k, albums.size()))
+            return;
         walk.doneWith(k);
     }
 }
 
-void AlbumProcessing::processAlbum(AlbumWalk& walk, qsizetype album, qsizetype count)
+bool AlbumProcessing::processAlbum(AlbumWalk& walk, qsizetype album, qsizetype count)
 {
     RunWindow& window = m_context.window;
     int pageCount = 1;
@@ -42,26 +43,46 @@ void AlbumProcessing::processAlbum(AlbumWalk& walk, qsizetype album, qsizetype c
         pageCount = albumPage.pageCount;
         window.appendLine(QStringLiteral("正在处理相册第") + number(page) +
                           QStringLiteral("页,总") + number(pageCount) + QStringLiteral("页"));
-        for (int index = 1; index <= albumPage.pictures; ++index)
-            processPicture(walk, album, page, index, albumPage.folder);
+        for (int index = 1; index <= albumPage.pictures; ++index) {
+            if (!processPicture(walk, album, page, index, albumPage.folder))
+                return false;
+        }
     }
+    return true;
 }
 
-void AlbumProcessing::processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
+bool AlbumProcessing::processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
                                      const QString& albumFolder)
 {
     const AlbumWalk::Picture picture = walk.picture(album, page, index);
     if (!picture.identifier) {
         // Without an identifier there is no picture address to remember for a retry.
         reportPicture(page, picture.number, false);
-        return;
+        return true;
     }
     // Tested before every picture: the folder may have gone while the run waited.
     ensureFolder(albumFolder);
-    const bool saved = walk.save(album, page, index) == SaveError::Ok;
-    if (!saved)
+    const SaveError error = walk.save(album, page, index);
+    if (error != SaveError::Ok)
         m_context.failures.add(picture.address, picture.path);
-    reportPicture(page, picture.number, saved);
+    reportPicture(page, picture.number, error == SaveError::Ok);
+    if (error != SaveError::DiskFull)
+        return true;
+    stopForFullDisk(walk, album, page, index, albumFolder);
+    return false;
+}
+
+void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page, int index,
+                                      const QString& albumFolder)
+{
+    // Every later picture would fail the same way, each after its download: the run stops, and
+    // what it already knows of them goes to the retry.
+    m_context.window.appendLine(QStringLiteral("磁盘空间不足，下载已停止：") + albumFolder);
+    for (const AlbumWalk::Picture& later : walk.knownPicturesAfter(album, page, index)) {
+        m_context.failures.add(later.address, later.path);
+        ++m_context.tally.failed;
+    }
+    m_context.tally.diskFull = true;
 }
 
 void AlbumProcessing::reportPicture(int page, int picture, bool saved)

@@ -19,9 +19,12 @@ class AlbumProcessing
     void run(const QStringList& albums);
 
   private:
-    void processAlbum(AlbumWalk& walk, qsizetype number, qsizetype count);
-    void processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
+    // False once the disk is full: the run stops there.
+    bool processAlbum(AlbumWalk& walk, qsizetype number, qsizetype count);
+    bool processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
                         const QString& albumFolder);
+    void stopForFullDisk(AlbumWalk& walk, qsizetype album, int page, int index,
+                         const QString& albumFolder);
     void reportPicture(int page, int picture, bool saved);
 
     const RunContext& m_context;

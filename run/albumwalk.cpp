@@ -205,6 +205,24 @@ SaveError AlbumWalk::save(qsizetype album, int page, int index)
     return error;
 }
 
+QList<AlbumWalk::Picture> AlbumWalk::knownPicturesAfter(qsizetype album, int page, int index) const
+{
+    QList<Picture> known;
+    for (auto steps = m_steps.lower_bound(album); steps != m_steps.end(); ++steps) {
+        for (std::size_t p = 0; p < steps->second.pages.size(); ++p) {
+            const PageStep& pageStep = steps->second.pages[p];
+            for (std::size_t i = 0; i < pageStep.pictures.size(); ++i) {
+                const bool after = steps->first > album || int(p) + 1 > page ||
+                                   (int(p) + 1 == page && int(i) + 1 > index);
+                const PictureStep& picture = pageStep.pictures[i];
+                if (after && picture.resolved && picture.picture.identifier)
+                    known.append(picture.picture);
+            }
+        }
+    }
+    return known;
+}
+
 void AlbumWalk::doneWith(qsizetype album)
 {
     const auto found = m_steps.find(album);

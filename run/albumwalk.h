@@ -49,6 +49,8 @@ class AlbumWalk
     Picture picture(qsizetype album, int page, int index);
     // Saves that picture: waits for its bytes and moves them to its path.
     SaveError save(qsizetype album, int page, int index);
+    // The pictures after that one whose addresses are already known, in order.
+    QList<Picture> knownPicturesAfter(qsizetype album, int page, int index) const;
     // The album has been read to its end; what is kept of it goes.
     void doneWith(qsizetype album);
 

@@ -7,9 +7,10 @@
 // saved.
 struct RunTally
 {
-    int saved = 0;       // pictures in place
-    int failed = 0;      // pictures that could not be saved
-    int skipped = 0;     // pictures already there, not fetched again
-    int missing = 0;     // listing or album pages not fetched, the run file or a folder not made
-    QString forumFolder; // where the run puts its pictures
+    int saved = 0;         // pictures in place
+    int failed = 0;        // pictures that could not be saved
+    int skipped = 0;       // pictures already there, not fetched again
+    int missing = 0;       // listing or album pages not fetched, the run file or a folder not made
+    QString forumFolder;   // where the run puts its pictures
+    bool diskFull = false; // the run stopped for want of room on the disk
 };

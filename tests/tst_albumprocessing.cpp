@@ -41,6 +41,8 @@ class TestAlbumProcessing : public QObject
     void albumPageThatFailsGetsAFallbackTitle();
     void pictureWithoutIdentifierFailsWithoutAnAddress();
     void albumFolderThatCannotBeMadeFailsItsPictures();
+    void fullDiskStopsTheRun_data();
+    void fullDiskStopsTheRun();
     void sampleForumEndToEnd();
 };
 
@@ -219,6 +221,41 @@ void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()
                           albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
                           pictureLine(1, 1, true)}));
     QCOMPARE(run.downloader->failures().entries().size(), 2);
+}
+
+void TestAlbumProcessing::fullDiskStopsTheRun_data()
+{
+    QTest::addColumn<int>("transfers");
+    QTest::newRow("one at a time") << 1;
+    QTest::newRow("eight at once") << 8;
+}
+
+void TestAlbumProcessing::fullDiskStopsTheRun()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("a working file that writes into /dev/full plays the full disk");
+#else
+    QFETCH(int, transfers);
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4),
+                                    album(QStringLiteral("b"), QStringLiteral("乙"), 2)}),
+        QStringLiteral("f"), transfers);
+    QVERIFY(QDir(run.programFolder).mkpath(QStringLiteral("f/甲")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), run.path(QStringLiteral("f/甲/2.jpg.part"))));
+    run.downloader->start();
+    QCOMPARE(run.window.lines.mid(4),
+             QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
+                          QStringLiteral("磁盘空间不足，下载已停止：") +
+                              run.path(QStringLiteral("f/甲"))}));
+    QVERIFY(run.downloader->tally().diskFull);
+    // The picture that failed, and those after it that the run already knew of, wait for the
+    // retry; nothing else was asked for after the disk was full.
+    const QStringList failed = run.downloader->failures().paths();
+    QCOMPARE(failed.constFirst(), run.path(QStringLiteral("f/甲/2.jpg")));
+    QCOMPARE(run.downloader->tally().failed, failed.size());
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/乙"))) || transfers > 1);
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/3.jpg"))));
+#endif
 }
 
 void TestAlbumProcessing::sampleForumEndToEnd()

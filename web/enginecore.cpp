@@ -298,10 +298,11 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         result == CURLE_OK || (result == CURLE_WRITE_ERROR && job->stoppedAtStatus);
     if (!answered) {
         finish(job,
-               job->addressRefused                  ? Kind::Failed
-               : result == CURLE_OPERATION_TIMEDOUT ? Kind::NotFinished
-               : job->writeFailed                   ? Kind::CannotWrite
-                                                    : Kind::Failed,
+               job->addressRefused                           ? Kind::Failed
+               : result == CURLE_OPERATION_TIMEDOUT          ? Kind::NotFinished
+               : job->writeFailed && job->file->diskIsFull() ? Kind::DiskFull
+               : job->writeFailed                            ? Kind::CannotWrite
+                                                             : Kind::Failed,
                static_cast<int>(status));
         return;
     }

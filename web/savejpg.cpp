@@ -15,6 +15,8 @@ SaveError saveErrorOf(const TransferOutcome& outcome)
         return SaveError::CannotOpen;
     case TransferOutcome::Kind::CannotWrite:
         return SaveError::CannotWrite;
+    case TransferOutcome::Kind::DiskFull:
+        return SaveError::DiskFull;
     case TransferOutcome::Kind::Complete:
         break;
     }

@@ -20,6 +20,7 @@ enum class SaveError : qint32
     CannotOpen = 4,  // the folder is missing, the name refused, no access
     CannotWrite = 5, // the disk refused the bytes
     CannotReplace = 6,
+    DiskFull = 7, // no room left on the disk or in the quota: later pictures fail alike
 };
 
 // The save error of a finished download.

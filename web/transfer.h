@@ -22,6 +22,7 @@ struct TransferOutcome
         NotFinished, // still running when the time limit passed, or never startable
         CannotOpen,  // the file for the body could not be made
         CannotWrite, // the disk refused the body
+        DiskFull,    // the disk, or the user's quota on it, had no room for the body
     };
     Kind kind = Kind::NotFinished;
     int status = 0;

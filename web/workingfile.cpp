@@ -1,5 +1,9 @@
 #include "workingfile.h"
 
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -34,9 +38,24 @@ bool WorkingFile::open()
     if (m_path.isEmpty())
         m_path = m_names.claim(m_target);
     m_file.setFileName(m_path);
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    m_diskFull = false;
+    // Unbuffered: a write that fails says so at once, while its reason is still known.
+    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return true;
     drop();
+    return false;
+}
+
+bool WorkingFile::write(const char* data, qint64 size)
+{
+    if (m_file.write(data, size) == size)
+        return true;
+#ifdef Q_OS_UNIX
+    const bool noRoom = errno == ENOSPC || errno == EDQUOT;
+#else
+    const bool noRoom = false;
+#endif
+    m_diskFull = noRoom || QStorageInfo(QFileInfo(m_path).absolutePath()).bytesAvailable() < size;
     return false;
 }
 

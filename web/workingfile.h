@@ -32,7 +32,9 @@ class WorkingFile
     // a name the file system refuses, no access).
     bool open();
     bool isOpen() const { return m_file.isOpen(); }
-    bool write(const char* data, qint64 size) { return m_file.write(data, size) == size; }
+    // False when the bytes could not be written; diskIsFull() then tells whether for want of room.
+    bool write(const char* data, qint64 size);
+    bool diskIsFull() const { return m_diskFull; }
     // False when the last bytes could not be written out.
     bool close();
     // Removes the file, whatever it holds, and frees its name.
@@ -47,4 +49,5 @@ class WorkingFile
     const QString m_target;
     QString m_path;
     QFile m_file;
+    bool m_diskFull = false;
 };
