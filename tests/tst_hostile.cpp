@@ -3,6 +3,7 @@
 #include "forumbuilder.h"
 #include "run/pagescan.h"
 #include "runfixture.h"
+#include "web/answerrules.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
 #include "web/transferengine.h"
@@ -37,6 +38,9 @@ class TestHostile : public QObject
     void contentLengthThatCannotBeTrusted_data();
     void contentLengthThatCannotBeTrusted();
     void redirectIntoTheLocalNetworkIsRefused();
+    void redirectSentAgainLeadsNowhere();
+    void internalAddresses_data();
+    void internalAddresses();
     void bareCarriageReturnInACookieNeverReachesARequest();
     void manyCookiesKeepTheTimeLimits();
 
@@ -329,6 +333,45 @@ void TestHostile::redirectIntoTheLocalNetworkIsRefused()
              SaveError::FetchFailed);
     QVERIFY(local.requestLog().isEmpty());
     QCOMPARE(leftInFolder(), QStringList());
+}
+
+void TestHostile::redirectSentAgainLeadsNowhere()
+{
+    StandIn::StandInForum other(
+        forum(QStringLiteral("g"), {album(QStringLiteral("b"), QStringLiteral("乙"), 1)}));
+    QVERIFY(other.start());
+    StandIn::Fault moved = StandIn::Fault::redirectedTo(other.pictureRoot() +
+                                                        QStringLiteral("forum/pic/item/b-1.jpg"));
+    moved.againAfterMs = -1; // the redirect again, ahead of the next answer
+    m_run->forum.setFault(m_picture, moved);
+    for (int n = 1; n <= 2; ++n) {
+        const QString id = QStringLiteral("a-%1").arg(n);
+        QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(id), m_run->path(id)), SaveError::Ok);
+    }
+    QCOMPARE(m_run->fileContent(QStringLiteral("a-2")),
+             m_run->forum.pictureBytes(QStringLiteral("a-2")));
+    QCOMPARE(other.requestLog().size(), 1);
+}
+
+void TestHostile::internalAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("internal");
+    for (const char* inside :
+         {"127.0.0.1", "10.1.2.3", "172.16.0.1", "192.168.1.1", "169.254.1.1", "100.64.0.1",
+          "0.0.0.0", "::1", "::", "fe80::1", "fd00::1", "::ffff:127.0.0.1", "::127.0.0.1",
+          "64:ff9b::7f00:1", "2002:7f00:1::"})
+        QTest::newRow(inside) << QString::fromLatin1(inside) << true;
+    for (const char* outside :
+         {"8.8.8.8", "172.32.0.1", "2001:4860:4860::8888", "64:ff9b::808:808"})
+        QTest::newRow(outside) << QString::fromLatin1(outside) << false;
+}
+
+void TestHostile::internalAddresses()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, internal);
+    QCOMPARE(isInternalAddress(QHostAddress(address)), internal);
 }
 
 void TestHostile::bareCarriageReturnInACookieNeverReachesARequest()

@@ -70,6 +70,7 @@ void TestServerWait::retryAfterValues_data()
     QTest::addColumn<std::optional<double>>("seconds");
     QTest::newRow("seconds") << QStringLiteral("120") << std::optional<double>(120);
     QTest::newRow("seconds amid spaces") << QStringLiteral(" 7 ") << std::optional<double>(7);
+    QTest::newRow("leading zeros") << QStringLiteral("0000000001") << std::optional<double>(1);
     QTest::newRow("a date ahead") << httpDate(30) << std::optional<double>(30);
     QTest::newRow("a date gone") << httpDate(-30) << std::optional<double>(0);
     QTest::newRow("words") << QStringLiteral("soon") << std::optional<double>();
@@ -105,12 +106,18 @@ void TestServerWait::pauseHoldsOnlyItsHost()
 
 void TestServerWait::fewerAtOnceAfterA429ThenMoreAgain()
 {
-    HostGate gate(8, 0, [] { return 0; });
+    qint64 now = 0;
+    HostGate gate(8, 0, [&now] { return now; });
     const QString host = QStringLiteral("http://a:80");
     for (const int halved : {4, 2, 1, 1}) {
         gate.answered(host, true);
         QCOMPARE(gate.limitAt(host), halved);
     }
+    // Refusals of requests sent before the host paused are one burst: they halve once.
+    gate.answered(QStringLiteral("http://b:80"), true);
+    gate.pause(QStringLiteral("http://b:80"), 1000);
+    gate.answered(QStringLiteral("http://b:80"), true);
+    QCOMPARE(gate.limitAt(QStringLiteral("http://b:80")), 4);
     gate.started(host);
     QCOMPARE(gate.waitFor(host), -1); // its one request runs
     gate.ended(host);
@@ -147,9 +154,10 @@ void TestServerWait::waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce_data()
         {"429, Retry-After in seconds", Fault::askingToWait(429, "1")},
         {"429, Retry-After as a date", Fault::askingToWait(429, "DATE")}, // 2 s ahead
         {"503, Retry-After in seconds", Fault::askingToWait(503, "1")},
+        {"429, Retry-After 0", Fault::askingToWait(429, "0")}, // taken as a second
         {"429 twice, no Retry-After", Fault::askingToWait(429, QByteArray(), 2)},
     };
-    const int leastWaitMs[] = {1000, 1000, 1000, 800};
+    const int leastWaitMs[] = {1000, 1000, 1000, 1000, 800};
     for (const int transfers : {1, 4}) {
         for (std::size_t n = 0; n < std::size(faults); ++n)
             QTest::newRow(qPrintable(QStringLiteral("%1, %2 at once")

@@ -37,7 +37,21 @@ bool isInternalAddress(const QHostAddress& address)
 {
     bool mapped = false;
     const quint32 v4 = address.toIPv4Address(&mapped);
-    const QHostAddress plain = mapped ? QHostAddress(v4) : address;
+    QHostAddress plain = mapped ? QHostAddress(v4) : address;
+    // IPv6 forms that carry an IPv4 address reach that address: IPv4-compatible, NAT64, 6to4.
+    if (!mapped && plain.protocol() == QAbstractSocket::IPv6Protocol) {
+        const Q_IPV6ADDR bytes = plain.toIPv6Address();
+        const auto v4At = [&bytes](int at) {
+            return QHostAddress(quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 |
+                                quint32(bytes[at + 2]) << 8 | quint32(bytes[at + 3]));
+        };
+        if (plain.isInSubnet(QHostAddress(QStringLiteral("64:ff9b::")), 96) ||
+            (plain.isInSubnet(QHostAddress(QStringLiteral("::")), 96) &&
+             plain != QHostAddress(QStringLiteral("::1"))))
+            plain = v4At(12);
+        else if (plain.isInSubnet(QHostAddress(QStringLiteral("2002::")), 16))
+            plain = v4At(2);
+    }
     static const std::array<std::pair<QHostAddress, int>, 11> internal{{
         {QHostAddress(QStringLiteral("0.0.0.0")), 8},
         {QHostAddress(QStringLiteral("10.0.0.0")), 8},
@@ -59,9 +73,13 @@ bool isInternalAddress(const QHostAddress& address)
 std::optional<double> retryAfterSeconds(const QByteArray& value, qint64 nowSeconds)
 {
     const QByteArray text = value.trimmed();
-    if (isDigits(text))
+    if (isDigits(text)) {
+        QByteArray digits = text;
+        while (digits.size() > 1 && digits.startsWith('0'))
+            digits.remove(0, 1);
         // Beyond any wait anybody obeys, without overflowing on a hundred digits.
-        return text.size() > 9 ? 1e9 : text.toDouble();
+        return digits.size() > 9 ? 1e9 : digits.toDouble();
+    }
     // libcurl reads the three date forms HTTP allows, and more.
     const time_t date = curl_getdate(text.constData(), nullptr);
     if (date == -1 || text.isEmpty())

@@ -7,6 +7,8 @@
 #include <QHostAddress>
 #include <QRandomGenerator>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -317,28 +319,48 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         sendAgain(job, *wait, false);
         return;
     }
+    // A 200 whose packed body stopped short of its end is a body cut short.
+    if (status == 200 && !job->bodyIsWhole()) {
+        finish(job, Kind::Failed, 200);
+        return;
+    }
+    if ((status == 200 || isRedirectStatus(static_cast<int>(status))) &&
+        answeredOutOfStep(job, static_cast<int>(status), version)) {
+        m_curl.condemn(easy);
+        sendAgain(job, 0, true);
+        return;
+    }
     if (isRedirectStatus(static_cast<int>(status))) {
         if (const std::optional<Kind> ends = followRedirect(job))
             finish(job, *ends, static_cast<int>(status));
         return;
     }
-    if (status == 200) {
-        // A 200 whose packed body stopped short of its end is a body cut short.
-        if (!job->bodyIsWhole()) {
-            finish(job, Kind::Failed, 200);
-            return;
-        }
-        // The body of the previous answer on this connection, for another address: a copy of
-        // it arrived in place of this answer, which is still to come on the same connection.
-        const CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes,
-                                       job->checksum()};
-        if (m_curl.repeatsEarlierAnswer(easy, answer) && job->resends < mostResends) {
-            m_curl.condemn(easy);
-            sendAgain(job, 0, true);
-            return;
-        }
-    }
     finish(job, Kind::Complete, static_cast<int>(status));
+}
+
+bool EngineCore::answeredOutOfStep(TransferJob* job, int status, long version)
+{
+    CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes, job->checksum()};
+    if (status != 200) {
+        // A redirect is known by its status and where it leads.
+        char* location = nullptr;
+        curl_easy_getinfo(job->handle, CURLINFO_REDIRECT_URL, &location);
+        const QByteArray target(location ? location : "");
+        answer.size = -status;
+        answer.checksum = static_cast<quint32>(
+            crc32(0, reinterpret_cast<const Bytef*>(target.constData()), uInt(target.size())));
+    }
+    // Recorded whatever comes of it, so that a copy of this answer is known later.
+    const bool repeated = m_curl.repeatsEarlierAnswer(job->handle, answer);
+    // Only a kept HTTP/1 connection can hold an earlier answer: one made for this request, or
+    // one that multiplexes, cannot.
+    long newConnections = 0;
+    curl_easy_getinfo(job->handle, CURLINFO_NUM_CONNECTS, &newConnections);
+    const bool kept = newConnections == 0 &&
+                      (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1);
+    // The same as an earlier answer there, for another address: a copy of it was read in place
+    // of this answer, which is still to come on that connection.
+    return repeated && kept && job->resends < mostResends;
 }
 
 std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
@@ -349,13 +371,19 @@ std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
     const QList<QByteArray> retryAfter = answerHeaders(job->handle, "Retry-After");
     if (!retryAfter.isEmpty())
         seconds = retryAfterSeconds(retryAfter.constFirst(), QDateTime::currentSecsSinceEpoch());
+    // "Now" again and again would only hammer the server: a second at least.
+    if (seconds)
+        seconds = std::max(*seconds, 1.0);
     if (!seconds && status == 429 && job->backoffs < mostBackoffs) {
         const double jitter = 0.8 + 0.4 * QRandomGenerator::global()->generateDouble();
         seconds = std::ldexp(1.0, job->backoffs++) * jitter;
     }
-    // A longer wait than the user allows fails the request at once, and pauses nobody.
-    if (!seconds || *seconds > m_settings.maxWaitSeconds || job->resends >= mostResends)
+    // Waits longer than the user allows, one or all of one request's together, fail it at once,
+    // and pause nobody.
+    if (!seconds || job->waitedSeconds + *seconds > m_settings.maxWaitSeconds ||
+        job->resends >= mostResends)
         return std::nullopt;
+    job->waitedSeconds += *seconds;
     return static_cast<qint64>(std::llround(*seconds * 1000.0 * m_settings.waitScale));
 }
 

@@ -58,6 +58,9 @@ void HostGate::answered(const QString& name, bool tooMany)
 {
     Host& entry = host(name);
     if (tooMany) {
+        // One burst of refusals, answers to requests sent before the host paused, halves once.
+        if (entry.pausedUntil > m_clock())
+            return;
         entry.limit = std::max(1, entry.limit / 2);
         entry.calmAnswers = 0;
         return;

@@ -61,8 +61,9 @@ class TransferJob
     QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
     bool started = false;
     int redirects = 0;
-    int resends = 0;  // requests sent again because a server asked to wait
-    int backoffs = 0; // 429s without Retry-After so far
+    int resends = 0;          // requests sent again because a server asked to wait
+    int backoffs = 0;         // 429s without Retry-After so far
+    double waitedSeconds = 0; // all the waits servers asked of this request
     bool freshConnection = false;
     std::optional<bool> firstHopInternal; // whether the first request went to an internal address
     bool addressRefused = false;
