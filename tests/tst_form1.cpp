@@ -213,6 +213,9 @@ void TestForm1::duringARunTheNameAndButtonsWait()
 {
     m_forum->setFault(StandIn::Pages::listingTarget(QStringLiteral("猫咪"), 1),
                       StandIn::Fault::delayedBy(200));
+    // A server that asks for a second's wait, which the caption counts down.
+    m_forum->setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
+                      StandIn::Fault::askingToWait(429, "1"));
     nameBox()->setText(QStringLiteral("猫咪"));
     QStringList captions;
     bool disabled = false;
@@ -231,6 +234,8 @@ void TestForm1::duringARunTheNameAndButtonsWait()
     QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("风景"))));
     QVERIFY(nameBox()->isEnabled() && control<QPushButton>("Command2")->isEnabled());
     QVERIFY(captions.contains(QStringLiteral("Varnolt - 相册 1/1")));
+    QVERIFY2(captions.contains(QStringLiteral("Varnolt - 相册 1/1 - 等待服务器 1s")),
+             qPrintable(captions.join(QLatin1Char('|'))));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Varnolt"));
 }
 
