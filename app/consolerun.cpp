@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -41,9 +42,9 @@ int runDownload(const CommandLine& command, TransferEngine& network, const Outpu
                         !downloader.tally().diskFull;
          ++round) {
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
-        // before the second, and so on.
+        // before the second, and so on, up to a minute.
         QEventLoop pause;
-        QTimer::singleShot((round + 1) * 1000, &pause, &QEventLoop::quit);
+        QTimer::singleShot(std::min(round + 1, 60) * 1000, &pause, &QEventLoop::quit);
         pause.exec();
         downloader.retry();
     }

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <memory>
@@ -53,10 +54,13 @@ int main(int argc, char* argv[])
     const CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();
-    if (command.mode == CommandLine::Mode::Done) {
-        std::fputs(command.text.toUtf8().constData(), command.exitCode == 0 ? stdout : stderr);
+    if (command.mode == CommandLine::Mode::Done && command.exitCode != ExitBadArguments) {
+        std::fputs(command.text.toUtf8().constData(), stdout);
         return command.exitCode;
     }
+    if (command.mode == CommandLine::Mode::Done)
+        return refuse(
+            command.text.trimmed().remove(QRegularExpression(QStringLiteral("^varnolt: "))));
 
     // Checked before any window exists: a mistyped root should not open a window that fails
     // on the first press.
@@ -64,12 +68,10 @@ int main(int argc, char* argv[])
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
     if (!roots)
         return refuse(problem);
-    std::optional<EngineSettings> settings = engineSettingsFromEnvironment(&problem);
+    const std::optional<EngineSettings> settings =
+        engineSettings(command.transfers, command.maxWait, command.rate, &problem);
     if (!settings)
         return refuse(problem);
-    settings->transfers = command.transfers.value_or(settings->transfers);
-    settings->maxWaitSeconds = command.maxWait.value_or(settings->maxWaitSeconds);
-    settings->rate = command.rate.value_or(settings->rate);
     const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
     const std::optional<OutputFolder> output = chooseOutputFolder(
         QCoreApplication::applicationDirPath(), chosen, picturesFallback(), &problem);

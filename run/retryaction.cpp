@@ -6,6 +6,9 @@
 #include "transfersahead.h"
 #include "web/savejpg.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <deque>
 #include <memory>
 
@@ -22,7 +25,8 @@ bool RetryAction::run()
     const qsizetype window = std::max(1, transfersAhead(m_context.network));
     std::deque<std::unique_ptr<PictureSave>> started;
     qsizetype next = 0;
-    for (const FailureLists::Entry& entry : entries) {
+    for (qsizetype n = 0; n < entries.size(); ++n) {
+        const FailureLists::Entry& entry = entries.at(n);
         for (; next < entries.size() && qsizetype(started.size()) < window; ++next)
             started.push_back(std::make_unique<PictureSave>(
                 m_context.network, entries.at(next).address, entries.at(next).path,
@@ -30,7 +34,19 @@ bool RetryAction::run()
         const std::unique_ptr<PictureSave> save = std::move(started.front());
         started.pop_front();
         // The album folder is not made again: a folder removed since the run fails the save.
-        if (save->finish() != SaveError::Ok) {
+        const SaveError error = save->finish();
+        if (error == SaveError::DiskFull) {
+            // The rest would fail alike: they stay for a later retry, untried.
+            m_context.window.appendLine(QStringLiteral("重新下载失败：") + entry.path);
+            m_context.window.appendLine(
+                QStringLiteral("磁盘空间不足，下载已停止：") +
+                QDir::toNativeSeparators(QFileInfo(entry.path).absolutePath()));
+            for (const FailureLists::Entry& left : entries.mid(n))
+                m_context.failures.add(left.address, left.path);
+            m_context.tally.diskFull = true;
+            break;
+        }
+        if (error != SaveError::Ok) {
             m_context.failures.add(entry.address, entry.path);
             m_context.window.appendLine(QStringLiteral("重新下载失败：") + entry.path);
         } else {

@@ -255,6 +255,16 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
     QCOMPARE(run.downloader->tally().failed, failed.size());
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/乙"))) || transfers > 1);
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/3.jpg"))));
+
+    // The retry stops at the full disk the same way, and keeps every picture for later.
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), run.path(QStringLiteral("f/甲/2.jpg.part"))));
+    const qsizetype before = run.window.lines.size();
+    run.downloader->retry();
+    QCOMPARE(run.window.lines.mid(before, 2),
+             QStringList({QStringLiteral("重新下载失败：") + failed.constFirst(),
+                          QStringLiteral("磁盘空间不足，下载已停止：") +
+                              run.path(QStringLiteral("f/甲"))}));
+    QCOMPARE(run.downloader->failures().paths(), failed);
 #endif
 }
 

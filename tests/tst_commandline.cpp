@@ -66,6 +66,7 @@ class TestCommandLine : public QObject
     void unreachableListingEndsWithOne();
     void badArgumentsEndWithTwo_data();
     void badArgumentsEndWithTwo();
+    void optionsWinOverBadVariables();
     void helpAndVersion_data();
     void helpAndVersion();
     void outputFolder_data();
@@ -281,6 +282,26 @@ void TestCommandLine::badArgumentsEndWithTwo()
     QVERIFY(outcome.lines.isEmpty());
     QVERIFY(outcome.errors.startsWith(QStringLiteral("varnolt: ")));
     QVERIFY(forum.requestLog().isEmpty());
+}
+
+void TestCommandLine::optionsWinOverBadVariables()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
+    QVERIFY(forum.start());
+    QProcessEnvironment environment = this->environment(forum);
+    environment.insert(QStringLiteral("VARNOLT_TRANSFERS"), QStringLiteral("abc"));
+    environment.insert(QStringLiteral("VARNOLT_MAX_WAIT"), QStringLiteral("-1"));
+    environment.insert(QStringLiteral("VARNOLT_RATE"), QStringLiteral("fast"));
+    QTemporaryDir output;
+    const Outcome outcome =
+        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
+             output.path(), QStringLiteral("--transfers"), QStringLiteral("2"),
+             QStringLiteral("--max-wait"), QStringLiteral("5"), QStringLiteral("--rate"),
+             QStringLiteral("100")},
+            environment);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 0);
 }
 
 void TestCommandLine::helpAndVersion_data()

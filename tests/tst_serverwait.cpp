@@ -20,8 +20,8 @@ Q_DECLARE_METATYPE(std::optional<double>)
 
 namespace {
 
-// Every wait a server asks for lasts a fifth as long.
-constexpr double waitScale = 0.2;
+// Every wait a server asks for lasts a third as long.
+constexpr double waitScale = 0.3;
 
 StandIn::ForumContent twoAlbums()
 {
@@ -198,7 +198,7 @@ void TestServerWait::waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce()
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();
     const qsizetype firstRefusal = run.forum.requestedTargets().indexOf(firstPicture);
     const qint64 refusedAt = log.at(firstRefusal).atMs;
-    constexpr qint64 onTheWayMs = 30;
+    constexpr qint64 onTheWayMs = 100;
     for (qsizetype n = firstRefusal + 1; n < log.size(); ++n) {
         const qint64 after = log.at(n).atMs - refusedAt;
         QVERIFY2(after <= onTheWayMs || after >= waitMs,
@@ -266,10 +266,11 @@ void TestServerWait::rateOptionPacesRequests()
     RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
     run.downloader->start();
     QVERIFY(run.downloader->failures().isEmpty());
+    // Started 50 ms apart; the stand-in may log one late, never the whole run early.
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();
     for (qsizetype n = 1; n < log.size(); ++n)
-        QVERIFY2(log.at(n).atMs - log.at(n - 1).atMs >= 45,
-                 qPrintable(QString::number(log.at(n).atMs - log.at(n - 1).atMs)));
+        QVERIFY2(log.at(n).atMs - log.constFirst().atMs >= n * 50 - 25,
+                 qPrintable(QString::number(log.at(n).atMs - log.constFirst().atMs)));
 }
 
 QTEST_GUILESS_MAIN(TestServerWait)

@@ -33,7 +33,7 @@ class CurlMulti : public QObject
         CURLcode result;
     };
 
-    // What a 200 answer brought, enough to know a copy of it.
+    // Enough of an answer to know a copy of it: the body of a 200, or where a redirect leads.
     struct Answer
     {
         QByteArray address;
@@ -60,8 +60,8 @@ class CurlMulti : public QObject
     // it is watched, and a byte that arrives there ends it.
     void keepInStep(CURL* easy);
     // Records `answer`, just come for `easy`, among the last answers of its connection. True
-    // when one of those before it, for another address, brought the very same body: an earlier
-    // answer sent again, read in place of this one.
+    // when one of those before it, for another address, was the very same: an earlier answer
+    // sent again, read in place of this one.
     bool repeatsEarlierAnswer(CURL* easy, const Answer& answer);
     // The connection of `easy`, if still open, is out of step with its requests: it is shut
     // down, so that nothing more is read from it and libcurl connects afresh.

@@ -15,7 +15,8 @@
 namespace {
 
 constexpr int mostRedirects = 10;
-// However often a server asks to wait, a request is sent at most this many times again.
+// However often a server asks to wait, or answers out of step, a request is sent at most this
+// many times again.
 constexpr int mostResends = 10;
 // A 429 without Retry-After waits 1, 2, 4 and 8 seconds, then fails.
 constexpr int mostBackoffs = 4;
@@ -150,7 +151,7 @@ void EngineCore::startWaiting()
 void EngineCore::begin(TransferJob* job)
 {
     // The file is made only now, so that a missing folder fails the save before anything is
-    // fetched, and at most one file per running transfer is ever in the making.
+    // fetched, and files are in the making only for transfers that have started.
     if (job->toFile() && !job->file->isOpen() && !job->file->open()) {
         finish(job, TransferOutcome::Kind::CannotOpen);
         announceSoon();
@@ -311,7 +312,8 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     m_gate.answered(job->host(), status == 429);
     if (!contentLengthIsSound(answerHeaders(easy, "Content-Length"))) {
         // Where such an answer ends nobody knows: what is left of it must not become the next.
-        m_curl.condemn(easy);
+        if (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1)
+            m_curl.condemn(easy);
         finish(job, Kind::Failed, static_cast<int>(status));
         return;
     }
@@ -327,7 +329,11 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     if ((status == 200 || isRedirectStatus(static_cast<int>(status))) &&
         answeredOutOfStep(job, static_cast<int>(status), version)) {
         m_curl.condemn(easy);
-        sendAgain(job, 0, true);
+        // Never taken as this request's answer: asked for again, or failed.
+        if (job->resends < mostResends)
+            sendAgain(job, 0, true);
+        else
+            finish(job, Kind::Failed, static_cast<int>(status));
         return;
     }
     if (isRedirectStatus(static_cast<int>(status))) {
@@ -360,7 +366,7 @@ bool EngineCore::answeredOutOfStep(TransferJob* job, int status, long version)
                       (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1);
     // The same as an earlier answer there, for another address: a copy of it was read in place
     // of this answer, which is still to come on that connection.
-    return repeated && kept && job->resends < mostResends;
+    return repeated && kept;
 }
 
 std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
@@ -396,8 +402,10 @@ void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
     if (job->toFile())
         job->file->drop();
     job->restartAt(job->url);
-    // Each request sent again gets the whole time limit: the wait is no part of it.
-    job->budgetMs = static_cast<qint64>(job->seconds * 1000.0);
+    // After a wait a server asked for, the request gets its whole time limit again; one sent
+    // again at once, for an answer out of step, goes on with what is left of it.
+    job->budgetMs = pauseMs > 0 || !fresh ? static_cast<qint64>(job->seconds * 1000.0)
+                                          : std::max<qint64>(1, job->deadline.remainingTime());
     job->freshConnection = fresh;
     ++job->resends;
     m_waiting.push_back(job);

@@ -56,19 +56,20 @@ std::optional<int> transfersFromEnvironment(QString* problem)
                            problem);
 }
 
-std::optional<EngineSettings> engineSettingsFromEnvironment(QString* problem)
+std::optional<EngineSettings> engineSettings(std::optional<int> transfers,
+                                             std::optional<double> maxWait,
+                                             std::optional<double> rate, QString* problem)
 {
     EngineSettings settings;
-    const std::optional<int> transfers = transfersFromEnvironment(problem);
-    const std::optional<double> maxWait =
-        transfers ? fromEnvironment("VARNOLT_MAX_WAIT", defaultMaxWaitSeconds, parseMaxWait,
-                                    QStringLiteral("a number of seconds from 0 to 3600"), problem)
-                  : std::nullopt;
-    const std::optional<double> rate =
-        maxWait ? fromEnvironment("VARNOLT_RATE", 0.0, parseRate,
-                                  QStringLiteral("a number from 0.1 to 1000"), problem)
-                : std::nullopt;
-    if (!rate)
+    if (!transfers)
+        transfers = transfersFromEnvironment(problem);
+    if (transfers && !maxWait)
+        maxWait = fromEnvironment("VARNOLT_MAX_WAIT", defaultMaxWaitSeconds, parseMaxWait,
+                                  QStringLiteral("a number of seconds from 0 to 3600"), problem);
+    if (maxWait && !rate)
+        rate = fromEnvironment("VARNOLT_RATE", 0.0, parseRate,
+                               QStringLiteral("a number from 0.1 to 1000"), problem);
+    if (!transfers || !maxWait || !rate)
         return std::nullopt;
     settings.transfers = *transfers;
     settings.maxWaitSeconds = *maxWait;

@@ -18,10 +18,16 @@ std::optional<double> parseMaxWait(const QString& text);
 // `text` read as request starts a second at one host, from 0.1 to 1000.
 std::optional<double> parseRate(const QString& text);
 
-// The engine's settings from VARNOLT_TRANSFERS, VARNOLT_MAX_WAIT and VARNOLT_RATE, each with
-// its default when unset. No value, and why in `problem`, when one of them is set to anything
-// it does not take.
-std::optional<EngineSettings> engineSettingsFromEnvironment(QString* problem);
+// The engine's settings: each as given (on the command line), or else from VARNOLT_TRANSFERS,
+// VARNOLT_MAX_WAIT and VARNOLT_RATE, or else its default. A variable is read only for a setting
+// not given. No value, and why in `problem`, when one read holds anything it does not take.
+std::optional<EngineSettings> engineSettings(std::optional<int> transfers,
+                                             std::optional<double> maxWait,
+                                             std::optional<double> rate, QString* problem);
+inline std::optional<EngineSettings> engineSettingsFromEnvironment(QString* problem)
+{
+    return engineSettings({}, {}, {}, problem);
+}
 
 constexpr double mostMaxWaitSeconds = 3600;
 constexpr double leastRate = 0.1;

@@ -61,7 +61,7 @@ class TransferJob
     QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
     bool started = false;
     int redirects = 0;
-    int resends = 0;          // requests sent again because a server asked to wait
+    int resends = 0;          // sent again: a server asked to wait, or answered out of step
     int backoffs = 0;         // 429s without Retry-After so far
     double waitedSeconds = 0; // all the waits servers asked of this request
     bool freshConnection = false;
