@@ -15,26 +15,19 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-// The shell's status for a run ended by Ctrl-C (128 + SIGINT), on every platform.
-constexpr int exitInterrupted = 130;
-
-} // namespace
-
-int runDownload(const CommandLine& command, TransferEngine& network, const OutputFolder& output,
-                const ServiceRoots& roots)
+ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
+                       const OutputFolder& output, const ServiceRoots& roots)
 {
-    endOnInterrupt([&network] {
+    endOnSignal([&network](ExitStatus status) {
         // As closing the window does: transfers stop and their unfinished files go.
         network.abandonAll();
         std::fflush(nullptr);
-        std::_Exit(exitInterrupted);
+        std::_Exit(code(status));
     });
 
     ConsoleWindow window(command.forumName, stdout);
     if (!output.note.isEmpty())
-        writeLine(stdout, output.note);
+        window.appendLine(output.note);
     Downloader downloader(window, network, output.path, roots);
     downloader.start();
     // After a full disk, a retry would only fail again.
@@ -50,6 +43,9 @@ int runDownload(const CommandLine& command, TransferEngine& network, const Outpu
     }
 
     const RunTally& tally = downloader.tally();
-    writeLine(stdout, closingLine(tally));
-    return tally.failed > 0 || tally.missing > 0 ? ExitFailures : ExitDone;
+    if (!writeLine(stdout, closingLine(tally)))
+        return ExitStatus::PipeClosed;
+    if (tally.failed > 0 || tally.missing > 0)
+        return ExitStatus::Failures;
+    return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
 }

@@ -1,5 +1,7 @@
 #include "consolewindow.h"
 
+#include "interruption.h"
+
 #include <utility>
 
 #ifdef Q_OS_WIN
@@ -12,7 +14,9 @@ ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out)
 
 void ConsoleWindow::appendLine(const QString& line)
 {
-    writeLine(m_out, line);
+    // Nobody reads the lines any more (`| head`, a closed terminal): the run ends as after Ctrl-C.
+    if (!writeLine(m_out, line))
+        endForClosedOutput();
 }
 
 void ConsoleWindow::showMessage(const QString& text)
@@ -20,11 +24,12 @@ void ConsoleWindow::showMessage(const QString& text)
     writeLine(stderr, text);
 }
 
-void writeLine(std::FILE* out, const QString& line)
+bool writeLine(std::FILE* out, const QString& line)
 {
     const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-    std::fflush(out);
+    const std::size_t written =
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+    return std::fflush(out) == 0 && written == static_cast<std::size_t>(bytes.size());
 }
 
 void prepareConsole()

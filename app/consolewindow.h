@@ -25,4 +25,5 @@ class ConsoleWindow : public RunWindow
 void prepareConsole();
 
 // Writes `line` and a line break as UTF-8 and flushes, so a pipe sees every line as it comes.
-void writeLine(std::FILE* out, const QString& line);
+// False when the line could not be written: whoever read `out` has gone.
+bool writeLine(std::FILE* out, const QString& line);

@@ -8,27 +8,64 @@
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+std::atomic<int> endedBy{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void raiseFlag(int)
+extern "C" void raiseFlag(int signal)
 {
-    interrupted.store(true);
+    endedBy.store(signal);
 }
+
+ExitStatus statusFor(int signal)
+{
+    switch (signal) {
+#ifdef SIGHUP
+    case SIGHUP:
+        return ExitStatus::HungUp;
+#endif
+#ifdef SIGPIPE
+    case SIGPIPE:
+        return ExitStatus::PipeClosed;
+#endif
+    case SIGTERM:
+        return ExitStatus::Terminated;
+    default:
+        return ExitStatus::Interrupted;
+    }
+}
+
+std::function<void(ExitStatus)> ending;
 
 } // namespace
 
-void endOnInterrupt(std::function<void()> onInterrupt)
+void endOnSignal(std::function<void(ExitStatus)> onEnd)
 {
+    ending = std::move(onEnd);
     std::signal(SIGINT, raiseFlag);
     std::signal(SIGTERM, raiseFlag);
+#ifdef SIGHUP
+    std::signal(SIGHUP, raiseFlag);
+#endif
+#ifdef SIGPIPE
+    // A write into a closed pipe then fails with EPIPE, which endForClosedOutput() handles,
+    // instead of killing the program before it has removed its working files.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     // Polled rather than woken: the standard signal handler may do nothing more than set a
     // flag, on Windows as well. Fifty milliseconds is "at once" to a person at the keyboard.
     auto* poll = new QTimer(QCoreApplication::instance());
     poll->setInterval(50);
-    QObject::connect(poll, &QTimer::timeout, [onInterrupt = std::move(onInterrupt)] {
-        if (interrupted.load())
-            onInterrupt();
+    QObject::connect(poll, &QTimer::timeout, [] {
+        if (const int signal = endedBy.load())
+            ending(statusFor(signal));
     });
     poll->start();
+}
+
+void endForClosedOutput()
+{
+    // Called between two steps of the run, never while a picture is being moved: it may end
+    // the program at once.
+    if (ending)
+        ending(ExitStatus::PipeClosed);
 }

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "exitstatus.h"
+
 #include <functional>
 
-// Ctrl-C (and a polite kill) in command-line mode. The signal only raises a flag; `onInterrupt`
-// runs from the event loop, which turns only while the run waits on the network: never while
-// a picture is being moved to its name.
-void endOnInterrupt(std::function<void()> onInterrupt);
+// The ways a command-line run is ended from outside: Ctrl-C, a polite kill, a closed terminal, and
+// a reader of stdout that has gone. The signal only raises a flag; `onEnd` runs from the event
+// loop, which turns only while the run waits on the network: never while a picture is being
+// moved to its name. It gets the status to exit with.
+void endOnSignal(std::function<void(ExitStatus)> onEnd);
+
+// stdout is closed: the run ends as after a signal, with ExitStatus::PipeClosed.
+void endForClosedOutput();

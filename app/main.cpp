@@ -27,7 +27,7 @@ int refuse(const QString& problem)
         platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
         QMessageBox::critical(nullptr, QStringLiteral("Varnolt"),
                               QStringLiteral("设置有误，Varnolt 无法打开：\n") + problem);
-    return ExitBadArguments;
+    return code(ExitStatus::BadArguments);
 }
 
 } // namespace
@@ -54,7 +54,8 @@ int main(int argc, char* argv[])
     const CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();
-    if (command.mode == CommandLine::Mode::Done && command.exitCode != ExitBadArguments) {
+    if (command.mode == CommandLine::Mode::Done &&
+        command.exitCode != code(ExitStatus::BadArguments)) {
         std::fputs(command.text.toUtf8().constData(), stdout);
         return command.exitCode;
     }
@@ -82,7 +83,7 @@ int main(int argc, char* argv[])
 
     TransferEngine network(*settings);
     if (command.mode == CommandLine::Mode::Download)
-        return runDownload(command, network, *output, *roots);
+        return code(runDownload(command, network, *output, *roots));
 
     Form1 window(network, output->path, *roots);
     if (!output->note.isEmpty())

@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <algorithm>
+
 namespace {
 
 // Permission bits say nothing for an administrator, and nothing about a read-only mount or
@@ -13,6 +15,30 @@ bool canWriteIn(const QString& folder)
 {
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".varnolt-XXXXXX")));
     return probe.open();
+}
+
+// Where programs are installed and systems keep their own files: never a place for pictures,
+// even for a user (root) who may write there.
+bool isSystemFolder(const QString& folder)
+{
+    const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QStringList system;
+#ifdef Q_OS_WIN
+    for (const char* variable :
+         {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "SystemRoot", "windir"}) {
+        if (qEnvironmentVariableIsSet(variable))
+            system.append(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
+    }
+    const Qt::CaseSensitivity sensitivity = Qt::CaseInsensitive;
+#else
+    system = {QStringLiteral("/usr"),  QStringLiteral("/opt"), QStringLiteral("/bin"),
+              QStringLiteral("/sbin"), QStringLiteral("/etc"), QStringLiteral("/var")};
+    const Qt::CaseSensitivity sensitivity = Qt::CaseSensitive;
+#endif
+    return std::any_of(system.begin(), system.end(), [&](const QString& root) {
+        return path.compare(root, sensitivity) == 0 ||
+               path.startsWith(QDir::cleanPath(root) + QLatin1Char('/'), sensitivity);
+    });
 }
 
 } // namespace
@@ -41,9 +67,15 @@ std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
                 *problem = QStringLiteral("the output folder %1 cannot be made").arg(path);
             return std::nullopt;
         }
+        // Found now, before a run, rather than as the run's first failure.
+        if (!canWriteIn(path)) {
+            if (problem)
+                *problem = QStringLiteral("the output folder %1 cannot be written").arg(path);
+            return std::nullopt;
+        }
         return OutputFolder{QDir::toNativeSeparators(path), QString()};
     }
-    if (canWriteIn(programFolder))
+    if (!isSystemFolder(programFolder) && canWriteIn(programFolder))
         return OutputFolder{programFolder, QString()};
     // Made now, so the note points at a folder that exists; a failure shows in the run's own
     // line about the run file.

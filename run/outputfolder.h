@@ -17,8 +17,9 @@ struct OutputFolder
 QString picturesFallback();
 
 // The output folder. `chosen` (from --output or VARNOLT_OUTPUT) wins outright and is created
-// when missing; without it, `programFolder` when a file can be made there, else `fallback`,
-// created when missing. Gives no value, and says why in `problem`, when `chosen` is not usable.
+// when missing; without it, `programFolder` when a file can be made there and it is no installed
+// or system location (/usr, /opt, Program Files, …), else `fallback`, created when missing.
+// Gives no value, and says why in `problem`, when `chosen` cannot be made or written.
 std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
                                                const std::optional<QString>& chosen,
                                                const QString& fallback, QString* problem);

@@ -9,8 +9,9 @@ struct RunTally
 {
     int saved = 0;         // pictures in place
     int failed = 0;        // pictures that could not be saved
-    int skipped = 0;       // pictures already there, not fetched again
+    int skipped = 0;       // pictures an update found saved already (none without one)
     int missing = 0;       // listing or album pages not fetched, the run file or a folder not made
+    qsizetype albums = 0;  // the albums the forum's listing named
     QString forumFolder;   // where the run puts its pictures
     bool diskFull = false; // the run stopped for want of room on the disk
 };

@@ -39,6 +39,7 @@ bool StartAction::run()
                                 QString::fromLatin1(QUrl::toPercentEncoding(name));
     window.appendLine(QStringLiteral("开始获取相册地址！"));
     const QStringList albums = crawlListing(listingBase);
+    m_context.tally.albums = albums.size();
 
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
         window.appendLine(QStringLiteral("无法创建文件夹：") + forumFolder);

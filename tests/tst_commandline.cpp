@@ -71,7 +71,10 @@ class TestCommandLine : public QObject
     void helpAndVersion();
     void outputFolder_data();
     void outputFolder();
+    void interruptEndsAtOnceLeavingNoPartialFile_data();
     void interruptEndsAtOnceLeavingNoPartialFile();
+    void closedOutputEndsTheRun();
+    void forumWithoutAlbumsEndsWithThree();
 
   private:
     // The environment of every run: the stand-in's roots, and no display at all. Should the
@@ -369,11 +372,24 @@ void TestCommandLine::outputFolder()
     QCOMPARE(outcome.lines.constFirst(), QStringLiteral("开始获取相册地址！"));
 }
 
+void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status"); // 128 and the signal's number, as the shell has it
+#ifdef Q_OS_UNIX
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130;
+    QTest::newRow("a polite kill") << int(SIGTERM) << 143;
+    QTest::newRow("the terminal closed") << int(SIGHUP) << 129;
+#endif
+}
+
 void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
 {
 #ifndef Q_OS_UNIX
-    QSKIP("sends SIGINT");
+    QSKIP("sends signals");
 #else
+    QFETCH(int, signal);
+    QFETCH(int, status);
     StandIn::StandInForum forum(ForumBuilder::forum(
         QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3),
                               album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
@@ -390,7 +406,7 @@ void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
                 {QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
                  output.path(), QStringLiteral("--transfers"), QStringLiteral("1")});
     QVERIFY(QTest::qWaitFor([&] { return forum.requestedTargets().contains(stalled); }, 20000));
-    ::kill(static_cast<pid_t>(child.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(child.processId()), signal);
     QElapsedTimer sinceInterrupt;
     sinceInterrupt.start();
     QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty(); }, 5000));
@@ -398,7 +414,7 @@ void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
     QVERIFY2(sinceInterrupt.elapsed() < 2000,
              qPrintable(QString::number(sinceInterrupt.elapsed())));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 130);
+    QCOMPARE(child.exitCode(), status);
 
     // Every picture saved before the interrupt is whole; nothing else is there.
     const QStringList saved = filesEndingWith(output.path(), QStringLiteral(".jpg"));
@@ -417,6 +433,42 @@ void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
     QTRY_COMPARE(forum.openConnections(), 0);
     QCOMPARE(forum.requestedTargets().constLast(), stalled);
 #endif
+}
+
+void TestCommandLine::closedOutputEndsTheRun()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("a shell pipe into head");
+#else
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}));
+    QVERIFY(forum.start());
+    forum.setDefaultDelay(50);
+    QTemporaryDir output;
+    // head leaves after its line; the program's next line finds nobody reading.
+    const Outcome outcome =
+        run({QStringLiteral("-c"),
+             QStringLiteral("\"$0\" --download f --output \"$1\" | head -1; exit ${PIPESTATUS[0]}"),
+             QStringLiteral(VARNOLT_PROGRAM), output.path()},
+            environment(forum), QStringLiteral("bash"));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 141);
+    QCOMPARE(outcome.lines, QStringList(QStringLiteral("开始获取相册地址！")));
+    QCOMPARE(filesEndingWith(output.path(), QStringLiteral(".part")), QStringList());
+    QVERIFY(filesEndingWith(output.path(), QStringLiteral(".jpg")).size() < 3);
+#endif
+}
+
+void TestCommandLine::forumWithoutAlbumsEndsWithThree()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(QStringLiteral("f"), {}));
+    QVERIFY(forum.start());
+    QTemporaryDir output;
+    const Outcome outcome = run({QStringLiteral("--download"), QStringLiteral("f"),
+                                 QStringLiteral("--output"), output.path()},
+                                environment(forum));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 3);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

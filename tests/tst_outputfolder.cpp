@@ -27,6 +27,14 @@ void TestOutputFolder::rules_data()
     QTest::newRow("program folder cannot be written")
         << QStringLiteral("file/program") << QStringLiteral("-")
         << QStringLiteral("Pictures/Varnolt") << true;
+#ifndef Q_OS_WIN
+    // Installed copies, even where the user (root) may write: never beside the program.
+    for (const char* installed : {"/usr/bin", "/opt/varnolt", "/usr/local/bin"})
+        QTest::newRow(installed) << QString::fromLatin1(installed) << QStringLiteral("-")
+                                 << QStringLiteral("Pictures/Varnolt") << true;
+    QTest::newRow("a folder that only starts like one")
+        << QStringLiteral("usr/bin") << QStringLiteral("-") << QStringLiteral("usr/bin") << false;
+#endif
     QTest::newRow("chosen wins, made when missing")
         << QStringLiteral("program") << QStringLiteral("out/put") << QStringLiteral("out/put")
         << false;
@@ -50,6 +58,7 @@ void TestOutputFolder::rules()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QVERIFY(root.mkpath(QStringLiteral("program")));
+    QVERIFY(root.mkpath(QStringLiteral("usr/bin")));
     const std::optional<QString> choice =
         chosen == QStringLiteral("-")
             ? std::nullopt
