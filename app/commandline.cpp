@@ -37,20 +37,36 @@ std::optional<int> numberWithin(const QString& text, int low, int high)
 
 bool opensWindow(const QStringList& arguments)
 {
-    for (const QString& argument : arguments.mid(1)) {
-        const QString option = argument.section(QLatin1Char('='), 0, 0);
-        if (option == QLatin1String("--download") || option == QLatin1String("--retries") ||
-            option == QLatin1String("-h") || option == QLatin1String("--help") ||
-            option == QLatin1String("-?") || option == QLatin1String("--help-all") ||
-            option == QLatin1String("-v") || option == QLatin1String("--version"))
-            return false;
-    }
+    return readCommandLine(arguments).mode == CommandLine::Mode::Window;
+}
+
+bool displayAvailable(const QStringList& arguments)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const qsizetype given = arguments.indexOf(QStringLiteral("-platform"));
+    if (given > 0 && given + 1 < arguments.size())
+        platform = arguments.at(given + 1);
+    platform = platform.section(QLatin1Char(':'), 0, 0);
+    const bool x11 = qEnvironmentVariableIsSet("DISPLAY");
+    const bool wayland = qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (platform == QLatin1String("xcb"))
+        return x11;
+    if (platform.startsWith(QLatin1String("wayland")))
+        return wayland;
+    // offscreen, minimal, eglfs, vnc, …: nothing to connect to first.
+    return !platform.isEmpty() || x11 || wayland;
+#else
+    Q_UNUSED(arguments);
     return true;
+#endif
 }
 
 CommandLine readCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
+    // Qt's own window options are single-dash words (-platform xcb): read them as such.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Downloads the picture albums of one forum. Without --download the "
                        "window opens."));
@@ -85,6 +101,22 @@ CommandLine readCommandLine(const QStringList& arguments)
                        "VARNOLT_RATE, else no limit)."),
         QStringLiteral("N"));
     parser.addOptions({download, output, transfers, retries, maxWait, rate});
+    // Taken by the window's application object before the arguments are read again there;
+    // accepted here so that they are no error when read before it exists.
+    for (const char* option :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+          "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style", "stylesheet",
+          "display", "geometry", "title", "name"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(option));
+        qtOption.setValueName(QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    for (const char* flag : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption qtFlag(QString::fromLatin1(flag));
+        qtFlag.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtFlag);
+    }
 
     if (!parser.parse(arguments))
         return refused(parser.errorText());

@@ -31,6 +31,10 @@ struct CommandLine
 CommandLine readCommandLine(const QStringList& arguments);
 
 // Whether `arguments` (as the program received them) open the window: they ask for no download,
-// help or version. Told before any application object exists, so that the window's one can
-// take Qt's own options (-platform, -style, …) out before the command line is read.
+// help or version, and hold no error. Told before any application object exists, so that the
+// window's one is made only when needed, and can take Qt's own options (-platform, -style, …)
+// out before the command line is read again.
 bool opensWindow(const QStringList& arguments);
+
+// Whether a window can open at all: on X11 and Wayland it needs a display to talk to.
+bool displayAvailable(const QStringList& arguments);

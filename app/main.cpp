@@ -45,7 +45,15 @@ int main(int argc, char* argv[])
     for (int n = 0; n < argc; ++n)
         received.append(QString::fromLocal8Bit(argv[n]));
     std::unique_ptr<QCoreApplication> app;
-    if (opensWindow(received)) {
+    const bool opens = opensWindow(received);
+    // Said plainly, instead of Qt stopping the program for want of a display.
+    if (opens && !displayAvailable(received)) {
+        std::fputs("varnolt: the window needs a display (neither DISPLAY nor WAYLAND_DISPLAY is "
+                   "set); varnolt --download NAME works without one\n",
+                   stderr);
+        return code(ExitStatus::BadArguments);
+    }
+    if (opens) {
         app = std::make_unique<QApplication>(argc, argv);
         loadQtTranslations();
     } else {

@@ -250,6 +250,10 @@ void TestCommandLine::badArgumentsEndWithTwo_data()
     QTest::newRow("unknown option")
         << QStringList({download, name, QStringLiteral("--fast")}) << none;
     QTest::newRow("stray argument") << QStringList({download, name, QStringLiteral("g")}) << none;
+    // No display in these runs: the window cannot open, and the program says so.
+    QTest::newRow("the window without a display") << QStringList() << none;
+    QTest::newRow("a typo without a display")
+        << QStringList({QStringLiteral("--downlaod"), name}) << none;
     QTest::newRow("empty VARNOLT_OUTPUT")
         << QStringList({download, name}) << QStringLiteral("VARNOLT_OUTPUT=");
     QTest::newRow("output below a file") << with("--output", "FILE/out") << none;
