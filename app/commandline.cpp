@@ -100,7 +100,12 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("Start at most N requests a second at one host, 0.1 to 1000 (default: "
                        "VARNOLT_RATE, else no limit)."),
         QStringLiteral("N"));
-    parser.addOptions({download, output, transfers, retries, maxWait, rate});
+    const QCommandLineOption albums(
+        QStringLiteral("albums"),
+        QStringLiteral("Only the albums at these positions of the listing, such as 1-5,8,12- "
+                       "(with --download)."),
+        QStringLiteral("LIST"));
+    parser.addOptions({download, output, transfers, retries, maxWait, rate, albums});
     // Taken by the window's application object before the arguments are read again there;
     // accepted here so that they are no error when read before it exists.
     for (const char* option :
@@ -137,8 +142,15 @@ CommandLine readCommandLine(const QStringList& arguments)
         line.forumName = parser.value(download);
         if (line.forumName.isEmpty())
             return refused(QStringLiteral("--download needs a forum name"));
-    } else if (parser.isSet(retries)) {
-        return refused(QStringLiteral("--retries goes with --download"));
+    } else if (parser.isSet(retries) || parser.isSet(albums)) {
+        return refused(QStringLiteral("--retries and --albums go with --download"));
+    }
+    if (parser.isSet(albums)) {
+        const std::optional<AlbumSelection> selection = AlbumSelection::parse(parser.value(albums));
+        if (!selection)
+            return refused(QStringLiteral("--albums takes positions such as 1-5,8,12-, not '%1'")
+                               .arg(parser.value(albums)));
+        line.albums = *selection;
     }
     if (parser.isSet(output))
         line.output = parser.value(output);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/albumselection.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@ struct CommandLine
     std::optional<double> maxWait; // --max-wait; VARNOLT_MAX_WAIT or the default when absent
     std::optional<double> rate;    // --rate; VARNOLT_RATE or no pacing when absent
     int retries = 2;
+    AlbumSelection albums; // --albums; every album when absent
 
     // For Mode::Done: what to print (on stdout for status 0, stderr otherwise) and the status.
     QString text;

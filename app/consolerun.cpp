@@ -29,6 +29,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     if (!output.note.isEmpty())
         window.appendLine(output.note);
     Downloader downloader(window, network, output.path, roots);
+    downloader.selectAlbums(command.albums);
     downloader.start();
     // After a full disk, a retry would only fail again.
     for (int round = 0; round < command.retries && !downloader.failures().isEmpty() &&

@@ -17,8 +17,16 @@ QString number(qsizetype n)
 
 void AlbumProcessing::run(const QStringList& albums)
 {
+    const QStringList beyond = m_context.albums.beyond(albums.size());
+    if (!beyond.isEmpty())
+        m_context.window.appendLine(
+            QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
+            beyond.join(QLatin1Char(',')));
     AlbumWalk walk(m_context, m_forumFolder, albums);
     for (qsizetype k = 1; k <= albums.size(); ++k) {
+        // Positions keep their numbers: album k of M, whatever else is left out.
+        if (!m_context.albums.contains(k))
+            continue;
         m_context.window.showProgress(k, albums.size());
         if (!processAlbum(walk, k, albums.size()))
             return;

@@ -245,7 +245,8 @@ void AlbumWalk::lookAhead()
     const qsizetype last = std::min<qsizetype>(m_albums.size(), m_album + m_ahead);
     Known known;
     for (qsizetype album = m_album; album <= last; ++album) {
-        if (!lookAheadIn(album, known))
+        // An album the run leaves out is never asked for.
+        if (m_context.albums.contains(album) && !lookAheadIn(album, known))
             return;
     }
 }

@@ -9,7 +9,7 @@
 Downloader::Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
                        ServiceRoots roots, TimeLimits limits)
     : m_context{window,  network, std::move(programFolder), std::move(roots), m_failures,
-                m_tally, limits}
+                m_tally, limits,  AlbumSelection()}
 {}
 
 template <typename Action> bool Downloader::runExclusively()

@@ -22,6 +22,9 @@ class Downloader
     // The retry button's action. False when another action was under way.
     bool retry();
 
+    // Later runs take only these albums of the listing.
+    void selectAlbums(const AlbumSelection& albums) { m_context.albums = albums; }
+
     bool isBusy() const { return m_busy; }
     const FailureLists& failures() const { return m_failures; }
     const RunTally& tally() const { return m_tally; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "albumselection.h"
 #include "web/serviceroots.h"
 #include "web/timelimits.h"
 
@@ -28,4 +29,5 @@ struct RunContext
     FailureLists& failures;
     RunTally& tally;
     TimeLimits limits;
+    AlbumSelection albums; // the albums of the listing a run takes
 };

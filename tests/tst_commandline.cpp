@@ -75,6 +75,7 @@ class TestCommandLine : public QObject
     void interruptEndsAtOnceLeavingNoPartialFile();
     void closedOutputEndsTheRun();
     void forumWithoutAlbumsEndsWithThree();
+    void onlyTheAlbumsAsked();
 
   private:
     // The environment of every run: the stand-in's roots, and no display at all. Should the
@@ -257,6 +258,9 @@ void TestCommandLine::badArgumentsEndWithTwo_data()
     QTest::newRow("empty VARNOLT_OUTPUT")
         << QStringList({download, name}) << QStringLiteral("VARNOLT_OUTPUT=");
     QTest::newRow("output below a file") << with("--output", "FILE/out") << none;
+    QTest::newRow("albums backwards") << with("--albums", "3-1") << none;
+    QTest::newRow("albums from 0") << with("--albums", "0-2") << none;
+    QTest::newRow("albums not a list") << with("--albums", "1,,2") << none;
     QTest::newRow("wait beyond an hour") << with("--max-wait", "3601") << none;
     QTest::newRow("wait not a number") << with("--max-wait", "soon") << none;
     QTest::newRow("rate 0") << with("--rate", "0") << none;
@@ -473,6 +477,29 @@ void TestCommandLine::forumWithoutAlbumsEndsWithThree()
                                 environment(forum));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 3);
+}
+
+void TestCommandLine::onlyTheAlbumsAsked()
+{
+    QList<StandIn::Album> albums;
+    for (int n = 1; n <= 4; ++n)
+        albums.append(album(QStringLiteral("a%1").arg(n), QStringLiteral("相册%1").arg(n), 1));
+    StandIn::StandInForum forum(ForumBuilder::forum(QStringLiteral("f"), albums));
+    QVERIFY(forum.start());
+    QTemporaryDir output;
+    const Outcome outcome =
+        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
+             output.path(), QStringLiteral("--albums"), QStringLiteral("2,4-,7,9-")},
+            environment(forum));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.lines.filter(QStringLiteral("开始处理相册")),
+             QStringList({QStringLiteral("开始处理相册(2/4):相册2"),
+                          QStringLiteral("开始处理相册(4/4):相册4")}));
+    QVERIFY(outcome.lines.contains(QStringLiteral("超出相册列表（共4个相册），已忽略：7,9-")));
+    // Nothing of the albums left out was asked for.
+    QCOMPARE(forum.requestedTargets().filter(QStringLiteral("an=a1")), QStringList());
+    QCOMPARE(forum.requestedTargets().filter(QStringLiteral("an=a3")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -1,0 +1,48 @@
+#include "albumselection.h"
+
+#include <QRegularExpression>
+
+std::optional<AlbumSelection> AlbumSelection::parse(const QString& text)
+{
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*(\\d{1,9})\\s*(-\\s*(\\d{1,9})?)?\\s*$"));
+    QList<Range> ranges;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        const QRegularExpressionMatch match = item.match(part);
+        if (!match.hasMatch())
+            return std::nullopt;
+        const qsizetype first = match.captured(1).toLongLong();
+        const bool open = match.hasCaptured(2) && !match.hasCaptured(3);
+        const qsizetype last =
+            open ? -1 : (match.hasCaptured(3) ? match.captured(3).toLongLong() : first);
+        if (first < 1 || (last != -1 && last < first))
+            return std::nullopt;
+        ranges.append({first, last, part.trimmed()});
+    }
+    AlbumSelection selection;
+    selection.m_ranges = ranges;
+    return selection;
+}
+
+bool AlbumSelection::contains(qsizetype position) const
+{
+    if (!m_ranges)
+        return true;
+    for (const Range& range : *m_ranges) {
+        if (position >= range.first && (range.last == -1 || position <= range.last))
+            return true;
+    }
+    return false;
+}
+
+QStringList AlbumSelection::beyond(qsizetype count) const
+{
+    QStringList parts;
+    if (!m_ranges)
+        return parts;
+    for (const Range& range : *m_ranges) {
+        if (range.first > count)
+            parts.append(range.text);
+    }
+    return parts;
+}

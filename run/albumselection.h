@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Which albums of the listing a run takes, by their positions in it (from 1): all of them, or
+// those a list such as "1-5,8,12-" names.
+class AlbumSelection
+{
+  public:
+    // Every album.
+    AlbumSelection() = default;
+    // The positions `text` names, or no value when it is no such list.
+    static std::optional<AlbumSelection> parse(const QString& text);
+
+    bool contains(qsizetype position) const;
+    // The parts of the list that name no album of a listing of `count` albums, as written.
+    QStringList beyond(qsizetype count) const;
+
+  private:
+    struct Range
+    {
+        qsizetype first;
+        qsizetype last; // -1: to the listing's end
+        QString text;
+    };
+    std::optional<QList<Range>> m_ranges;
+};
