@@ -105,7 +105,12 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("Only the albums at these positions of the listing, such as 1-5,8,12- "
                        "(with --download)."),
         QStringLiteral("LIST"));
-    parser.addOptions({download, output, transfers, retries, maxWait, rate, albums});
+    const QCommandLineOption cookies(
+        QStringLiteral("cookies"),
+        QStringLiteral("Start with the cookies of FILE, in the Netscape format that browsers' "
+                       "export add-ons write; never written back."),
+        QStringLiteral("FILE"));
+    parser.addOptions({download, output, transfers, retries, maxWait, rate, albums, cookies});
     // Taken by the window's application object before the arguments are read again there;
     // accepted here so that they are no error when read before it exists.
     for (const char* option :
@@ -154,6 +159,8 @@ CommandLine readCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(output))
         line.output = parser.value(output);
+    if (parser.isSet(cookies))
+        line.cookies = parser.value(cookies);
 
     if (parser.isSet(transfers)) {
         line.transfers = parseTransfers(parser.value(transfers));

@@ -19,9 +19,10 @@ struct CommandLine
     Mode mode = Mode::Window;
     QString forumName;
     std::optional<QString> output;
-    std::optional<int> transfers;  // --transfers; VARNOLT_TRANSFERS or the default when absent
-    std::optional<double> maxWait; // --max-wait; VARNOLT_MAX_WAIT or the default when absent
-    std::optional<double> rate;    // --rate; VARNOLT_RATE or no pacing when absent
+    std::optional<QString> cookies; // --cookies: a cookie file to start with
+    std::optional<int> transfers;   // --transfers; VARNOLT_TRANSFERS or the default when absent
+    std::optional<double> maxWait;  // --max-wait; VARNOLT_MAX_WAIT or the default when absent
+    std::optional<double> rate;     // --rate; VARNOLT_RATE or no pacing when absent
     int retries = 2;
     AlbumSelection albums; // --albums; every album when absent
 

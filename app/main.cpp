@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "app/qttranslations.h"
 #include "run/outputfolder.h"
+#include "web/cookiefile.h"
 #include "web/enginesettings.h"
 #include "web/serviceroots.h"
 #include "web/transferengine.h"
@@ -77,10 +78,16 @@ int main(int argc, char* argv[])
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
     if (!roots)
         return refuse(problem);
-    const std::optional<EngineSettings> settings =
+    std::optional<EngineSettings> settings =
         engineSettings(command.transfers, command.maxWait, command.rate, &problem);
     if (!settings)
         return refuse(problem);
+    if (command.cookies) {
+        const std::optional<QList<QByteArray>> cookies = readCookieFile(*command.cookies, &problem);
+        if (!cookies)
+            return refuse(QStringLiteral("--cookies: ") + problem);
+        settings->cookies = *cookies;
+    }
     const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
     const std::optional<OutputFolder> output = chooseOutputFolder(
         QCoreApplication::applicationDirPath(), chosen, picturesFallback(), &problem);

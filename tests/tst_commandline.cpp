@@ -76,6 +76,7 @@ class TestCommandLine : public QObject
     void closedOutputEndsTheRun();
     void forumWithoutAlbumsEndsWithThree();
     void onlyTheAlbumsAsked();
+    void cookiesFromAFile();
 
   private:
     // The environment of every run: the stand-in's roots, and no display at all. Should the
@@ -500,6 +501,38 @@ void TestCommandLine::onlyTheAlbumsAsked()
     // Nothing of the albums left out was asked for.
     QCOMPARE(forum.requestedTargets().filter(QStringLiteral("an=a1")), QStringList());
     QCOMPARE(forum.requestedTargets().filter(QStringLiteral("an=a3")), QStringList());
+}
+
+void TestCommandLine::cookiesFromAFile()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
+    QVERIFY(forum.start());
+    QTemporaryDir folder;
+    const auto write = [&folder](const char* name, const QByteArray& text) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName()
+                                                                                  : QString();
+    };
+    const QString good = write("good.txt", "# Netscape HTTP Cookie File\n\n"
+                                           "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tabc\n"
+                                           "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tkey\tk1\r\n");
+    const QString bad = write("bad.txt", "# Netscape HTTP Cookie File\nsession=abc\n");
+    const QStringList download = {QStringLiteral("--download"), QStringLiteral("f"),
+                                  QStringLiteral("--output"), folder.path(),
+                                  QStringLiteral("--cookies")};
+
+    Outcome outcome = run(download + QStringList(good), environment(forum));
+    QCOMPARE(outcome.exitCode, 0);
+    const QByteArray sent = forum.requestLog().constFirst().header("Cookie");
+    QVERIFY2(sent.contains("session=abc") && sent.contains("key=k1"), sent.constData());
+    QVERIFY(QFileInfo(good).size() > 0); // read, never written back
+
+    forum.clearLog();
+    outcome = run(download + QStringList(bad), environment(forum));
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY2(outcome.errors.contains(QStringLiteral("bad.txt:2:")), qPrintable(outcome.errors));
+    QVERIFY(forum.requestLog().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

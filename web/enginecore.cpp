@@ -70,6 +70,14 @@ EngineCore::EngineCore(TransferEngine& owner, EngineSettings settings)
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    if (!m_settings.cookies.isEmpty()) {
+        // Handed to the shared store through a handle that never transfers anything.
+        CURL* loader = curl_easy_init();
+        curl_easy_setopt(loader, CURLOPT_SHARE, m_share);
+        for (const QByteArray& cookie : m_settings.cookies)
+            curl_easy_setopt(loader, CURLOPT_COOKIELIST, cookie.constData());
+        curl_easy_cleanup(loader);
+    }
 
     m_headers = curl_slist_append(nullptr, "If-Modified-Since: 0");
     // Offered by hand and unpacked by BodyDecoder, which tells a gzip stream cut short from a

@@ -2,6 +2,7 @@
 
 #include "transfer.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -36,6 +37,8 @@ struct EngineSettings
     // Which addresses count as internal, which a redirect may reach only from an internal one;
     // without it, isInternalAddress(). Tests move the line.
     std::function<bool(const QHostAddress& address, int port)> isInternal;
+    // Cookies to start with, lines of the Netscape format; never written back anywhere.
+    QList<QByteArray> cookies;
 };
 
 // The program's HTTP, on one libcurl multi handle run by the program's event loop. At most

@@ -1,0 +1,59 @@
+#include "cookiefile.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace {
+
+bool isFlag(const QByteArray& field)
+{
+    return field == "TRUE" || field == "FALSE";
+}
+
+bool isCookie(const QByteArray& line)
+{
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() != 7)
+        return false;
+    const QByteArray& expiry = fields.at(4);
+    return !fields.at(0).isEmpty() && isFlag(fields.at(1)) && isFlag(fields.at(3)) &&
+           !expiry.isEmpty() &&
+           std::all_of(expiry.begin(), expiry.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+           !fields.at(5).isEmpty();
+}
+
+} // namespace
+
+std::optional<QList<QByteArray>> readCookieFile(const QString& path, QString* problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QList<QByteArray> cookies;
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        const QByteArray plain = line.trimmed();
+        if (plain.isEmpty() || (plain.startsWith('#') && !plain.startsWith("#HttpOnly_")))
+            continue;
+        const QByteArray cookie =
+            line.startsWith("#HttpOnly_") ? line.mid(int(qstrlen("#HttpOnly_"))) : line;
+        if (!isCookie(cookie)) {
+            if (problem)
+                *problem = QStringLiteral("%1:%2: not a cookie of the Netscape format: %3")
+                               .arg(path)
+                               .arg(number)
+                               .arg(QString::fromUtf8(line.left(80)));
+            return std::nullopt;
+        }
+        cookies.append(line);
+    }
+    return cookies;
+}
