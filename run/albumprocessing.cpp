@@ -6,6 +6,8 @@
 #include "runtally.h"
 #include "runwindow.h"
 
+#include <QFileInfo>
+
 namespace {
 
 QString number(qsizetype n)
@@ -41,11 +43,9 @@ bool AlbumProcessing::processAlbum(AlbumWalk& walk, qsizetype album, qsizetype c
     for (int page = 1; page <= pageCount; ++page) {
         const AlbumWalk::AlbumPage albumPage = walk.albumPage(album, page);
         if (page == 1)
-            window.appendLine(QStringLiteral("开始处理相册(") + number(album) +
-                              QStringLiteral("/") + number(count) + QStringLiteral("):") +
-                              albumPage.title);
+            window.albumStarted(album, count, albumPage.title, albumPage.folder);
         if (!albumPage.fetched) {
-            window.appendLine(QStringLiteral("无法获取相册页面：") + albumPage.address);
+            window.problem(QStringLiteral("无法获取相册页面：") + albumPage.address);
             ++m_context.tally.missing;
         }
         pageCount = albumPage.pageCount;
@@ -63,17 +63,24 @@ bool AlbumProcessing::processPicture(AlbumWalk& walk, qsizetype album, int page,
                                      const QString& albumFolder)
 {
     const AlbumWalk::Picture picture = walk.picture(album, page, index);
+    PictureReport report{
+        album,           page, picture.number, PictureReport::Status::Failed, picture.path,
+        picture.address, 0};
     if (!picture.identifier) {
         // Without an identifier there is no picture address to remember for a retry.
-        reportPicture(page, picture.number, false);
+        reportPicture(report);
         return true;
     }
     // Tested before every picture: the folder may have gone while the run waited.
     ensureFolder(albumFolder);
     const SaveError error = walk.save(album, page, index);
-    if (error != SaveError::Ok)
+    if (error != SaveError::Ok) {
         m_context.failures.add(picture.address, picture.path);
-    reportPicture(page, picture.number, error == SaveError::Ok);
+    } else {
+        report.status = PictureReport::Status::Saved;
+        report.bytes = QFileInfo(picture.path).size();
+    }
+    reportPicture(report);
     if (error != SaveError::DiskFull)
         return true;
     stopForFullDisk(walk, album, page, index, albumFolder);
@@ -85,7 +92,7 @@ void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page
 {
     // Every later picture would fail the same way, each after its download: the run stops, and
     // what it already knows of them goes to the retry.
-    m_context.window.appendLine(QStringLiteral("磁盘空间不足，下载已停止：") + albumFolder);
+    m_context.window.problem(QStringLiteral("磁盘空间不足，下载已停止：") + albumFolder);
     for (const AlbumWalk::Picture& later : walk.knownPicturesAfter(album, page, index)) {
         m_context.failures.add(later.address, later.path);
         ++m_context.tally.failed;
@@ -93,10 +100,9 @@ void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page
     m_context.tally.diskFull = true;
 }
 
-void AlbumProcessing::reportPicture(int page, int picture, bool saved)
+void AlbumProcessing::reportPicture(const PictureReport& picture)
 {
-    ++(saved ? m_context.tally.saved : m_context.tally.failed);
-    m_context.window.appendLine(
-        QStringLiteral("第") + number(page) + QStringLiteral("页,第") + number(picture) +
-        (saved ? QStringLiteral("张下载成功！") : QStringLiteral("张下载失败！")));
+    ++(picture.status == PictureReport::Status::Saved ? m_context.tally.saved
+                                                      : m_context.tally.failed);
+    m_context.window.pictureEnded(picture);
 }

@@ -25,7 +25,7 @@ class AlbumProcessing
                         const QString& albumFolder);
     void stopForFullDisk(AlbumWalk& walk, qsizetype album, int page, int index,
                          const QString& albumFolder);
-    void reportPicture(int page, int picture, bool saved);
+    void reportPicture(const struct PictureReport& picture);
 
     const RunContext& m_context;
     const QString m_forumFolder;

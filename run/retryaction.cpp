@@ -35,10 +35,13 @@ bool RetryAction::run()
         started.pop_front();
         // The album folder is not made again: a folder removed since the run fails the save.
         const SaveError error = save->finish();
+        PictureReport report;
+        report.path = entry.path;
+        report.address = entry.address;
         if (error == SaveError::DiskFull) {
             // The rest would fail alike: they stay for a later retry, untried.
-            m_context.window.appendLine(QStringLiteral("重新下载失败：") + entry.path);
-            m_context.window.appendLine(
+            m_context.window.retryEnded(report);
+            m_context.window.problem(
                 QStringLiteral("磁盘空间不足，下载已停止：") +
                 QDir::toNativeSeparators(QFileInfo(entry.path).absolutePath()));
             for (const FailureLists::Entry& left : entries.mid(n))
@@ -48,13 +51,14 @@ bool RetryAction::run()
         }
         if (error != SaveError::Ok) {
             m_context.failures.add(entry.address, entry.path);
-            m_context.window.appendLine(QStringLiteral("重新下载失败：") + entry.path);
         } else {
             ++saved;
             ++m_context.tally.saved;
             --m_context.tally.failed;
-            m_context.window.appendLine(QStringLiteral("重新下载成功：") + entry.path);
+            report.status = PictureReport::Status::Saved;
+            report.bytes = QFileInfo(entry.path).size();
         }
+        m_context.window.retryEnded(report);
     }
     m_context.window.appendLine(QStringLiteral("重新下载结束：保存成功%1张，失败%2张")
                                     .arg(saved)

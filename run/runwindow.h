@@ -2,8 +2,27 @@
 
 #include <QString>
 
+// One picture the album processing or the retry is done with.
+struct PictureReport
+{
+    enum class Status
+    {
+        Saved,
+        Failed,
+        Skipped
+    };
+    qsizetype album = 0; // its position in the listing; 0 for a retry
+    int page = 0;
+    int number = 0;
+    Status status = Status::Failed;
+    QString path;    // empty without an identifier
+    QString address; // of the picture; empty without an identifier
+    qint64 bytes = 0;
+};
+
 // What a run needs of the window it reports to. The main window implements it; tests and
-// the console driver give their own.
+// the console driver give their own. The reports of albums, pictures and the run's own problems
+// become progress lines unless a front end shows them otherwise (the command line's JSON).
 class RunWindow
 {
   public:
@@ -23,4 +42,14 @@ class RunWindow
         Q_UNUSED(album);
         Q_UNUSED(count);
     }
+
+    // Album `album` of `count` begins, its pictures going into `folder`.
+    virtual void albumStarted(qsizetype album, qsizetype count, const QString& title,
+                              const QString& folder);
+    // A picture of the run is done with.
+    virtual void pictureEnded(const PictureReport& picture);
+    // A picture of the retry is done with.
+    virtual void retryEnded(const PictureReport& picture);
+    // Something of the run itself went wrong: a page, a folder, the disk.
+    virtual void problem(const QString& line) { appendLine(line); }
 };

@@ -28,7 +28,7 @@ bool StartAction::run()
     // The run file stays open, and empty, for the whole run.
     QFile runFile(joinPath(m_context.programFolder, QStringLiteral("1.txt")));
     if (!runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        window.appendLine(QStringLiteral("无法创建文件：") + runFile.fileName());
+        window.problem(QStringLiteral("无法创建文件：") + runFile.fileName());
         ++m_context.tally.missing;
         return true;
     }
@@ -42,7 +42,7 @@ bool StartAction::run()
     m_context.tally.albums = albums.size();
 
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
-        window.appendLine(QStringLiteral("无法创建文件夹：") + forumFolder);
+        window.problem(QStringLiteral("无法创建文件夹：") + forumFolder);
         ++m_context.tally.missing;
         return true;
     }
@@ -62,7 +62,7 @@ QStringList StartAction::crawlListing(const QString& listingBase)
         const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
         // Said, so that a forum that could not be reached does not read as one without albums.
         if (!listing.fetched) {
-            m_context.window.appendLine(QStringLiteral("无法获取相册列表：") + address);
+            m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
             ++m_context.tally.missing;
         }
         for (const QString& link : PageScan::albumLinks(listing.text))

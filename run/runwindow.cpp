@@ -1,0 +1,20 @@
+#include "runwindow.h"
+
+void RunWindow::albumStarted(qsizetype album, qsizetype count, const QString& title, const QString&)
+{
+    appendLine(QStringLiteral("开始处理相册(%1/%2):").arg(album).arg(count) + title);
+}
+
+void RunWindow::pictureEnded(const PictureReport& picture)
+{
+    appendLine(QStringLiteral("第%1页,第%2张").arg(picture.page).arg(picture.number) +
+               (picture.status == PictureReport::Status::Saved ? QStringLiteral("下载成功！")
+                                                               : QStringLiteral("下载失败！")));
+}
+
+void RunWindow::retryEnded(const PictureReport& picture)
+{
+    appendLine((picture.status == PictureReport::Status::Saved ? QStringLiteral("重新下载成功：")
+                                                               : QStringLiteral("重新下载失败：")) +
+               picture.path);
+}
