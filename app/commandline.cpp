@@ -110,7 +110,14 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("Start with the cookies of FILE, in the Netscape format that browsers' "
                        "export add-ons write; never written back."),
         QStringLiteral("FILE"));
-    parser.addOptions({download, output, transfers, retries, maxWait, rate, albums, cookies});
+    const QCommandLineOption quiet(
+        QStringLiteral("quiet"), QStringLiteral("Print only the closing line (with --download)."));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Print one JSON object a line instead of the progress lines: album, "
+                       "picture, retry, problem and summary events (with --download)."));
+    parser.addOptions(
+        {download, output, transfers, retries, maxWait, rate, albums, cookies, quiet, json});
     // Taken by the window's application object before the arguments are read again there;
     // accepted here so that they are no error when read before it exists.
     for (const char* option :
@@ -147,9 +154,17 @@ CommandLine readCommandLine(const QStringList& arguments)
         line.forumName = parser.value(download);
         if (line.forumName.isEmpty())
             return refused(QStringLiteral("--download needs a forum name"));
-    } else if (parser.isSet(retries) || parser.isSet(albums)) {
-        return refused(QStringLiteral("--retries and --albums go with --download"));
+    } else if (parser.isSet(retries) || parser.isSet(albums) || parser.isSet(quiet) ||
+               parser.isSet(json)) {
+        return refused(
+            QStringLiteral("--retries, --albums, --quiet and --json go with --download"));
     }
+    if (parser.isSet(quiet) && parser.isSet(json))
+        return refused(QStringLiteral("--quiet and --json exclude each other"));
+    if (parser.isSet(quiet))
+        line.printing = ConsoleWindow::Output::Quiet;
+    if (parser.isSet(json))
+        line.printing = ConsoleWindow::Output::Json;
     if (parser.isSet(albums)) {
         const std::optional<AlbumSelection> selection = AlbumSelection::parse(parser.value(albums));
         if (!selection)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "consolewindow.h"
 #include "run/albumselection.h"
 
 #include <QString>
@@ -25,6 +26,7 @@ struct CommandLine
     std::optional<double> rate;     // --rate; VARNOLT_RATE or no pacing when absent
     int retries = 2;
     AlbumSelection albums; // --albums; every album when absent
+    ConsoleWindow::Output printing = ConsoleWindow::Output::Lines; // --quiet, --json
 
     // For Mode::Done: what to print (on stdout for status 0, stderr otherwise) and the status.
     QString text;

@@ -3,7 +3,6 @@
 #include "commandline.h"
 #include "consolewindow.h"
 #include "interruption.h"
-#include "run/closingline.h"
 #include "run/downloader.h"
 #include "run/outputfolder.h"
 #include "web/transferengine.h"
@@ -25,7 +24,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         std::_Exit(code(status));
     });
 
-    ConsoleWindow window(command.forumName, stdout);
+    ConsoleWindow window(command.forumName, stdout, command.printing);
     if (!output.note.isEmpty())
         window.appendLine(output.note);
     Downloader downloader(window, network, output.path, roots);
@@ -44,7 +43,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     }
 
     const RunTally& tally = downloader.tally();
-    if (!writeLine(stdout, closingLine(tally)))
+    if (!window.sumUp(tally))
         return ExitStatus::PipeClosed;
     if (tally.failed > 0 || tally.missing > 0)
         return ExitStatus::Failures;

@@ -1,6 +1,12 @@
 #include "consolewindow.h"
 
 #include "interruption.h"
+#include "run/closingline.h"
+#include "run/runtally.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <utility>
 
@@ -8,15 +14,102 @@
 #include <windows.h>
 #endif
 
-ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out)
-    : m_forumName(std::move(forumName)), m_out(out)
+namespace {
+
+QString statusOf(const PictureReport& picture)
+{
+    switch (picture.status) {
+    case PictureReport::Status::Saved:
+        return QStringLiteral("saved");
+    case PictureReport::Status::Skipped:
+        return QStringLiteral("skipped");
+    case PictureReport::Status::Failed:
+        break;
+    }
+    return QStringLiteral("failed");
+}
+
+} // namespace
+
+ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out, Output output)
+    : m_forumName(std::move(forumName)), m_out(out), m_output(output)
 {}
 
-void ConsoleWindow::appendLine(const QString& line)
+void ConsoleWindow::write(const QString& line)
 {
     // Nobody reads the lines any more (`| head`, a closed terminal): the run ends as after Ctrl-C.
     if (!writeLine(m_out, line))
         endForClosedOutput();
+}
+
+void ConsoleWindow::writeObject(const QJsonObject& object)
+{
+    write(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+}
+
+void ConsoleWindow::appendLine(const QString& line)
+{
+    if (m_output == Output::Lines)
+        write(line);
+}
+
+void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,
+                                 const QString& folder)
+{
+    if (m_output != Output::Json)
+        return RunWindow::albumStarted(album, count, title, folder);
+    writeObject({{QStringLiteral("event"), QStringLiteral("album")},
+                 {QStringLiteral("index"), album},
+                 {QStringLiteral("count"), count},
+                 {QStringLiteral("title"), title},
+                 {QStringLiteral("folder"), folder}});
+}
+
+void ConsoleWindow::pictureEnded(const PictureReport& picture)
+{
+    if (m_output != Output::Json)
+        return RunWindow::pictureEnded(picture);
+    writeObject({{QStringLiteral("event"), QStringLiteral("picture")},
+                 {QStringLiteral("album"), picture.album},
+                 {QStringLiteral("page"), picture.page},
+                 {QStringLiteral("number"), picture.number},
+                 {QStringLiteral("status"), statusOf(picture)},
+                 {QStringLiteral("path"), picture.path},
+                 {QStringLiteral("address"), picture.address},
+                 {QStringLiteral("bytes"), picture.bytes}});
+}
+
+void ConsoleWindow::retryEnded(const PictureReport& picture)
+{
+    if (m_output != Output::Json)
+        return RunWindow::retryEnded(picture);
+    writeObject({{QStringLiteral("event"), QStringLiteral("retry")},
+                 {QStringLiteral("status"), statusOf(picture)},
+                 {QStringLiteral("path"), picture.path},
+                 {QStringLiteral("address"), picture.address},
+                 {QStringLiteral("bytes"), picture.bytes}});
+}
+
+void ConsoleWindow::problem(const QString& line)
+{
+    if (m_output != Output::Json)
+        return RunWindow::problem(line);
+    writeObject(
+        {{QStringLiteral("event"), QStringLiteral("problem")}, {QStringLiteral("text"), line}});
+}
+
+bool ConsoleWindow::sumUp(const RunTally& tally)
+{
+    if (m_output != Output::Json)
+        return writeLine(m_out, closingLine(tally));
+    const QJsonObject summary{
+        {QStringLiteral("event"), QStringLiteral("summary")},
+        {QStringLiteral("saved"), tally.saved},
+        {QStringLiteral("failed"), tally.failed},
+        {QStringLiteral("skipped"), tally.skipped},
+        {QStringLiteral("folder"), QDir::toNativeSeparators(tally.forumFolder)}};
+    return writeLine(m_out,
+                     QString::fromUtf8(QJsonDocument(summary).toJson(QJsonDocument::Compact)));
 }
 
 void ConsoleWindow::showMessage(const QString& text)

@@ -4,20 +4,41 @@
 
 #include <cstdio>
 
+struct RunTally;
+
 // The run's front end in command-line mode: every progress line goes to stdout as UTF-8 the
-// moment it is appended.
+// moment it is appended; or nothing but the closing line (quiet); or, for scripts, one JSON
+// object a line for each album, picture, retried picture and problem, and one for the summary.
 class ConsoleWindow : public RunWindow
 {
   public:
-    ConsoleWindow(QString forumName, std::FILE* out);
+    enum class Output
+    {
+        Lines,
+        Quiet,
+        Json
+    };
+
+    ConsoleWindow(QString forumName, std::FILE* out, Output output = Output::Lines);
 
     void appendLine(const QString& line) override;
     QString forumName() const override { return m_forumName; }
     void showMessage(const QString& text) override;
+    void albumStarted(qsizetype album, qsizetype count, const QString& title,
+                      const QString& folder) override;
+    void pictureEnded(const PictureReport& picture) override;
+    void retryEnded(const PictureReport& picture) override;
+    void problem(const QString& line) override;
+    // The last line: the closing line, or the summary object. False when it could not be written.
+    bool sumUp(const RunTally& tally);
 
   private:
+    void write(const QString& line);
+    void writeObject(const class QJsonObject& object);
+
     QString m_forumName;
     std::FILE* m_out;
+    Output m_output;
 };
 
 // On Windows the program is a window program, which starts without a console: command-line

@@ -8,6 +8,8 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -77,6 +79,7 @@ class TestCommandLine : public QObject
     void forumWithoutAlbumsEndsWithThree();
     void onlyTheAlbumsAsked();
     void cookiesFromAFile();
+    void quietAndJson();
 
   private:
     // The environment of every run: the stand-in's roots, and no display at all. Should the
@@ -259,6 +262,9 @@ void TestCommandLine::badArgumentsEndWithTwo_data()
     QTest::newRow("empty VARNOLT_OUTPUT")
         << QStringList({download, name}) << QStringLiteral("VARNOLT_OUTPUT=");
     QTest::newRow("output below a file") << with("--output", "FILE/out") << none;
+    QTest::newRow("quiet and json")
+        << QStringList({download, name, QStringLiteral("--quiet"), QStringLiteral("--json")})
+        << none;
     QTest::newRow("albums backwards") << with("--albums", "3-1") << none;
     QTest::newRow("albums from 0") << with("--albums", "0-2") << none;
     QTest::newRow("albums not a list") << with("--albums", "1,,2") << none;
@@ -533,6 +539,69 @@ void TestCommandLine::cookiesFromAFile()
     QCOMPARE(outcome.exitCode, 2);
     QVERIFY2(outcome.errors.contains(QStringLiteral("bad.txt:2:")), qPrintable(outcome.errors));
     QVERIFY(forum.requestLog().isEmpty());
+}
+
+void TestCommandLine::quietAndJson()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                              album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
+    QVERIFY(forum.start());
+    const QString missing = StandIn::Pages::pictureFileTarget(QStringLiteral("b-1"));
+    forum.setFault(missing, StandIn::Fault::withStatus(404));
+    QTemporaryDir output;
+    const QStringList download = {QStringLiteral("--download"), QStringLiteral("f"),
+                                  QStringLiteral("--output"),   output.path(),
+                                  QStringLiteral("--retries"),  QStringLiteral("1")};
+    const QString folder = QDir::toNativeSeparators(output.filePath(QStringLiteral("f")));
+
+    Outcome outcome = run(download + QStringList(QStringLiteral("--quiet")), environment(forum));
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.lines, QStringList(summary(3, 1, folder)));
+
+    outcome = run(download + QStringList(QStringLiteral("--json")), environment(forum));
+    QCOMPARE(outcome.exitCode, 1);
+    QList<QJsonObject> events;
+    for (const QString& line : outcome.lines) {
+        const QJsonDocument event = QJsonDocument::fromJson(line.toUtf8());
+        QVERIFY2(event.isObject(), qPrintable(line));
+        events.append(event.object());
+    }
+    const auto named = [&events](const char* name) {
+        QList<QJsonObject> found;
+        for (const QJsonObject& event : events) {
+            if (event.value(QStringLiteral("event")).toString() == QLatin1String(name))
+                found.append(event);
+        }
+        return found;
+    };
+    const QList<QJsonObject> albums = named("album");
+    QCOMPARE(albums.size(), 2);
+    QCOMPARE(albums.at(1).value(QStringLiteral("index")).toInt(), 2);
+    QCOMPARE(albums.at(1).value(QStringLiteral("count")).toInt(), 2);
+    QCOMPARE(albums.at(1).value(QStringLiteral("title")).toString(), QStringLiteral("乙"));
+    const QList<QJsonObject> pictures = named("picture");
+    QCOMPARE(pictures.size(), 4);
+    const QJsonObject failed = pictures.at(2);
+    QCOMPARE(failed.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
+    QCOMPARE(failed.value(QStringLiteral("album")).toInt(), 2);
+    QVERIFY(failed.value(QStringLiteral("address")).toString().endsWith(missing.mid(1)));
+    const QJsonObject saved = pictures.at(3);
+    QCOMPARE(saved.value(QStringLiteral("status")).toString(), QStringLiteral("saved"));
+    QCOMPARE(saved.value(QStringLiteral("number")).toInt(), 2);
+    QCOMPARE(saved.value(QStringLiteral("bytes")).toInteger(),
+             forum.pictureBytes(QStringLiteral("b-2")).size());
+    QCOMPARE(QFileInfo(saved.value(QStringLiteral("path")).toString()).size(),
+             forum.pictureBytes(QStringLiteral("b-2")).size());
+    QCOMPARE(named("retry").size(), 1);
+    QCOMPARE(named("retry").constFirst().value(QStringLiteral("status")).toString(),
+             QStringLiteral("failed"));
+    const QJsonObject end = events.constLast();
+    QCOMPARE(end.value(QStringLiteral("event")).toString(), QStringLiteral("summary"));
+    QCOMPARE(end.value(QStringLiteral("saved")).toInt(), 3);
+    QCOMPARE(end.value(QStringLiteral("failed")).toInt(), 1);
+    QCOMPARE(end.value(QStringLiteral("skipped")).toInt(), 0);
+    QCOMPARE(end.value(QStringLiteral("folder")).toString(), folder);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
