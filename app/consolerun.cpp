@@ -5,6 +5,7 @@
 #include "interruption.h"
 #include "run/downloader.h"
 #include "run/outputfolder.h"
+#include "statusline.h"
 #include "web/transferengine.h"
 
 #include <QEventLoop>
@@ -13,15 +14,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
                        const OutputFolder& output, const ServiceRoots& roots)
 {
-    endOnSignal([&network](ExitStatus status) {
+    std::unique_ptr<StatusLine> status;
+    endOnSignal([&network, &status](ExitStatus ending) {
         // As closing the window does: transfers stop and their unfinished files go.
         network.abandonAll();
+        if (status)
+            status->wipe();
         std::fflush(nullptr);
-        std::_Exit(code(status));
+        std::_Exit(code(ending));
     });
 
     ConsoleWindow window(command.forumName, stdout, command.printing);
@@ -29,6 +34,11 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         window.appendLine(output.note);
     Downloader downloader(window, network, output.path, roots);
     downloader.selectAlbums(command.albums);
+    // Only for someone watching: a file or a pipe gets the lines alone.
+    if (StatusLine::isTerminal(stderr)) {
+        status = std::make_unique<StatusLine>(stderr, downloader.tally(), network);
+        window.keepStatus(status.get());
+    }
     downloader.start();
     // After a full disk, a retry would only fail again.
     for (int round = 0; round < command.retries && !downloader.failures().isEmpty() &&
@@ -43,6 +53,8 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     }
 
     const RunTally& tally = downloader.tally();
+    window.keepStatus(nullptr);
+    status.reset();
     if (!window.sumUp(tally))
         return ExitStatus::PipeClosed;
     if (tally.failed > 0 || tally.missing > 0)

@@ -3,6 +3,7 @@
 #include "interruption.h"
 #include "run/closingline.h"
 #include "run/runtally.h"
+#include "statusline.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -37,6 +38,8 @@ ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out, Output output)
 
 void ConsoleWindow::write(const QString& line)
 {
+    if (m_status)
+        m_status->wipe();
     // Nobody reads the lines any more (`| head`, a closed terminal): the run ends as after Ctrl-C.
     if (!writeLine(m_out, line))
         endForClosedOutput();
@@ -65,8 +68,16 @@ void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString
                  {QStringLiteral("folder"), folder}});
 }
 
+void ConsoleWindow::showProgress(qsizetype album, qsizetype count)
+{
+    if (m_status)
+        m_status->albumReached(album, count);
+}
+
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
 {
+    if (m_status && picture.status == PictureReport::Status::Saved)
+        m_status->pictureSaved(picture.bytes);
     if (m_output != Output::Json)
         return RunWindow::pictureEnded(picture);
     writeObject({{QStringLiteral("event"), QStringLiteral("picture")},
@@ -81,6 +92,8 @@ void ConsoleWindow::pictureEnded(const PictureReport& picture)
 
 void ConsoleWindow::retryEnded(const PictureReport& picture)
 {
+    if (m_status && picture.status == PictureReport::Status::Saved)
+        m_status->pictureSaved(picture.bytes);
     if (m_output != Output::Json)
         return RunWindow::retryEnded(picture);
     writeObject({{QStringLiteral("event"), QStringLiteral("retry")},
@@ -100,6 +113,8 @@ void ConsoleWindow::problem(const QString& line)
 
 bool ConsoleWindow::sumUp(const RunTally& tally)
 {
+    if (m_status)
+        m_status->wipe();
     if (m_output != Output::Json)
         return writeLine(m_out, closingLine(tally));
     const QJsonObject summary{

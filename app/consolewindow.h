@@ -29,8 +29,11 @@ class ConsoleWindow : public RunWindow
     void pictureEnded(const PictureReport& picture) override;
     void retryEnded(const PictureReport& picture) override;
     void problem(const QString& line) override;
+    void showProgress(qsizetype album, qsizetype count) override;
     // The last line: the closing line, or the summary object. False when it could not be written.
     bool sumUp(const RunTally& tally);
+    // A status line on a terminal, kept below the lines written from now on.
+    void keepStatus(class StatusLine* status) { m_status = status; }
 
   private:
     void write(const QString& line);
@@ -39,6 +42,7 @@ class ConsoleWindow : public RunWindow
     QString m_forumName;
     std::FILE* m_out;
     Output m_output;
+    class StatusLine* m_status = nullptr;
 };
 
 // On Windows the program is a window program, which starts without a console: command-line

@@ -80,6 +80,7 @@ class TestCommandLine : public QObject
     void onlyTheAlbumsAsked();
     void cookiesFromAFile();
     void quietAndJson();
+    void statusLineOnlyOnATerminal();
 
   private:
     // The environment of every run: the stand-in's roots, and no display at all. Should the
@@ -602,6 +603,43 @@ void TestCommandLine::quietAndJson()
     QCOMPARE(end.value(QStringLiteral("failed")).toInt(), 1);
     QCOMPARE(end.value(QStringLiteral("skipped")).toInt(), 0);
     QCOMPARE(end.value(QStringLiteral("folder")).toString(), folder);
+}
+
+void TestCommandLine::statusLineOnlyOnATerminal()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("script(1) gives the program a pseudo-terminal");
+#else
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                              album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
+    QVERIFY(forum.start());
+    forum.setDefaultDelay(60);
+    QTemporaryDir output;
+    const QString command = QStringLiteral("'%1' --download f --output '%2' --quiet")
+                                .arg(QStringLiteral(VARNOLT_PROGRAM), output.path());
+    const Outcome onTerminal = run({QStringLiteral("-qec"), command, QStringLiteral("/dev/null")},
+                                   environment(forum), QStringLiteral("script"));
+    QCOMPARE(onTerminal.exitCode, 0);
+    const QString seen = onTerminal.lines.join(QLatin1Char('\n'));
+    QVERIFY2(seen.contains(QRegularExpression(QStringLiteral("相册 \\d/2  保存\\d张 失败0张  "))),
+             qPrintable(seen));
+    // Wiped before the closing line, which stands alone on its line.
+    const QString closing = summary(4, 0, output.filePath(QStringLiteral("f")));
+    QVERIFY2(QRegularExpression(QStringLiteral("\r *\r") + QRegularExpression::escape(closing) +
+                                QStringLiteral("\r?$"))
+                 .match(seen)
+                 .hasMatch(),
+             qPrintable(seen.right(200)));
+
+    // Into a pipe, stderr gets nothing of it.
+    const Outcome piped =
+        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
+             output.path(), QStringLiteral("--quiet")},
+            environment(forum));
+    QCOMPARE(piped.exitCode, 0);
+    QCOMPARE(piped.errors, QString());
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -1,0 +1,113 @@
+#include "statusline.h"
+
+#include "run/runtally.h"
+#include "web/transferengine.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString sizeText(double bytes)
+{
+    return QLocale::c().formattedDataSize(static_cast<qint64>(bytes), 1,
+                                          QLocale::DataSizeTraditionalFormat);
+}
+
+QString durationText(qint64 seconds)
+{
+    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
+                                 .arg(seconds / 3600)
+                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                           : QStringLiteral("%1:%2")
+                                 .arg(seconds / 60)
+                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+StatusLine::StatusLine(std::FILE* terminal, const RunTally& tally, const TransferEngine& network)
+    : m_terminal(terminal), m_tally(tally), m_network(network)
+{
+    m_clock.start();
+    m_timer.setInterval(100); // ten times a second at most
+    connect(&m_timer, &QTimer::timeout, this, &StatusLine::draw);
+    m_timer.start();
+}
+
+StatusLine::~StatusLine()
+{
+    wipe();
+}
+
+bool StatusLine::isTerminal(std::FILE* file)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(file)) != 0;
+#else
+    return isatty(fileno(file)) != 0;
+#endif
+}
+
+void StatusLine::albumReached(qsizetype album, qsizetype count)
+{
+    Q_UNUSED(album);
+    m_albums = count;
+    m_albumsDone = m_albumsReached++;
+}
+
+QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const RunTally& tally,
+                         qint64 bytes, qint64 elapsedMs, double serverWait)
+{
+    const double seconds = std::max<double>(elapsedMs, 1) / 1000.0;
+    QString line = QStringLiteral("相册 %1/%2  保存%3张 失败%4张")
+                       .arg(albumsDone)
+                       .arg(albums)
+                       .arg(tally.saved)
+                       .arg(tally.failed);
+    if (tally.skipped > 0)
+        line += QStringLiteral(" 跳过%1张").arg(tally.skipped);
+    line += QStringLiteral("  %1  %2/s").arg(sizeText(double(bytes)), sizeText(bytes / seconds));
+    if (serverWait > 0)
+        return line + QStringLiteral("  等待服务器 %1s").arg(std::ceil(serverWait));
+    // Once an album is done, the albums left at the pace so far.
+    if (albumsDone > 0 && albums > albumsDone)
+        line += QStringLiteral("  剩余约 %1")
+                    .arg(durationText(
+                        std::llround(seconds * double(albums - albumsDone) / double(albumsDone))));
+    return line;
+}
+
+void StatusLine::draw()
+{
+    const QByteArray line = text(m_albumsDone, m_albums, m_tally, m_bytes, m_clock.elapsed(),
+                                 m_network.serverWaitSeconds())
+                                .toUtf8();
+    std::fputc('\r', m_terminal);
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_terminal);
+    // Over whatever was longer before.
+    for (int n = static_cast<int>(line.size()); n < m_drawnWidth; ++n)
+        std::fputc(' ', m_terminal);
+    std::fflush(m_terminal);
+    m_drawnWidth = static_cast<int>(line.size());
+}
+
+void StatusLine::wipe()
+{
+    if (m_drawnWidth == 0)
+        return;
+    std::fputc('\r', m_terminal);
+    for (int n = 0; n < m_drawnWidth; ++n)
+        std::fputc(' ', m_terminal);
+    std::fputc('\r', m_terminal);
+    std::fflush(m_terminal);
+    m_drawnWidth = 0;
+}
