@@ -19,7 +19,7 @@ CommandLine done(const QString& text, int exitCode)
 CommandLine refused(const QString& problem)
 {
     return done(QStringLiteral("varnolt: ") + problem +
-                    QStringLiteral("\nTry 'varnolt --help' for more information.\n"),
+                    QStringLiteral("\n用 varnolt --help 查看用法。\n"),
                 2);
 }
 
@@ -67,55 +67,60 @@ CommandLine readCommandLine(const QStringList& arguments)
     QCommandLineParser parser;
     // Qt's own window options are single-dash words (-platform xcb): read them as such.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Downloads the picture albums of one forum. Without --download the "
-                       "window opens."));
+    parser.setApplicationDescription(QStringLiteral(
+        "下载一个贴吧的全部相册。不带 --download 时打开窗口。\n"
+        "\n"
+        "退出状态：0 全部保存成功；1 有图片或页面失败；2 参数、设置或输出文件夹有误；"
+        "3 该吧没有相册；130/143/129 被 SIGINT/SIGTERM/SIGHUP 结束；141 标准输出已关闭。\n"
+        "\n"
+        "环境变量：VARNOLT_OUTPUT（输出文件夹）、VARNOLT_TRANSFERS（同时传输数）、"
+        "VARNOLT_MAX_WAIT（最长等待秒数）、VARNOLT_RATE（每秒请求数上限）、"
+        "VARNOLT_FORUM_ROOT 与 VARNOLT_PICTURE_ROOT（贴吧与图片服务器的地址）。\n"
+        "没有 --output "
+        "时图片保存在程序所在文件夹（可写且不是安装位置时），否则在“图片/Varnolt”。"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption download(
         QStringLiteral("download"),
-        QStringLiteral("Download every album of forum NAME without a window, print each step, "
-                       "and exit with 0 when nothing failed, 1 otherwise."),
+        QStringLiteral("不开窗口，下载吧 NAME 的全部相册，逐条打印进度；退出状态见上。"),
         QStringLiteral("NAME"));
-    const QCommandLineOption output(
-        QStringLiteral("output"),
-        QStringLiteral("Write into DIR (created when missing) instead of the program folder."),
-        QStringLiteral("DIR"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("保存到 DIR（不存在时创建），而不是默认位置。"),
+                                    QStringLiteral("DIR"));
     const QCommandLineOption transfers(
         QStringLiteral("transfers"),
-        QStringLiteral("Transfers at a time, 1 to 16 (default: VARNOLT_TRANSFERS, else 4)."),
+        QStringLiteral("同时传输数，1 到 16（默认：VARNOLT_TRANSFERS，否则 4）。"),
         QStringLiteral("N"));
     const QCommandLineOption retries(
         QStringLiteral("retries"),
-        QStringLiteral("Try failed pictures again up to N times, 0 to 100 (with --download)."),
+        QStringLiteral(
+            "失败的图片最多重试 N 轮，0 到 100，每轮前等待 1 秒、2 秒……（与 --download 一起用）。"),
         QStringLiteral("N"), QStringLiteral("2"));
     const QCommandLineOption maxWait(
         QStringLiteral("max-wait"),
-        QStringLiteral("Obey a server that asks to wait (429, or 503 with Retry-After) for up to "
-                       "SECONDS, 0 to 3600 (default: VARNOLT_MAX_WAIT, else 60); a longer wait "
-                       "fails the request."),
+        QStringLiteral("服务器要求等待（429，或带 Retry-After 的 503）时最多等 SECONDS 秒，0 到 "
+                       "3600（默认：VARNOLT_MAX_WAIT，否则 60）；更长的等待算作失败。"),
         QStringLiteral("SECONDS"));
     const QCommandLineOption rate(
         QStringLiteral("rate"),
-        QStringLiteral("Start at most N requests a second at one host, 0.1 to 1000 (default: "
-                       "VARNOLT_RATE, else no limit)."),
+        QStringLiteral(
+            "每个服务器每秒最多发起 N 个请求，0.1 到 1000（默认：VARNOLT_RATE，否则不限）。"),
         QStringLiteral("N"));
     const QCommandLineOption albums(
         QStringLiteral("albums"),
-        QStringLiteral("Only the albums at these positions of the listing, such as 1-5,8,12- "
-                       "(with --download)."),
+        QStringLiteral("只下载相册列表中这些位置的相册，如 1-5,8,12-（与 --download 一起用）。"),
         QStringLiteral("LIST"));
     const QCommandLineOption cookies(
         QStringLiteral("cookies"),
-        QStringLiteral("Start with the cookies of FILE, in the Netscape format that browsers' "
-                       "export add-ons write; never written back."),
+        QStringLiteral(
+            "启动时读入 FILE 中的 cookie（浏览器导出插件写的 Netscape 格式），从不写回。"),
         QStringLiteral("FILE"));
-    const QCommandLineOption quiet(
-        QStringLiteral("quiet"), QStringLiteral("Print only the closing line (with --download)."));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("只打印结束行（与 --download 一起用）。"));
     const QCommandLineOption json(
         QStringLiteral("json"),
-        QStringLiteral("Print one JSON object a line instead of the progress lines: album, "
-                       "picture, retry, problem and summary events (with --download)."));
+        QStringLiteral("每行打印一个 JSON 对象代替进度行：album、picture、retry、problem 和 "
+                       "summary 事件（与 --download 一起用）。"));
     parser.addOptions(
         {download, output, transfers, retries, maxWait, rate, albums, cookies, quiet, json});
     // Taken by the window's application object before the arguments are read again there;
@@ -145,22 +150,22 @@ CommandLine readCommandLine(const QStringList& arguments)
                         QCoreApplication::applicationVersion() + QLatin1Char('\n'),
                     0);
     if (!parser.positionalArguments().isEmpty())
-        return refused(QStringLiteral("unexpected argument '%1'")
-                           .arg(parser.positionalArguments().constFirst()));
+        return refused(
+            QStringLiteral("多余的参数 '%1'").arg(parser.positionalArguments().constFirst()));
 
     CommandLine line;
     if (parser.isSet(download)) {
         line.mode = CommandLine::Mode::Download;
         line.forumName = parser.value(download);
         if (line.forumName.isEmpty())
-            return refused(QStringLiteral("--download needs a forum name"));
+            return refused(QStringLiteral("--download 需要一个吧名"));
     } else if (parser.isSet(retries) || parser.isSet(albums) || parser.isSet(quiet) ||
                parser.isSet(json)) {
         return refused(
-            QStringLiteral("--retries, --albums, --quiet and --json go with --download"));
+            QStringLiteral("--retries、--albums、--quiet 和 --json 只能与 --download 一起用"));
     }
     if (parser.isSet(quiet) && parser.isSet(json))
-        return refused(QStringLiteral("--quiet and --json exclude each other"));
+        return refused(QStringLiteral("--quiet 和 --json 不能同时用"));
     if (parser.isSet(quiet))
         line.printing = ConsoleWindow::Output::Quiet;
     if (parser.isSet(json))
@@ -168,7 +173,7 @@ CommandLine readCommandLine(const QStringList& arguments)
     if (parser.isSet(albums)) {
         const std::optional<AlbumSelection> selection = AlbumSelection::parse(parser.value(albums));
         if (!selection)
-            return refused(QStringLiteral("--albums takes positions such as 1-5,8,12-, not '%1'")
+            return refused(QStringLiteral("--albums 应为相册位置列表，如 1-5,8,12-，而不是 '%1'")
                                .arg(parser.value(albums)));
         line.albums = *selection;
     }
@@ -180,25 +185,24 @@ CommandLine readCommandLine(const QStringList& arguments)
     if (parser.isSet(transfers)) {
         line.transfers = parseTransfers(parser.value(transfers));
         if (!line.transfers)
-            return refused(QStringLiteral("--transfers takes a number from 1 to 16, not '%1'")
+            return refused(QStringLiteral("--transfers 应为 1 到 16 之间的整数，而不是 '%1'")
                                .arg(parser.value(transfers)));
     }
     if (parser.isSet(maxWait)) {
         line.maxWait = parseMaxWait(parser.value(maxWait));
         if (!line.maxWait)
-            return refused(QStringLiteral("--max-wait takes a number of seconds from 0 to 3600, "
-                                          "not '%1'")
+            return refused(QStringLiteral("--max-wait 应为 0 到 3600 之间的秒数，而不是 '%1'")
                                .arg(parser.value(maxWait)));
     }
     if (parser.isSet(rate)) {
         line.rate = parseRate(parser.value(rate));
         if (!line.rate)
-            return refused(QStringLiteral("--rate takes a number from 0.1 to 1000, not '%1'")
+            return refused(QStringLiteral("--rate 应为 0.1 到 1000 之间的数，而不是 '%1'")
                                .arg(parser.value(rate)));
     }
     const std::optional<int> retryCount = numberWithin(parser.value(retries), 0, 100);
     if (!retryCount)
-        return refused(QStringLiteral("--retries takes a number from 0 to 100, not '%1'")
+        return refused(QStringLiteral("--retries 应为 0 到 100 之间的整数，而不是 '%1'")
                            .arg(parser.value(retries)));
     line.retries = *retryCount;
     return line;

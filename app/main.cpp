@@ -49,17 +49,17 @@ int main(int argc, char* argv[])
     const bool opens = opensWindow(received);
     // Said plainly, instead of Qt stopping the program for want of a display.
     if (opens && !displayAvailable(received)) {
-        std::fputs("varnolt: the window needs a display (neither DISPLAY nor WAYLAND_DISPLAY is "
-                   "set); varnolt --download NAME works without one\n",
+        std::fputs("varnolt: 窗口需要图形显示（没有设置 DISPLAY 或 WAYLAND_DISPLAY）；"
+                   "不开窗口下载请用 varnolt --download 吧名\n",
                    stderr);
         return code(ExitStatus::BadArguments);
     }
-    if (opens) {
+    if (opens)
         app = std::make_unique<QApplication>(argc, argv);
-        loadQtTranslations();
-    } else {
+    else
         app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    // Qt's own texts (the help's headings, a parse error, a message box's button) in Chinese.
+    loadQtTranslations();
     const CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();

@@ -58,19 +58,19 @@ std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
     if (chosen) {
         if (chosen->isEmpty()) {
             if (problem)
-                *problem = QStringLiteral("the output folder is empty");
+                *problem = QStringLiteral("输出文件夹为空");
             return std::nullopt;
         }
         const QString path = QDir::cleanPath(QFileInfo(*chosen).absoluteFilePath());
         if (!QDir().mkpath(path)) {
             if (problem)
-                *problem = QStringLiteral("the output folder %1 cannot be made").arg(path);
+                *problem = QStringLiteral("无法创建输出文件夹 %1").arg(path);
             return std::nullopt;
         }
         // Found now, before a run, rather than as the run's first failure.
         if (!canWriteIn(path)) {
             if (problem)
-                *problem = QStringLiteral("the output folder %1 cannot be written").arg(path);
+                *problem = QStringLiteral("无法写入输出文件夹 %1").arg(path);
             return std::nullopt;
         }
         return OutputFolder{QDir::toNativeSeparators(path), QString()};

@@ -47,7 +47,7 @@ std::optional<QList<QByteArray>> readCookieFile(const QString& path, QString* pr
             line.startsWith("#HttpOnly_") ? line.mid(int(qstrlen("#HttpOnly_"))) : line;
         if (!isCookie(cookie)) {
             if (problem)
-                *problem = QStringLiteral("%1:%2: not a cookie of the Netscape format: %3")
+                *problem = QStringLiteral("%1:%2: 不是 Netscape 格式的 cookie：%3")
                                .arg(path)
                                .arg(number)
                                .arg(QString::fromUtf8(line.left(80)));

@@ -24,7 +24,7 @@ std::optional<Value> fromEnvironment(const char* variable, Value fallback, Parse
     const std::optional<Value> parsed = parse(value);
     if (!parsed && problem)
         *problem =
-            QStringLiteral("%1=\"%2\" is not %3").arg(QLatin1String(variable), value, expected);
+            QStringLiteral("%1=\"%2\" 不是%3").arg(QLatin1String(variable), value, expected);
     return parsed;
 }
 
@@ -52,7 +52,7 @@ std::optional<double> parseRate(const QString& text)
 std::optional<int> transfersFromEnvironment(QString* problem)
 {
     return fromEnvironment("VARNOLT_TRANSFERS", defaultTransfers, parseTransfers,
-                           QStringLiteral("a whole number from 1 to %1").arg(mostTransfers),
+                           QStringLiteral("1 到 %1 之间的整数").arg(mostTransfers),
                            problem);
 }
 
@@ -65,10 +65,10 @@ std::optional<EngineSettings> engineSettings(std::optional<int> transfers,
         transfers = transfersFromEnvironment(problem);
     if (transfers && !maxWait)
         maxWait = fromEnvironment("VARNOLT_MAX_WAIT", defaultMaxWaitSeconds, parseMaxWait,
-                                  QStringLiteral("a number of seconds from 0 to 3600"), problem);
+                                  QStringLiteral("0 到 3600 之间的秒数"), problem);
     if (maxWait && !rate)
         rate = fromEnvironment("VARNOLT_RATE", 0.0, parseRate,
-                               QStringLiteral("a number from 0.1 to 1000"), problem);
+                               QStringLiteral("0.1 到 1000 之间的数"), problem);
     if (!transfers || !maxWait || !rate)
         return std::nullopt;
     settings.transfers = *transfers;

@@ -26,8 +26,7 @@ std::optional<ServiceRoots> serviceRootsFromEnvironment(QString* problem)
         const QString value = qEnvironmentVariable(entry.variable);
         if (!isUsableRoot(value)) {
             if (problem)
-                *problem = QStringLiteral("%1=\"%2\" is not an absolute http or https address "
-                                          "ending in \"/\"")
+                *problem = QStringLiteral("%1=\"%2\" 不是以“/”结尾的 http 或 https 绝对地址")
                                .arg(QLatin1String(entry.variable), value);
             return std::nullopt;
         }
