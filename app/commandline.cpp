@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "exitstatus.h"
+
 #include "web/enginesettings.h"
 
 #include <QCommandLineParser>
@@ -7,12 +9,12 @@
 
 namespace {
 
-CommandLine done(const QString& text, int exitCode)
+CommandLine done(const QString& text, ExitStatus status)
 {
     CommandLine line;
     line.mode = CommandLine::Mode::Done;
     line.text = text;
-    line.exitCode = exitCode;
+    line.exitCode = code(status);
     return line;
 }
 
@@ -20,7 +22,7 @@ CommandLine refused(const QString& problem)
 {
     return done(QStringLiteral("varnolt: ") + problem +
                     QStringLiteral("\n用 varnolt --help 查看用法。\n"),
-                2);
+                ExitStatus::BadArguments);
 }
 
 // A whole decimal number within [low, high], or no value.
@@ -144,11 +146,11 @@ CommandLine readCommandLine(const QStringList& arguments)
         return refused(parser.errorText());
     // --help-all would add Qt's window options, which command-line mode has no use for.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
-        return done(parser.helpText(), 0);
+        return done(parser.helpText(), ExitStatus::Done);
     if (parser.isSet(version))
         return done(QCoreApplication::applicationName() + QLatin1Char(' ') +
                         QCoreApplication::applicationVersion() + QLatin1Char('\n'),
-                    0);
+                    ExitStatus::Done);
     if (!parser.positionalArguments().isEmpty())
         return refused(
             QStringLiteral("多余的参数 '%1'").arg(parser.positionalArguments().constFirst()));
