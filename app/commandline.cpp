@@ -45,19 +45,27 @@ bool opensWindow(const QStringList& arguments)
 bool displayAvailable(const QStringList& arguments)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    const qsizetype given = arguments.indexOf(QStringLiteral("-platform"));
-    if (given > 0 && given + 1 < arguments.size())
-        platform = arguments.at(given + 1);
-    platform = platform.section(QLatin1Char(':'), 0, 0);
-    const bool x11 = qEnvironmentVariableIsSet("DISPLAY");
+    QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (const QString& option : {QStringLiteral("-platform"), QStringLiteral("--platform")}) {
+        const qsizetype given = arguments.indexOf(option);
+        if (given > 0 && given + 1 < arguments.size())
+            platforms = arguments.at(given + 1);
+    }
+    const bool x11 =
+        qEnvironmentVariableIsSet("DISPLAY") || arguments.contains(QStringLiteral("-display"));
     const bool wayland = qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-    if (platform == QLatin1String("xcb"))
-        return x11;
-    if (platform.startsWith(QLatin1String("wayland")))
-        return wayland;
-    // offscreen, minimal, eglfs, vnc, …: nothing to connect to first.
-    return !platform.isEmpty() || x11 || wayland;
+    if (platforms.isEmpty())
+        return x11 || wayland;
+    // Qt tries each of "wayland;xcb" in turn.
+    const QStringList tried = platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    return std::any_of(tried.begin(), tried.end(), [x11, wayland](const QString& entry) {
+        const QString platform = entry.section(QLatin1Char(':'), 0, 0);
+        if (platform == QLatin1String("xcb"))
+            return x11;
+        if (platform.startsWith(QLatin1String("wayland")))
+            return wayland;
+        return true; // offscreen, minimal, eglfs, vnc, …: nothing to connect to first
+    });
 #else
     Q_UNUSED(arguments);
     return true;

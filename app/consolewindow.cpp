@@ -152,5 +152,10 @@ void prepareConsole()
         freopen_s(&reopened, "CONOUT$", "w", stderr);
     }
     SetConsoleOutputCP(CP_UTF8);
+    // The status line erases itself with the terminal's own escape sequence.
+    const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(errors, &mode))
+        SetConsoleMode(errors, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 #endif
 }

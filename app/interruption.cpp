@@ -66,6 +66,8 @@ void endForClosedOutput()
 {
     // Called between two steps of the run, never while a picture is being moved: it may end
     // the program at once.
+    // A signal that came first says why: a closed terminal fails the write too.
+    const int signal = endedBy.load();
     if (ending)
-        ending(ExitStatus::PipeClosed);
+        ending(signal ? statusFor(signal) : ExitStatus::PipeClosed);
 }

@@ -91,23 +91,19 @@ void StatusLine::draw()
     const QByteArray line = text(m_albumsDone, m_albums, m_tally, m_bytes, m_clock.elapsed(),
                                  m_network.serverWaitSeconds())
                                 .toUtf8();
-    std::fputc('\r', m_terminal);
+    // Back to the line's start, the old line erased (a terminal's own "erase in line"; wide
+    // characters make a count of spaces unreliable), then the new one.
+    std::fputs("\r\x1b[K", m_terminal);
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_terminal);
-    // Over whatever was longer before.
-    for (int n = static_cast<int>(line.size()); n < m_drawnWidth; ++n)
-        std::fputc(' ', m_terminal);
     std::fflush(m_terminal);
-    m_drawnWidth = static_cast<int>(line.size());
+    m_drawn = true;
 }
 
 void StatusLine::wipe()
 {
-    if (m_drawnWidth == 0)
+    if (!m_drawn)
         return;
-    std::fputc('\r', m_terminal);
-    for (int n = 0; n < m_drawnWidth; ++n)
-        std::fputc(' ', m_terminal);
-    std::fputc('\r', m_terminal);
+    std::fputs("\r\x1b[K", m_terminal);
     std::fflush(m_terminal);
-    m_drawnWidth = 0;
+    m_drawn = false;
 }

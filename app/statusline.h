@@ -47,5 +47,5 @@ class StatusLine : public QObject
     qsizetype m_albumsReached = 0;
     qsizetype m_albumsDone = 0;
     qint64 m_bytes = 0;
-    int m_drawnWidth = 0;
+    bool m_drawn = false;
 };

@@ -21,7 +21,7 @@ void AlbumProcessing::run(const QStringList& albums)
 {
     const QStringList beyond = m_context.albums.beyond(albums.size());
     if (!beyond.isEmpty())
-        m_context.window.appendLine(
+        m_context.window.problem(
             QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
             beyond.join(QLatin1Char(',')));
     AlbumWalk walk(m_context, m_forumFolder, albums);
@@ -94,6 +94,8 @@ void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page
     // what it already knows of them goes to the retry.
     m_context.window.problem(QStringLiteral("磁盘空间不足，下载已停止：") + albumFolder);
     for (const AlbumWalk::Picture& later : walk.knownPicturesAfter(album, page, index)) {
+        // The retry makes no folder: a later album's must be there for it.
+        ensureFolder(QFileInfo(later.path).absolutePath());
         m_context.failures.add(later.address, later.path);
         ++m_context.tally.failed;
     }

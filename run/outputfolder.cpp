@@ -22,6 +22,13 @@ bool canWriteIn(const QString& folder)
 bool isSystemFolder(const QString& folder)
 {
     const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    // A home or a temporary folder is the user's, wherever the system keeps it (/var/home,
+    // /var/tmp, macOS's /var/folders).
+    for (const QString& own : {QDir::homePath(), QDir::tempPath()}) {
+        const QString root = QDir::cleanPath(QFileInfo(own).absoluteFilePath());
+        if (path == root || path.startsWith(root + QLatin1Char('/')))
+            return false;
+    }
     QStringList system;
 #ifdef Q_OS_WIN
     for (const char* variable :
@@ -35,9 +42,10 @@ bool isSystemFolder(const QString& folder)
               QStringLiteral("/sbin"), QStringLiteral("/etc"), QStringLiteral("/var")};
     const Qt::CaseSensitivity sensitivity = Qt::CaseSensitive;
 #endif
-    return std::any_of(system.begin(), system.end(), [&](const QString& root) {
+    return std::any_of(system.begin(), system.end(), [&](const QString& given) {
+        const QString root = QDir::cleanPath(given);
         return path.compare(root, sensitivity) == 0 ||
-               path.startsWith(QDir::cleanPath(root) + QLatin1Char('/'), sensitivity);
+               path.startsWith(root + QLatin1Char('/'), sensitivity);
     });
 }
 

@@ -471,7 +471,6 @@ void TestCommandLine::closedOutputEndsTheRun()
     QCOMPARE(outcome.exitCode, 141);
     QCOMPARE(outcome.lines, QStringList(QStringLiteral("开始获取相册地址！")));
     QCOMPARE(filesEndingWith(output.path(), QStringLiteral(".part")), QStringList());
-    QVERIFY(filesEndingWith(output.path(), QStringLiteral(".jpg")).size() < 3);
 #endif
 }
 
@@ -626,7 +625,7 @@ void TestCommandLine::statusLineOnlyOnATerminal()
              qPrintable(seen));
     // Wiped before the closing line, which stands alone on its line.
     const QString closing = summary(4, 0, output.filePath(QStringLiteral("f")));
-    QVERIFY2(QRegularExpression(QStringLiteral("\r *\r") + QRegularExpression::escape(closing) +
+    QVERIFY2(QRegularExpression(QStringLiteral("\r\x1b\\[K") + QRegularExpression::escape(closing) +
                                 QStringLiteral("\r?$"))
                  .match(seen)
                  .hasMatch(),

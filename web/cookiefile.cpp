@@ -38,19 +38,20 @@ std::optional<QList<QByteArray>> readCookieFile(const QString& path, QString* pr
     while (!file.atEnd()) {
         ++number;
         QByteArray line = file.readLine();
+        if (number == 1 && line.startsWith("\xEF\xBB\xBF"))
+            line.remove(0, 3); // a byte-order mark some editors write
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
-        const QByteArray plain = line.trimmed();
-        if (plain.isEmpty() || (plain.startsWith('#') && !plain.startsWith("#HttpOnly_")))
+        line = line.trimmed();
+        if (line.isEmpty() || (line.startsWith('#') && !line.startsWith("#HttpOnly_")))
             continue;
         const QByteArray cookie =
             line.startsWith("#HttpOnly_") ? line.mid(int(qstrlen("#HttpOnly_"))) : line;
         if (!isCookie(cookie)) {
             if (problem)
-                *problem = QStringLiteral("%1:%2: 不是 Netscape 格式的 cookie：%3")
-                               .arg(path)
-                               .arg(number)
-                               .arg(QString::fromUtf8(line.left(80)));
+                // The line's number, not its text: a cookie's value is a secret.
+                *problem = QStringLiteral("%1:%2: 不是 Netscape 格式的 cookie")
+                               .arg(path, QString::number(number));
             return std::nullopt;
         }
         cookies.append(line);
