@@ -46,6 +46,7 @@ class TransferJob
     bool take(const char* data, qint64 size);
     // Whether the body of the answer came to the end its coding promised.
     bool bodyIsWhole() const { return !m_decoder || m_decoder->isComplete(); }
+    // Of the body's first bytes: with its length, what tells one answer from another.
     quint32 checksum() const { return m_checksum; }
 
     EngineCore& engine;
