@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
-#include <QRegularExpression>
 
 #include <cstdio>
 #include <memory>
@@ -63,14 +62,12 @@ int main(int argc, char* argv[])
     const CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();
-    if (command.mode == CommandLine::Mode::Done &&
-        command.exitCode != code(ExitStatus::BadArguments)) {
-        std::fputs(command.text.toUtf8().constData(), stdout);
+    // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
+    if (command.mode == CommandLine::Mode::Done) {
+        std::fputs(command.text.toUtf8().constData(),
+                   command.exitCode == code(ExitStatus::Done) ? stdout : stderr);
         return command.exitCode;
     }
-    if (command.mode == CommandLine::Mode::Done)
-        return refuse(
-            command.text.trimmed().remove(QRegularExpression(QStringLiteral("^varnolt: "))));
 
     // Checked before any window exists: a mistyped root should not open a window that fails
     // on the first press.
