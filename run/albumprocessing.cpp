@@ -92,7 +92,7 @@ void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page
 {
     // Every later picture would fail the same way, each after its download: the run stops, and
     // what it already knows of them goes to the retry.
-    m_context.window.problem(QStringLiteral("磁盘空间不足，下载已停止：") + albumFolder);
+    m_context.window.diskFull(albumFolder);
     for (const AlbumWalk::Picture& later : walk.knownPicturesAfter(album, page, index)) {
         // The retry makes no folder: a later album's must be there for it.
         ensureFolder(QFileInfo(later.path).absolutePath());

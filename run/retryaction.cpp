@@ -6,7 +6,6 @@
 #include "transfersahead.h"
 #include "web/savejpg.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <deque>
@@ -41,9 +40,7 @@ bool RetryAction::run()
         if (error == SaveError::DiskFull) {
             // The rest would fail alike: they stay for a later retry, untried.
             m_context.window.retryEnded(report);
-            m_context.window.problem(
-                QStringLiteral("磁盘空间不足，下载已停止：") +
-                QDir::toNativeSeparators(QFileInfo(entry.path).absolutePath()));
+            m_context.window.diskFull(QFileInfo(entry.path).absolutePath());
             for (const FailureLists::Entry& left : entries.mid(n))
                 m_context.failures.add(left.address, left.path);
             m_context.tally.diskFull = true;

@@ -1,5 +1,7 @@
 #include "runwindow.h"
 
+#include <QDir>
+
 void RunWindow::albumStarted(qsizetype album, qsizetype count, const QString& title, const QString&)
 {
     appendLine(QStringLiteral("开始处理相册(%1/%2):").arg(album).arg(count) + title);
@@ -10,6 +12,11 @@ void RunWindow::pictureEnded(const PictureReport& picture)
     appendLine(QStringLiteral("第%1页,第%2张").arg(picture.page).arg(picture.number) +
                (picture.status == PictureReport::Status::Saved ? QStringLiteral("下载成功！")
                                                                : QStringLiteral("下载失败！")));
+}
+
+void RunWindow::diskFull(const QString& folder)
+{
+    problem(QStringLiteral("磁盘空间不足，下载已停止：") + QDir::toNativeSeparators(folder));
 }
 
 void RunWindow::retryEnded(const PictureReport& picture)

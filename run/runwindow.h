@@ -50,6 +50,8 @@ class RunWindow
     virtual void pictureEnded(const PictureReport& picture);
     // A picture of the retry is done with.
     virtual void retryEnded(const PictureReport& picture);
-    // Something of the run itself went wrong: a page, a folder, the disk.
+    // Something of the run itself went wrong: a page, a folder.
     virtual void problem(const QString& line) { appendLine(line); }
+    // The disk holding `folder` is full: the run or retry stops there.
+    void diskFull(const QString& folder);
 };
