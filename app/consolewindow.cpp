@@ -30,6 +30,21 @@ QString statusOf(const PictureReport& picture)
     return QStringLiteral("failed");
 }
 
+// What every picture event says of its picture.
+QJsonObject pictureObject(const char* event, const PictureReport& picture)
+{
+    return {{QStringLiteral("event"), QLatin1String(event)},
+            {QStringLiteral("status"), statusOf(picture)},
+            {QStringLiteral("path"), picture.path},
+            {QStringLiteral("address"), picture.address},
+            {QStringLiteral("bytes"), picture.bytes}};
+}
+
+QString jsonLine(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
 } // namespace
 
 ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out, Output output)
@@ -47,7 +62,13 @@ void ConsoleWindow::write(const QString& line)
 
 void ConsoleWindow::writeObject(const QJsonObject& object)
 {
-    write(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    write(jsonLine(object));
+}
+
+void ConsoleWindow::countSaved(const PictureReport& picture)
+{
+    if (m_status && picture.status == PictureReport::Status::Saved)
+        m_status->pictureSaved(picture.bytes);
 }
 
 void ConsoleWindow::appendLine(const QString& line)
@@ -76,31 +97,22 @@ void ConsoleWindow::showProgress(qsizetype album, qsizetype count)
 
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
 {
-    if (m_status && picture.status == PictureReport::Status::Saved)
-        m_status->pictureSaved(picture.bytes);
+    countSaved(picture);
     if (m_output != Output::Json)
         return RunWindow::pictureEnded(picture);
-    writeObject({{QStringLiteral("event"), QStringLiteral("picture")},
-                 {QStringLiteral("album"), picture.album},
-                 {QStringLiteral("page"), picture.page},
-                 {QStringLiteral("number"), picture.number},
-                 {QStringLiteral("status"), statusOf(picture)},
-                 {QStringLiteral("path"), picture.path},
-                 {QStringLiteral("address"), picture.address},
-                 {QStringLiteral("bytes"), picture.bytes}});
+    QJsonObject object = pictureObject("picture", picture);
+    object.insert(QStringLiteral("album"), picture.album);
+    object.insert(QStringLiteral("page"), picture.page);
+    object.insert(QStringLiteral("number"), picture.number);
+    writeObject(object);
 }
 
 void ConsoleWindow::retryEnded(const PictureReport& picture)
 {
-    if (m_status && picture.status == PictureReport::Status::Saved)
-        m_status->pictureSaved(picture.bytes);
+    countSaved(picture);
     if (m_output != Output::Json)
         return RunWindow::retryEnded(picture);
-    writeObject({{QStringLiteral("event"), QStringLiteral("retry")},
-                 {QStringLiteral("status"), statusOf(picture)},
-                 {QStringLiteral("path"), picture.path},
-                 {QStringLiteral("address"), picture.address},
-                 {QStringLiteral("bytes"), picture.bytes}});
+    writeObject(pictureObject("retry", picture));
 }
 
 void ConsoleWindow::problem(const QString& line)
@@ -123,8 +135,7 @@ bool ConsoleWindow::sumUp(const RunTally& tally)
         {QStringLiteral("failed"), tally.failed},
         {QStringLiteral("skipped"), tally.skipped},
         {QStringLiteral("folder"), QDir::toNativeSeparators(tally.forumFolder)}};
-    return writeLine(m_out,
-                     QString::fromUtf8(QJsonDocument(summary).toJson(QJsonDocument::Compact)));
+    return writeLine(m_out, jsonLine(summary));
 }
 
 void ConsoleWindow::showMessage(const QString& text)

@@ -38,6 +38,8 @@ class ConsoleWindow : public RunWindow
   private:
     void write(const QString& line);
     void writeObject(const class QJsonObject& object);
+    // A picture saved counts on the status line.
+    void countSaved(const PictureReport& picture);
 
     QString m_forumName;
     std::FILE* m_out;
