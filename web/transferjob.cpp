@@ -22,13 +22,13 @@ QList<QByteArray> answerHeaders(CURL* easy, const char* name)
 TransferJob::TransferJob(EngineCore& engine, QUrl url, double seconds, QString target,
                          TransferOrder order, quint64 sequence, WorkingNames& names)
     : engine(engine), firstUrl(url), url(std::move(url)), seconds(seconds), order(order),
-      sequence(sequence), budgetMs(static_cast<qint64>(seconds * 1000.0))
+      sequence(sequence), budgetMs(static_cast<qint64>(seconds * 1000.0)), m_host(hostOf(this->url))
 {
     if (!target.isEmpty())
         file = std::make_unique<WorkingFile>(names, std::move(target));
 }
 
-QString TransferJob::host() const
+QString TransferJob::hostOf(const QUrl& url)
 {
     return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':') +
            QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
@@ -37,6 +37,7 @@ QString TransferJob::host() const
 void TransferJob::restartAt(const QUrl& next)
 {
     url = next;
+    m_host = hostOf(url);
     outcome = {};
     m_decoder.reset();
     m_redirectBodyBytes = 0;

@@ -38,7 +38,7 @@ class TransferJob
         return std::tie(order, sequence) < std::tie(other.order, other.sequence);
     }
     // The host the next or current request goes to: scheme, name and port.
-    QString host() const;
+    const QString& host() const { return m_host; }
 
     // Ready for another request: at `next` after a redirect, or at the same address again.
     void restartAt(const QUrl& next);
@@ -79,6 +79,9 @@ class TransferJob
     void beginBody();
     bool store(const char* data, qint64 size);
 
+    static QString hostOf(const QUrl& url);
+
+    QString m_host; // of `url`, asked for at every look for a free slot
     std::unique_ptr<BodyDecoder> m_decoder;
     qint64 m_redirectBodyBytes = 0;
     quint32 m_checksum = 0;
