@@ -133,8 +133,7 @@ void Form1::showMessage(const QString& text)
 void Form1::setBusy(bool busy)
 {
     // The run keeps the name it started with, and one action runs at a time.
-    for (QWidget* control : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(Command1),
-                             static_cast<QWidget*>(Command2)})
+    for (QWidget* control : std::initializer_list<QWidget*>{Text1, Command1, Command2})
         control->setEnabled(!busy);
     m_album = 0;
     m_albums = 0;

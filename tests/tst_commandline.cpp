@@ -55,6 +55,14 @@ QStringList filesEndingWith(const QString& folder, const QString& ending)
     return found;
 }
 
+// The arguments that download forum "f" into `output`, then `more`.
+QStringList downloadInto(const QString& output, const QStringList& more = {})
+{
+    return QStringList({QStringLiteral("--download"), QStringLiteral("f"),
+                        QStringLiteral("--output"), output}) +
+           more;
+}
+
 } // namespace
 
 class TestCommandLine : public QObject
@@ -202,8 +210,7 @@ void TestCommandLine::pictureThatKeepsFailingEndsWithOne()
     forum.setFault(missing, StandIn::Fault::withStatus(404));
     QTemporaryDir output;
     const Outcome outcome =
-        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
-             output.path(), QStringLiteral("--retries"), QStringLiteral("3")},
+        run(downloadInto(output.path(), {QStringLiteral("--retries"), QStringLiteral("3")}),
             environment(forum));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 1);
@@ -223,9 +230,7 @@ void TestCommandLine::unreachableListingEndsWithOne()
     const QString listing = StandIn::Pages::listingTarget(QStringLiteral("f"), 1);
     forum.setFault(listing, StandIn::Fault::withStatus(503));
     QTemporaryDir output;
-    const Outcome outcome = run({QStringLiteral("--download"), QStringLiteral("f"),
-                                 QStringLiteral("--output"), output.path()},
-                                environment(forum));
+    const Outcome outcome = run(downloadInto(output.path()), environment(forum));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(outcome.lines,
@@ -314,10 +319,9 @@ void TestCommandLine::optionsWinOverBadVariables()
     environment.insert(QStringLiteral("VARNOLT_RATE"), QStringLiteral("fast"));
     QTemporaryDir output;
     const Outcome outcome =
-        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
-             output.path(), QStringLiteral("--transfers"), QStringLiteral("2"),
-             QStringLiteral("--max-wait"), QStringLiteral("5"), QStringLiteral("--rate"),
-             QStringLiteral("100")},
+        run(downloadInto(output.path(), {QStringLiteral("--transfers"), QStringLiteral("2"),
+                                         QStringLiteral("--max-wait"), QStringLiteral("5"),
+                                         QStringLiteral("--rate"), QStringLiteral("100")}),
             environment);
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 0);
@@ -419,8 +423,7 @@ void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
     QSignalSpy finished(&child, &QProcess::finished);
     // One transfer at a time, so that the stalled picture is the last thing asked for.
     child.start(QStringLiteral(VARNOLT_PROGRAM),
-                {QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
-                 output.path(), QStringLiteral("--transfers"), QStringLiteral("1")});
+                downloadInto(output.path(), {QStringLiteral("--transfers"), QStringLiteral("1")}));
     QVERIFY(QTest::qWaitFor([&] { return forum.requestedTargets().contains(stalled); }, 20000));
     ::kill(static_cast<pid_t>(child.processId()), signal);
     QElapsedTimer sinceInterrupt;
@@ -479,9 +482,7 @@ void TestCommandLine::forumWithoutAlbumsEndsWithThree()
     StandIn::StandInForum forum(ForumBuilder::forum(QStringLiteral("f"), {}));
     QVERIFY(forum.start());
     QTemporaryDir output;
-    const Outcome outcome = run({QStringLiteral("--download"), QStringLiteral("f"),
-                                 QStringLiteral("--output"), output.path()},
-                                environment(forum));
+    const Outcome outcome = run(downloadInto(output.path()), environment(forum));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 3);
 }
@@ -495,8 +496,7 @@ void TestCommandLine::onlyTheAlbumsAsked()
     QVERIFY(forum.start());
     QTemporaryDir output;
     const Outcome outcome =
-        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
-             output.path(), QStringLiteral("--albums"), QStringLiteral("2,4-,7,9-")},
+        run(downloadInto(output.path(), {QStringLiteral("--albums"), QStringLiteral("2,4-,7,9-")}),
             environment(forum));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 0);
@@ -524,9 +524,7 @@ void TestCommandLine::cookiesFromAFile()
                                            "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tabc\n"
                                            "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tkey\tk1\r\n");
     const QString bad = write("bad.txt", "# Netscape HTTP Cookie File\nsession=abc\n");
-    const QStringList download = {QStringLiteral("--download"), QStringLiteral("f"),
-                                  QStringLiteral("--output"), folder.path(),
-                                  QStringLiteral("--cookies")};
+    const QStringList download = downloadInto(folder.path(), {QStringLiteral("--cookies")});
 
     Outcome outcome = run(download + QStringList(good), environment(forum));
     QCOMPARE(outcome.exitCode, 0);
@@ -550,9 +548,8 @@ void TestCommandLine::quietAndJson()
     const QString missing = StandIn::Pages::pictureFileTarget(QStringLiteral("b-1"));
     forum.setFault(missing, StandIn::Fault::withStatus(404));
     QTemporaryDir output;
-    const QStringList download = {QStringLiteral("--download"), QStringLiteral("f"),
-                                  QStringLiteral("--output"),   output.path(),
-                                  QStringLiteral("--retries"),  QStringLiteral("1")};
+    const QStringList download =
+        downloadInto(output.path(), {QStringLiteral("--retries"), QStringLiteral("1")});
     const QString folder = QDir::toNativeSeparators(output.filePath(QStringLiteral("f")));
 
     Outcome outcome = run(download + QStringList(QStringLiteral("--quiet")), environment(forum));
@@ -633,9 +630,7 @@ void TestCommandLine::statusLineOnlyOnATerminal()
 
     // Into a pipe, stderr gets nothing of it.
     const Outcome piped =
-        run({QStringLiteral("--download"), QStringLiteral("f"), QStringLiteral("--output"),
-             output.path(), QStringLiteral("--quiet")},
-            environment(forum));
+        run(downloadInto(output.path(), {QStringLiteral("--quiet")}), environment(forum));
     QCOMPARE(piped.exitCode, 0);
     QCOMPARE(piped.errors, QString());
 #endif
