@@ -28,6 +28,14 @@ TransferJob::TransferJob(EngineCore& engine, QUrl url, double seconds, QString t
         file = std::make_unique<WorkingFile>(names, std::move(target));
 }
 
+quint32 TransferJob::checksum() const
+{
+    uLong sum = 0;
+    for (const QByteArray* part : {&m_head, &m_tail})
+        sum = crc32(sum, reinterpret_cast<const Bytef*>(part->constData()), uInt(part->size()));
+    return static_cast<quint32>(sum);
+}
+
 QString TransferJob::hostOf(const QUrl& url)
 {
     return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':') +
@@ -41,7 +49,8 @@ void TransferJob::restartAt(const QUrl& next)
     outcome = {};
     m_decoder.reset();
     m_redirectBodyBytes = 0;
-    m_checksum = 0;
+    m_head.clear();
+    m_tail.clear();
     stoppedAtStatus = false;
     writeFailed = false;
     addressRefused = false;
@@ -89,14 +98,14 @@ bool TransferJob::store(const char* data, qint64 size)
 {
     if (outcome.bodyBytes + size > engine.bodyLimit())
         return false;
-    // Enough to know a copy of an earlier answer, which has the same length and bytes: the
-    // start of the body, so that a large picture costs no more than a small one.
-    constexpr qint64 checked = 64 * 1024;
-    if (outcome.bodyBytes < checked) {
-        const qint64 part = std::min(size, checked - outcome.bodyBytes);
-        m_checksum = static_cast<quint32>(
-            crc32(m_checksum, reinterpret_cast<const Bytef*>(data), static_cast<uInt>(part)));
-    }
+    // Its first and last bytes, with its length, are enough to know a copy of an earlier answer
+    // (the same length and bytes); a large picture costs no more than a small one.
+    if (m_head.size() < checkedBytes)
+        m_head.append(data, std::min<qint64>(size, checkedBytes - m_head.size()));
+    if (size >= checkedBytes)
+        m_tail = QByteArray(data + size - checkedBytes, checkedBytes);
+    else
+        m_tail = (m_tail + QByteArray::fromRawData(data, size)).right(checkedBytes);
     outcome.bodyBytes += size;
     if (!toFile()) {
         outcome.body.append(data, size);

@@ -46,8 +46,8 @@ class TransferJob
     bool take(const char* data, qint64 size);
     // Whether the body of the answer came to the end its coding promised.
     bool bodyIsWhole() const { return !m_decoder || m_decoder->isComplete(); }
-    // Of the body's first bytes: with its length, what tells one answer from another.
-    quint32 checksum() const { return m_checksum; }
+    // Of the body's first and last bytes: with its length, what tells one answer from another.
+    quint32 checksum() const;
 
     EngineCore& engine;
     const QUrl firstUrl;
@@ -84,5 +84,7 @@ class TransferJob
     QString m_host; // of `url`, asked for at every look for a free slot
     std::unique_ptr<BodyDecoder> m_decoder;
     qint64 m_redirectBodyBytes = 0;
-    quint32 m_checksum = 0;
+    static constexpr qint64 checkedBytes = 4 * 1024;
+    QByteArray m_head; // the body's first checkedBytes
+    QByteArray m_tail; // and its last
 };
