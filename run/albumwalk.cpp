@@ -1,7 +1,7 @@
 #include "albumwalk.h"
 
 #include "folders.h"
-#include "pagescan.h"
+#include "text/pagescan.h"
 #include "text/foldername.h"
 #include "text/split2.h"
 #include "transfersahead.h"

@@ -1,6 +1,6 @@
 #include "pagefetch.h"
 
-#include "web/bytestobstr.h"
+#include "text/bytestobstr.h"
 #include "web/getbody.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "failurelists.h"
 #include "folders.h"
 #include "pagefetch.h"
-#include "pagescan.h"
+#include "text/pagescan.h"
 #include "runtally.h"
 #include "runwindow.h"
 

@@ -1,6 +1,6 @@
-#include "web/bytestobstr.h"
+#include "text/bytestobstr.h"
 #include "web/fetchresult.h"
-#include "web/gb18030.h"
+#include "text/gb18030.h"
 
 #include <QStringDecoder>
 

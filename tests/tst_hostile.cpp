@@ -1,7 +1,7 @@
 // Servers that misbehave and pages that lie: nothing crashes, nothing is written outside the
 // forum folder, no half-written or mislabelled file is left, and the run goes on.
 #include "forumbuilder.h"
-#include "run/pagescan.h"
+#include "text/pagescan.h"
 #include "runfixture.h"
 #include "web/answerrules.h"
 #include "web/getbody.h"

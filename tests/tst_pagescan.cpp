@@ -1,5 +1,5 @@
 #include "run/failurelists.h"
-#include "run/pagescan.h"
+#include "text/pagescan.h"
 
 #include <QTest>
 

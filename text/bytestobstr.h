@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fetchresult.h"
+#include "web/fetchresult.h"
 
 // Decodes the body bytes of a fetch result under the character set `charset`. Anything that
 // is not body bytes, and a character set nobody knows, gives the empty text.

@@ -1,6 +1,6 @@
 #include "pagescan.h"
 
-#include "text/textsearch.h"
+#include "textsearch.h"
 
 #include <algorithm>
 
