@@ -1,8 +1,8 @@
 #include "albumwalk.h"
 
 #include "folders.h"
-#include "text/pagescan.h"
 #include "text/foldername.h"
+#include "text/pagescan.h"
 #include "text/split2.h"
 #include "transfersahead.h"
 #include "web/transferengine.h"

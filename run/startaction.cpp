@@ -4,9 +4,9 @@
 #include "failurelists.h"
 #include "folders.h"
 #include "pagefetch.h"
-#include "text/pagescan.h"
 #include "runtally.h"
 #include "runwindow.h"
+#include "text/pagescan.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "text/bytestobstr.h"
-#include "web/fetchresult.h"
 #include "text/gb18030.h"
+#include "web/fetchresult.h"
 
 #include <QStringDecoder>
 

@@ -1,8 +1,8 @@
 // Servers that misbehave and pages that lie: nothing crashes, nothing is written outside the
 // forum folder, no half-written or mislabelled file is left, and the run goes on.
 #include "forumbuilder.h"
-#include "text/pagescan.h"
 #include "runfixture.h"
+#include "text/pagescan.h"
 #include "web/answerrules.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
