@@ -41,7 +41,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     }
     downloader.start();
     // After a full disk, a retry would only fail again.
-    for (int round = 0; round < command.retries && !downloader.failures().isEmpty() &&
+    for (int round = 0; round < command.retries && !downloader.failedPictures().isEmpty() &&
                         !downloader.tally().diskFull;
          ++round) {
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s

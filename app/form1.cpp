@@ -46,7 +46,7 @@ Control* place(QWidget* window, const char* name, int left, int top, int width, 
 
 } // namespace
 
-Form1::Form1(TransferEngine& network, const QString& programFolder, const ServiceRoots& roots,
+Form1::Form1(TransferEngine& network, const QString& outputFolder, const ServiceRoots& roots,
              QWidget* parent)
     : QWidget(parent), Text1(place<QLineEdit>(this, "Text1", 8, 16, 105, 25)),
       Command1(place<QPushButton>(this, "Command1", 120, 16, 81, 25)),
@@ -58,7 +58,7 @@ Form1::Form1(TransferEngine& network, const QString& programFolder, const Servic
       m_laidOutSize(scaled(QRect(0, 0, 472, 299), layoutScale(font())).size()),
       m_openFolder(new QAction(QStringLiteral("打开文件夹"), this)),
       m_captionTimer(new QTimer(this)), m_network(network),
-      m_downloader(*this, network, programFolder, roots)
+      m_downloader(*this, network, outputFolder, roots)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);

@@ -20,7 +20,7 @@ class Form1 : public QWidget, public RunWindow
     Q_OBJECT
 
   public:
-    Form1(TransferEngine& network, const QString& programFolder, const ServiceRoots& roots,
+    Form1(TransferEngine& network, const QString& outputFolder, const ServiceRoots& roots,
           QWidget* parent = nullptr);
 
     void appendLine(const QString& line) override;

@@ -106,7 +106,7 @@ int run(const QString& name, const QString& folder, bool measureGaps)
     out() << "figures: wall_ms=" << wallMs
           << " cpu_ms=" << (after.cpuMilliseconds - before.cpuMilliseconds)
           << " peak_kb=" << after.peakKilobytes << " lines=" << window.lines
-          << " failures=" << downloader.failures().entries().size()
+          << " failures=" << downloader.failedPictures().entries().size()
           << " transfers=" << network.maxTransfers();
     if (gaps)
         out() << " longest_gap_ms=" << gaps->longest();

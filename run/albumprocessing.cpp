@@ -1,7 +1,7 @@
 #include "albumprocessing.h"
 
 #include "albumwalk.h"
-#include "failurelists.h"
+#include "failedpictures.h"
 #include "folders.h"
 #include "runtally.h"
 #include "runwindow.h"
@@ -75,7 +75,7 @@ bool AlbumProcessing::processPicture(AlbumWalk& walk, qsizetype album, int page,
     ensureFolder(albumFolder);
     const SaveError error = walk.save(album, page, index);
     if (error != SaveError::Ok) {
-        m_context.failures.add(picture.address, picture.path);
+        m_context.failedPictures.add(picture.address, picture.path);
     } else {
         report.status = PictureReport::Status::Saved;
         report.bytes = QFileInfo(picture.path).size();
@@ -96,7 +96,7 @@ void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page
     for (const AlbumWalk::Picture& later : walk.knownPicturesAfter(album, page, index)) {
         // The retry makes no folder: a later album's must be there for it.
         ensureFolder(QFileInfo(later.path).absolutePath());
-        m_context.failures.add(later.address, later.path);
+        m_context.failedPictures.add(later.address, later.path);
         ++m_context.tally.failed;
     }
     m_context.tally.diskFull = true;

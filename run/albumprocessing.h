@@ -12,7 +12,7 @@ class AlbumWalk;
 class AlbumProcessing
 {
   public:
-    AlbumProcessing(const RunContext& context, QString forumFolder)
+    AlbumProcessing(RunContext& context, QString forumFolder)
         : m_context(context), m_forumFolder(std::move(forumFolder))
     {}
 
@@ -27,6 +27,6 @@ class AlbumProcessing
                          const QString& albumFolder);
     void reportPicture(const struct PictureReport& picture);
 
-    const RunContext& m_context;
+    RunContext& m_context;
     const QString m_forumFolder;
 };

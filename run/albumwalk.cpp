@@ -32,7 +32,7 @@ TransferOrder orderOf(qsizetype album, int page, int index = 0, int stage = 0)
 
 } // namespace
 
-AlbumWalk::AlbumWalk(const RunContext& context, QString forumFolder, QStringList albums)
+AlbumWalk::AlbumWalk(RunContext& context, QString forumFolder, QStringList albums)
     : m_context(context), m_forumFolder(std::move(forumFolder)), m_albums(std::move(albums)),
       m_ahead(transfersAhead(context.network))
 {

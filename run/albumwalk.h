@@ -38,7 +38,7 @@ class AlbumWalk
         QString path;
     };
 
-    AlbumWalk(const RunContext& context, QString forumFolder, QStringList albums);
+    AlbumWalk(RunContext& context, QString forumFolder, QStringList albums);
     ~AlbumWalk();
     AlbumWalk(const AlbumWalk&) = delete;
     AlbumWalk& operator=(const AlbumWalk&) = delete;
@@ -101,7 +101,7 @@ class AlbumWalk
     void issuePicturePage(qsizetype album, int page, int index);
     void issueSave(qsizetype album, int page, int index);
 
-    const RunContext& m_context;
+    RunContext& m_context;
     const QString m_forumFolder;
     const QStringList m_albums;
     const int m_ahead;

@@ -6,10 +6,9 @@
 
 #include <utility>
 
-Downloader::Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
+Downloader::Downloader(RunWindow& window, TransferEngine& network, QString outputFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_context{window,  network, std::move(programFolder), std::move(roots), m_failures,
-                m_tally, limits,  AlbumSelection()}
+    : m_context{window, network, std::move(outputFolder), std::move(roots), limits, {}, {}, {}}
 {}
 
 template <typename Action> bool Downloader::runExclusively()

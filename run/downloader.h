@@ -1,17 +1,15 @@
 #pragma once
 
-#include "failurelists.h"
 #include "runcontext.h"
-#include "runtally.h"
 
-// The two actions of the window, with the state that outlives them: the failure lists, the
+// The two actions of the window, with the state that outlives them: the failed pictures, the
 // tally of the last run, and whether an action is under way. An action waits on the network inside
 // the event loop, so a second press can arrive while the first is still running; it is ignored.
 class Downloader
 {
   public:
-    Downloader(RunWindow& window, TransferEngine& network, QString programFolder,
-               ServiceRoots roots, TimeLimits limits = {});
+    Downloader(RunWindow& window, TransferEngine& network, QString outputFolder, ServiceRoots roots,
+               TimeLimits limits = {});
 
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
@@ -26,14 +24,12 @@ class Downloader
     void selectAlbums(const AlbumSelection& albums) { m_context.albums = albums; }
 
     bool isBusy() const { return m_busy; }
-    const FailureLists& failures() const { return m_failures; }
-    const RunTally& tally() const { return m_tally; }
+    const FailedPictures& failedPictures() const { return m_context.failedPictures; }
+    const RunTally& tally() const { return m_context.tally; }
 
   private:
     template <typename Action> bool runExclusively();
 
-    FailureLists m_failures;
-    RunTally m_tally;
     RunContext m_context;
     bool m_busy = false;
 };

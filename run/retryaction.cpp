@@ -1,6 +1,6 @@
 #include "retryaction.h"
 
-#include "failurelists.h"
+#include "failedpictures.h"
 #include "runtally.h"
 #include "runwindow.h"
 #include "transfersahead.h"
@@ -13,19 +13,19 @@
 
 bool RetryAction::run()
 {
-    const QList<FailureLists::Entry> entries = m_context.failures.entries();
+    const QList<FailedPicture> entries = m_context.failedPictures.entries();
     if (entries.isEmpty()) {
         m_context.window.appendLine(QStringLiteral("没有需要重新下载的文件"));
         return true;
     }
     int saved = 0;
-    m_context.failures.clear();
+    m_context.failedPictures.clear();
     // The saves run several at once, but each is finished, and kept as a failure, in order.
     const qsizetype window = std::max(1, transfersAhead(m_context.network));
     std::deque<std::unique_ptr<PictureSave>> started;
     qsizetype next = 0;
     for (qsizetype n = 0; n < entries.size(); ++n) {
-        const FailureLists::Entry& entry = entries.at(n);
+        const FailedPicture& entry = entries.at(n);
         for (; next < entries.size() && qsizetype(started.size()) < window; ++next)
             started.push_back(std::make_unique<PictureSave>(
                 m_context.network, entries.at(next).address, entries.at(next).path,
@@ -41,13 +41,13 @@ bool RetryAction::run()
             // The rest would fail alike: they stay for a later retry, untried.
             m_context.window.retryEnded(report);
             m_context.window.diskFull(QFileInfo(entry.path).absolutePath());
-            for (const FailureLists::Entry& left : entries.mid(n))
-                m_context.failures.add(left.address, left.path);
+            for (const FailedPicture& left : entries.mid(n))
+                m_context.failedPictures.add(left.address, left.path);
             m_context.tally.diskFull = true;
             break;
         }
         if (error != SaveError::Ok) {
-            m_context.failures.add(entry.address, entry.path);
+            m_context.failedPictures.add(entry.address, entry.path);
         } else {
             ++saved;
             ++m_context.tally.saved;

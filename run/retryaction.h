@@ -7,11 +7,11 @@
 class RetryAction
 {
   public:
-    explicit RetryAction(const RunContext& context) : m_context(context) {}
+    explicit RetryAction(RunContext& context) : m_context(context) {}
 
     // Always true: a retry always takes place, if only to say there is nothing to retry.
     bool run();
 
   private:
-    const RunContext& m_context;
+    RunContext& m_context;
 };

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "albumselection.h"
+#include "failedpictures.h"
+#include "runtally.h"
 #include "web/serviceroots.h"
 #include "web/timelimits.h"
 
 #include <QString>
-
-class FailureLists;
-struct RunTally;
 
 // The time limits of a run's fetches; tests make them short.
 struct TimeLimits
@@ -19,15 +18,17 @@ struct TimeLimits
 class TransferEngine;
 class RunWindow;
 
-// What every action of a run works with. The references outlive the action.
+// What the actions of the window work with, and what they leave for each other: a run fills
+// the failed pictures and the tally, the retry works through the one and corrects the other.
+// The window and the network outlive the actions.
 struct RunContext
 {
     RunWindow& window;
     TransferEngine& network;
-    QString programFolder;
+    QString outputFolder;
     ServiceRoots roots;
-    FailureLists& failures;
-    RunTally& tally;
     TimeLimits limits;
     AlbumSelection albums; // the albums of the listing a run takes
+    FailedPictures failedPictures;
+    RunTally tally;
 };

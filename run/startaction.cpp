@@ -1,7 +1,7 @@
 #include "startaction.h"
 
 #include "albumprocessing.h"
-#include "failurelists.h"
+#include "failedpictures.h"
 #include "folders.h"
 #include "pagefetch.h"
 #include "runtally.h"
@@ -23,16 +23,16 @@ bool StartAction::run()
     }
 
     m_context.tally = {};
-    const QString forumFolder = forumFolderIn(m_context.programFolder, name);
+    const QString forumFolder = forumFolderIn(m_context.outputFolder, name);
     m_context.tally.forumFolder = forumFolder;
     // The run file stays open, and empty, for the whole run.
-    QFile runFile(joinPath(m_context.programFolder, QStringLiteral("1.txt")));
+    QFile runFile(joinPath(m_context.outputFolder, QStringLiteral("1.txt")));
     if (!runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         window.problem(QStringLiteral("无法创建文件：") + runFile.fileName());
         ++m_context.tally.missing;
         return true;
     }
-    m_context.failures.clear();
+    m_context.failedPictures.clear();
 
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
     const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +

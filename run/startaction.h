@@ -7,7 +7,7 @@
 class StartAction
 {
   public:
-    explicit StartAction(const RunContext& context) : m_context(context) {}
+    explicit StartAction(RunContext& context) : m_context(context) {}
 
     // False when no run took place: the name box held no name.
     bool run();
@@ -15,5 +15,5 @@ class StartAction
   private:
     QStringList crawlListing(const QString& listingBase);
 
-    const RunContext& m_context;
+    RunContext& m_context;
 };

@@ -28,16 +28,16 @@ struct RunFixture
     {
         if (!forum.start())
             qFatal("the stand-in forum cannot listen");
-        programFolder = temporary.path();
+        outputFolder = temporary.path();
         downloader = std::make_unique<Downloader>(
-            window, network, programFolder, ServiceRoots{forum.forumRoot(), forum.pictureRoot()},
+            window, network, outputFolder, ServiceRoots{forum.forumRoot(), forum.pictureRoot()},
             limits);
     }
 
     // In the platform's own form, as the run writes paths in its lines and lists.
     QString path(const QString& relative) const
     {
-        return QDir::toNativeSeparators(QDir(programFolder).absoluteFilePath(relative));
+        return QDir::toNativeSeparators(QDir(outputFolder).absoluteFilePath(relative));
     }
     QByteArray fileContent(const QString& relative) const
     {
@@ -70,7 +70,7 @@ struct RunFixture
     StandIn::StandInForum forum;
     TransferEngine network;
     QTemporaryDir temporary;
-    QString programFolder;
+    QString outputFolder;
     FakeWindow window;
     std::unique_ptr<Downloader> downloader;
 };

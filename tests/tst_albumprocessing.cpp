@@ -60,7 +60,7 @@ void TestAlbumProcessing::picturesBecomeNumberedFiles()
         QCOMPARE(run.fileContent(QStringLiteral("f/甲/%1.jpg").arg(n)),
                  run.forum.pictureBytes(QStringLiteral("a-%1").arg(n)));
     }
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("1.txt")), QByteArray());
 }
 
@@ -113,10 +113,10 @@ void TestAlbumProcessing::failedSavesAreRememberedInOrder()
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
                           pictureLine(1, 3, true), pictureLine(1, 4, false)}));
-    QCOMPARE(run.downloader->failures().addresses(),
+    QCOMPARE(run.downloader->failedPictures().addresses(),
              QStringList(
                  {run.pictureUrl(QStringLiteral("a-2")), run.pictureUrl(QStringLiteral("a-4"))}));
-    QCOMPARE(run.downloader->failures().paths(),
+    QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList(
                  {run.path(QStringLiteral("f/甲/2.jpg")), run.path(QStringLiteral("f/甲/4.jpg"))}));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/2.jpg"))));
@@ -130,11 +130,11 @@ void TestAlbumProcessing::runWithoutFailuresEmptiesEarlierLists()
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
                        StandIn::Fault::withStatus(503));
     run.downloader->start();
-    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
     run.forum.clearFaults();
     run.downloader->start();
-    QVERIFY(run.downloader->failures().isEmpty());
-    QVERIFY(run.downloader->failures().paths().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().paths().isEmpty());
     // The second run's lines follow the first's.
     QCOMPARE(run.window.lines.count(QStringLiteral("开始获取相册地址！")), 2);
 }
@@ -161,7 +161,7 @@ void TestAlbumProcessing::titlesStayInsideTheForumFolder()
                    QStringLiteral("f"));
     run.downloader->start();
     QCOMPARE(run.window.lines.at(2), albumLine(1, 1, title));
-    QCOMPARE(QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+    QCOMPARE(QDir(run.outputFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
     // A title that starts with a dot makes a hidden folder, still inside the forum folder.
     QCOMPARE(QDir(run.path(QStringLiteral("f")))
@@ -201,7 +201,7 @@ void TestAlbumProcessing::pictureWithoutIdentifierFailsWithoutAnAddress()
     run.downloader->start();
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, false), pictureLine(1, 2, true)}));
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.pictureFileTargets().size(), 1);
 }
 
@@ -211,7 +211,7 @@ void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
                                     album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
         QStringLiteral("f"));
-    QVERIFY(QDir(run.programFolder).mkdir(QStringLiteral("f")));
+    QVERIFY(QDir(run.outputFolder).mkdir(QStringLiteral("f")));
     QFile inTheWay(run.path(QStringLiteral("f/甲")));
     QVERIFY(inTheWay.open(QIODevice::WriteOnly));
     inTheWay.close();
@@ -220,7 +220,7 @@ void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()
              QStringList({pictureLine(1, 1, false), pictureLine(1, 2, false),
                           albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
                           pictureLine(1, 1, true)}));
-    QCOMPARE(run.downloader->failures().entries().size(), 2);
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 2);
 }
 
 void TestAlbumProcessing::fullDiskStopsTheRun_data()
@@ -240,7 +240,7 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4),
                                     album(QStringLiteral("b"), QStringLiteral("乙"), 2)}),
         QStringLiteral("f"), transfers);
-    QVERIFY(QDir(run.programFolder).mkpath(QStringLiteral("f/甲")));
+    QVERIFY(QDir(run.outputFolder).mkpath(QStringLiteral("f/甲")));
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), run.path(QStringLiteral("f/甲/2.jpg.part"))));
     run.downloader->start();
     QCOMPARE(run.window.lines.mid(4),
@@ -250,7 +250,7 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
     QVERIFY(run.downloader->tally().diskFull);
     // The picture that failed, and those after it that the run already knew of, wait for the
     // retry; nothing else was asked for after the disk was full.
-    const QStringList failed = run.downloader->failures().paths();
+    const QStringList failed = run.downloader->failedPictures().paths();
     QCOMPARE(failed.constFirst(), run.path(QStringLiteral("f/甲/2.jpg")));
     QCOMPARE(run.downloader->tally().failed, failed.size());
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/乙"))) || transfers > 1);
@@ -264,7 +264,7 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
              QStringList({QStringLiteral("重新下载失败：") + failed.constFirst(),
                           QStringLiteral("磁盘空间不足，下载已停止：") +
                               run.path(QStringLiteral("f/甲"))}));
-    QCOMPARE(run.downloader->failures().paths(), failed);
+    QCOMPARE(run.downloader->failedPictures().paths(), failed);
 #endif
 }
 
@@ -292,7 +292,7 @@ void TestAlbumProcessing::sampleForumEndToEnd()
     }
     QVERIFY(saved > 250);
     QVERIFY(!failedPaths.isEmpty());
-    QCOMPARE(run.downloader->failures().paths(), failedPaths);
+    QCOMPARE(run.downloader->failedPictures().paths(), failedPaths);
     QCOMPARE(run.window.lines.filter(QStringLiteral("下载成功！")).size(), saved);
 }
 

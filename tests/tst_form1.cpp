@@ -375,10 +375,10 @@ void TestForm1::retryButtonSavesTheFailures()
 {
     nameBox()->setText(QStringLiteral("猫咪"));
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
-    QCOMPARE(m_window->downloader().failures().entries().size(), 1);
+    QCOMPARE(m_window->downloader().failedPictures().entries().size(), 1);
     const int linesAfterRun = progressList()->count();
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
-    QVERIFY(m_window->downloader().failures().isEmpty());
+    QVERIFY(m_window->downloader().failedPictures().isEmpty());
     const QString saved = m_folder->filePath(QStringLiteral("猫咪/橘猫/2.jpg"));
     QVERIFY(QFile::exists(saved));
     QCOMPARE(lines().mid(linesAfterRun),
@@ -399,7 +399,7 @@ void TestForm1::sampleForumThroughTheWindow()
     QTest::mouseClick(nameBox, Qt::LeftButton);
     nameBox->insert(QStringLiteral("猫咪"));
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QVERIFY(!window.downloader().failures().isEmpty());
+    QVERIFY(!window.downloader().failedPictures().isEmpty());
     // The sample forum holds four pictures that fail once.
     const auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
     QVERIFY(list->item(list->count() - 1)
@@ -407,7 +407,7 @@ void TestForm1::sampleForumThroughTheWindow()
                 .contains(QStringLiteral("，失败4张，保存在：") +
                           QDir::toNativeSeparators(folder.filePath(QStringLiteral("猫咪")))));
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
-    QVERIFY(window.downloader().failures().isEmpty());
+    QVERIFY(window.downloader().failedPictures().isEmpty());
 
     int pictures = 0;
     for (const StandIn::Album& album : sample.content().forum(QStringLiteral("猫咪"))->albums) {

@@ -47,7 +47,7 @@ class TestHostile : public QObject
   private:
     QStringList leftInFolder() const
     {
-        return QDir(m_run->programFolder).entryList(QDir::Files | QDir::Hidden);
+        return QDir(m_run->outputFolder).entryList(QDir::Files | QDir::Hidden);
     }
     QString page(int n) const
     {
@@ -125,9 +125,9 @@ void TestHostile::bytesThatAreNotGb2312()
                           garbage);
     m_run->downloader->start();
     QCOMPARE(m_run->window.lines.at(2), QStringLiteral("开始处理相册(1/1):无标题相册1"));
-    QCOMPARE(QDir(m_run->programFolder)
-                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
+    QCOMPARE(
+        QDir(m_run->outputFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
 }
 
 void TestHostile::tenMegabytePageWithManyLinks()
@@ -270,10 +270,10 @@ void TestHostile::answerSentAgainLaterShiftsNoPicture()
     if (picturesApart)
         run.forum.setDefaultDelay(20); // the copy comes while the picture host is idle
 
-    Downloader downloader(run.window, run.network, run.programFolder,
+    Downloader downloader(run.window, run.network, run.outputFolder,
                           ServiceRoots{run.forum.forumRoot(), pictures.pictureRoot()});
     downloader.start();
-    QVERIFY(downloader.failures().isEmpty());
+    QVERIFY(downloader.failedPictures().isEmpty());
     for (const auto& [folder, id] : {std::pair{"甲", "a"}, {"乙", "b"}}) {
         const int count = id == QLatin1String("a") ? 4 : 3;
         for (int n = 1; n <= count; ++n)

@@ -1,4 +1,4 @@
-#include "run/failurelists.h"
+#include "run/failedpictures.h"
 #include "text/pagescan.h"
 
 #include <QTest>
@@ -104,7 +104,7 @@ void TestPageScan::pictureIdentifier()
 
 void TestPageScan::failureListsStayInStep()
 {
-    FailureLists lists;
+    FailedPictures lists;
     QVERIFY(lists.entries().isEmpty());
     lists.add(QStringLiteral("http://h/1.jpg"), QStringLiteral("/f/a/1.jpg"));
     lists.add(QStringLiteral("http://h/2.jpg"), QStringLiteral("/f/a/2.jpg"));

@@ -37,15 +37,15 @@ Seen seenAfter(const RunFixture& run)
     for (QString line : run.window.lines)
         seen.lines.append(line.replace(run.forum.forumRoot(), QStringLiteral("<forum>/"))
                               .replace(run.path(QString()), QStringLiteral("<output>")));
-    const QDir folder(run.programFolder);
-    QDirIterator walk(run.programFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    const QDir folder(run.outputFolder);
+    QDirIterator walk(run.outputFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString path = walk.next();
         QFile file(path);
         seen.files.insert(folder.relativeFilePath(path),
                           file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"));
     }
-    for (const FailureLists::Entry& entry : run.downloader->failures().entries())
+    for (const FailedPicture& entry : run.downloader->failedPictures().entries())
         seen.failures.append(entry.address.section(QLatin1Char('/'), 3) + QLatin1Char(' ') +
                              folder.relativeFilePath(entry.path));
     return seen;
@@ -177,7 +177,7 @@ void TestPipeline::severalAtOnceAsksForTheSameAddresses()
     QCOMPARE(asked, expected);
     QVERIFY2(run.forum.mostAtOnce() > 2 && run.forum.mostAtOnce() <= 8,
              qPrintable(QString::number(run.forum.mostAtOnce())));
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)

@@ -29,11 +29,11 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")),
                        StandIn::Fault::failingFirst(2));
     run.downloader->start();
-    QCOMPARE(run.downloader->failures().entries().size(), 3);
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 3);
     const int linesAfterRun = run.window.lines.size();
 
     run.downloader->retry();
-    QCOMPARE(run.downloader->failures().paths(),
+    QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList(
                  {run.path(QStringLiteral("f/甲/1.jpg")), run.path(QStringLiteral("f/甲/4.jpg"))}));
     // A line for each picture, in order, and one for the whole.
@@ -47,12 +47,12 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
 
     // A second press retries what is left: picture 4 now comes, picture 1 still fails.
     run.downloader->retry();
-    QCOMPARE(run.downloader->failures().paths(),
+    QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList({run.path(QStringLiteral("f/甲/1.jpg"))}));
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-4")));
     run.downloader->retry();
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
     QCOMPARE(run.window.lines.constLast(), QStringLiteral("重新下载结束：保存成功1张，失败0张"));
@@ -67,7 +67,7 @@ void TestRetryAction::emptyListsFetchNothing()
     QVERIFY(run.forum.requestLog().isEmpty());
 
     run.downloader->start();
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     run.forum.clearLog();
     run.downloader->retry();
     QVERIFY(run.forum.requestLog().isEmpty());
@@ -85,7 +85,7 @@ void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
     QVERIFY(QDir(run.path(QStringLiteral("f/甲"))).removeRecursively());
 
     run.downloader->retry();
-    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲"))));
 }
 
@@ -99,15 +99,15 @@ void TestRetryAction::pictureThatTimedOutIsRetried()
     run.forum.setFault(picture, stall);
     run.downloader->start();
     QCOMPARE(run.window.lines.constLast(), QStringLiteral("第1页,第1张下载失败！"));
-    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/1.jpg"))));
 
     run.downloader->retry();
-    QCOMPARE(run.downloader->failures().entries().size(), 1);
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
 
     run.forum.clearFaults();
     run.downloader->retry();
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
 }
@@ -125,14 +125,14 @@ void TestRetryAction::lineBreakInAnAddressShiftsNothing()
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
                        StandIn::Fault::failingFirst(1));
     run.downloader->start();
-    QCOMPARE(run.downloader->failures().paths(),
+    QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList(
                  {run.path(QStringLiteral("f/甲/1.jpg")), run.path(QStringLiteral("f/甲/2.jpg"))}));
 
     run.downloader->retry();
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-2")));
-    QCOMPARE(run.downloader->failures().paths(),
+    QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList({run.path(QStringLiteral("f/甲/1.jpg"))}));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/1.jpg"))));
 }

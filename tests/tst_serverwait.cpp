@@ -180,7 +180,7 @@ void TestServerWait::waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce()
     run.forum.setFault(firstPicture, fault);
     run.downloader->start();
     QCOMPARE(run.window.lines, clean.window.lines);
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
 
@@ -254,7 +254,7 @@ void TestServerWait::throttlingServerLosesNoPicture()
     run.forum.setRateLimit(12);
     run.downloader->start();
     QCOMPARE(run.window.lines, clean.window.lines);
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();
     QVERIFY(std::any_of(log.begin(), log.end(), [](const auto& r) { return r.throttled; }));
 }
@@ -265,7 +265,7 @@ void TestServerWait::rateOptionPacesRequests()
     settings.rate = 20;
     RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
     run.downloader->start();
-    QVERIFY(run.downloader->failures().isEmpty());
+    QVERIFY(run.downloader->failedPictures().isEmpty());
     // Started 50 ms apart; the stand-in may log one late, never the whole run early.
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();
     for (qsizetype n = 1; n < log.size(); ++n)

@@ -175,7 +175,7 @@ void TestStartAction::namesBecomeOneSafeFolder()
     run.downloader->start();
     QCOMPARE(run.window.lines.at(1), summary(name, 1));
     const QStringList entries =
-        QDir(run.programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QDir(run.outputFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     QCOMPARE(entries, QStringList({QStringLiteral("1.txt"), safeFolderName(name)}));
     QVERIFY(QFileInfo(run.path(safeFolderName(name))).isDir());
 }
@@ -187,7 +187,7 @@ void TestStartAction::emptyNameOnlyShowsTheMessage()
     QCOMPARE(run.window.messages, QStringList(QStringLiteral("请输入贴吧名称")));
     QVERIFY(run.window.lines.isEmpty());
     QVERIFY(run.forum.requestLog().isEmpty());
-    QVERIFY(QDir(run.programFolder).isEmpty());
+    QVERIFY(QDir(run.outputFolder).isEmpty());
 }
 
 void TestStartAction::unwritableProgramFolderIsReported()

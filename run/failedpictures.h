@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A picture whose save failed: its address and the path it was to be saved under, kept
+// together so that no text an address may hold can part them.
+struct FailedPicture
+{
+    QString address;
+    QString path;
+};
+
+// The pictures whose save failed, in the order of their failures. A run or a retry starts it
+// afresh; the retry takes what the last one left.
+class FailedPictures
+{
+  public:
+    void add(const QString& address, const QString& path) { m_entries.append({address, path}); }
+    void clear() { m_entries.clear(); }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    const QList<FailedPicture>& entries() const { return m_entries; }
+
+    QStringList addresses() const;
+    QStringList paths() const;
+
+  private:
+    QList<FailedPicture> m_entries;
+};
