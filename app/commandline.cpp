@@ -125,14 +125,19 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral(
             "启动时读入 FILE 中的 cookie（浏览器导出插件写的 Netscape 格式），从不写回。"),
         QStringLiteral("FILE"));
+    const QCommandLineOption update(
+        QStringLiteral("update"),
+        QStringLiteral(
+            "只下载新的图片：下载记录（吧文件夹中的 .varnolt.db）中已保存、文件仍在的图片"
+            "不再请求；也可打开窗口时用，窗口中的每次下载都如此。"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("只打印结束行（与 --download 一起用）。"));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("每行打印一个 JSON 对象代替进度行：album、picture、retry、problem 和 "
                        "summary 事件（与 --download 一起用）。"));
-    parser.addOptions(
-        {download, output, transfers, retries, maxWait, rate, albums, cookies, quiet, json});
+    parser.addOptions({download, output, transfers, retries, maxWait, rate, albums, cookies, update,
+                       quiet, json});
     // Taken by the window's application object before the arguments are read again there;
     // accepted here so that they are no error when read before it exists.
     for (const char* option :
@@ -191,6 +196,7 @@ CommandLine readCommandLine(const QStringList& arguments)
         line.output = parser.value(output);
     if (parser.isSet(cookies))
         line.cookies = parser.value(cookies);
+    line.update = parser.isSet(update);
 
     if (parser.isSet(transfers)) {
         line.transfers = parseTransfers(parser.value(transfers));

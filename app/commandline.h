@@ -25,6 +25,7 @@ struct CommandLine
     std::optional<double> maxWait;  // --max-wait; VARNOLT_MAX_WAIT or the default when absent
     std::optional<double> rate;     // --rate; VARNOLT_RATE or no pacing when absent
     int retries = 2;
+    bool update = false;   // --update: what the record says is saved is not fetched again
     AlbumSelection albums; // --albums; every album when absent
     ConsoleWindow::Output printing = ConsoleWindow::Output::Lines; // --quiet, --json
 

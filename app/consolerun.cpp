@@ -20,9 +20,13 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
                        const OutputFolder& output, const ServiceRoots& roots)
 {
     std::unique_ptr<StatusLine> status;
-    endOnSignal([&network, &status](ExitStatus ending) {
+    std::unique_ptr<Downloader> downloader;
+    endOnSignal([&network, &status, &downloader](ExitStatus ending) {
         // As closing the window does: transfers stop and their unfinished files go.
-        network.abandonAll();
+        if (downloader)
+            downloader->abandon();
+        else
+            network.abandonAll();
         if (status)
             status->wipe();
         std::fflush(nullptr);
@@ -32,27 +36,28 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     ConsoleWindow window(command.forumName, stdout, command.printing);
     if (!output.note.isEmpty())
         window.appendLine(output.note);
-    Downloader downloader(window, network, output.path, roots);
-    downloader.selectAlbums(command.albums);
+    downloader = std::make_unique<Downloader>(window, network, output.path, roots);
+    downloader->selectAlbums(command.albums);
+    downloader->setUpdate(command.update);
     // Only for someone watching: a file or a pipe gets the lines alone.
     if (StatusLine::isTerminal(stderr)) {
-        status = std::make_unique<StatusLine>(stderr, downloader.tally(), network);
+        status = std::make_unique<StatusLine>(stderr, downloader->tally(), network);
         window.keepStatus(status.get());
     }
-    downloader.start();
+    downloader->start();
     // After a full disk, a retry would only fail again.
-    for (int round = 0; round < command.retries && !downloader.failedPictures().isEmpty() &&
-                        !downloader.tally().diskFull;
+    for (int round = 0; round < command.retries && !downloader->failedPictures().isEmpty() &&
+                        !downloader->tally().diskFull;
          ++round) {
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
         // before the second, and so on, up to a minute.
         QEventLoop pause;
         QTimer::singleShot(std::min(round + 1, 60) * 1000, &pause, &QEventLoop::quit);
         pause.exec();
-        downloader.retry();
+        downloader->retry();
     }
 
-    const RunTally& tally = downloader.tally();
+    const RunTally& tally = downloader->tally();
     window.keepStatus(nullptr);
     status.reset();
     if (!window.sumUp(tally))

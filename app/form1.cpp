@@ -228,6 +228,6 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::Form_Unload()
 {
     // Transfers running ahead of the run stop here, and their unfinished files go with them.
-    m_network.abandonAll();
+    m_downloader.abandon();
     CleanAll();
 }

@@ -30,6 +30,8 @@ class Form1 : public QWidget, public RunWindow
     void showProgress(qsizetype album, qsizetype count) override;
 
     const Downloader& downloader() const { return m_downloader; }
+    // Runs leave out what the forum's record says is saved.
+    void setUpdate(bool update) { m_downloader.setUpdate(update); }
 
   public slots:
     void Command1_Click();

@@ -100,6 +100,10 @@ int main(int argc, char* argv[])
     Form1 window(network, output->path, *roots);
     if (!output->note.isEmpty())
         window.appendLine(output->note);
+    if (command.update) {
+        window.setUpdate(true);
+        window.appendLine(QStringLiteral("更新模式：下载记录中已保存的图片不再下载"));
+    }
     window.show();
     return app->exec();
 }

@@ -1,110 +1,108 @@
 #include "albumprocessing.h"
 
-#include "albumwalk.h"
-#include "failedpictures.h"
-#include "folders.h"
-#include "runtally.h"
+#include "downloadrecord.h"
 #include "runwindow.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
 
-QString number(qsizetype n)
+// What the record is to say of `picture` once its file holds it.
+RecordEntry entryFor(const AlbumWalk::Picture& picture)
 {
-    return QString::number(n);
+    const QFileInfo file(picture.path);
+    return {picture.link,       picture.identifier.value_or(QString()),
+            picture.albumTitle, file.dir().dirName(),
+            file.fileName(),    picture.bytes};
 }
 
 } // namespace
 
 void AlbumProcessing::run(const QStringList& albums)
 {
-    const QStringList beyond = m_context.albums.beyond(albums.size());
-    if (!beyond.isEmpty())
-        m_context.window.problem(
-            QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
-            beyond.join(QLatin1Char(',')));
-    AlbumWalk walk(m_context, m_forumFolder, albums);
-    for (qsizetype k = 1; k <= albums.size(); ++k) {
-        // Positions keep their numbers: album k of M, whatever else is left out.
-        if (!m_context.albums.contains(k))
+    AlbumWalk walk(m_context, m_forumFolder, albums, m_placement);
+    while (const std::optional<AlbumWalk::Step> step = walk.next()) {
+        if (step->at.picture == 0) {
+            reportPage(*step, albums.size());
             continue;
-        m_context.window.showProgress(k, albums.size());
-        if (!processAlbum(walk, k, albums.size()))
+        }
+        reportPicture(*step);
+        if (step->picture.outcome == AlbumWalk::Picture::Outcome::DiskFull) {
+            stopForFullDisk(walk);
             return;
-        walk.doneWith(k);
+        }
     }
 }
 
-bool AlbumProcessing::processAlbum(AlbumWalk& walk, qsizetype album, qsizetype count)
+void AlbumProcessing::reportPage(const AlbumWalk::Step& step, qsizetype count)
 {
     RunWindow& window = m_context.window;
-    int pageCount = 1;
-    for (int page = 1; page <= pageCount; ++page) {
-        const AlbumWalk::AlbumPage albumPage = walk.albumPage(album, page);
-        if (page == 1)
-            window.albumStarted(album, count, albumPage.title, albumPage.folder);
-        if (!albumPage.fetched) {
-            window.problem(QStringLiteral("无法获取相册页面：") + albumPage.address);
-            ++m_context.tally.missing;
-        }
-        pageCount = albumPage.pageCount;
-        window.appendLine(QStringLiteral("正在处理相册第") + number(page) +
-                          QStringLiteral("页,总") + number(pageCount) + QStringLiteral("页"));
-        for (int index = 1; index <= albumPage.pictures; ++index) {
-            if (!processPicture(walk, album, page, index, albumPage.folder))
-                return false;
-        }
+    const AlbumWalk::AlbumPage& page = step.page;
+    if (step.at.page == 1) {
+        // Positions keep their numbers: album k of M, whatever else is left out.
+        window.showProgress(step.at.album, count);
+        window.albumStarted(step.at.album, count, page.title, page.folder);
+        m_folder = page.folder;
     }
-    return true;
+    if (!page.fetched) {
+        window.problem(QStringLiteral("无法获取相册页面：") + page.address);
+        ++m_context.tally.missing;
+    }
+    window.appendLine(
+        QStringLiteral("正在处理相册第%1页,总%2页").arg(step.at.page).arg(page.pageCount));
 }
 
-bool AlbumProcessing::processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
-                                     const QString& albumFolder)
+void AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
 {
-    const AlbumWalk::Picture picture = walk.picture(album, page, index);
+    using Outcome = AlbumWalk::Picture::Outcome;
+    const AlbumWalk::Picture& picture = step.picture;
     PictureReport report{
-        album,           page, picture.number, PictureReport::Status::Failed, picture.path,
-        picture.address, 0};
-    if (!picture.identifier) {
-        // Without an identifier there is no picture address to remember for a retry.
-        reportPicture(report);
-        return true;
-    }
-    // Tested before every picture: the folder may have gone while the run waited.
-    ensureFolder(albumFolder);
-    const SaveError error = walk.save(album, page, index);
-    if (error != SaveError::Ok) {
-        m_context.failedPictures.add(picture.address, picture.path);
-    } else {
+        step.at.album, step.at.page,    picture.number, PictureReport::Status::Failed,
+        picture.path,  picture.address, picture.bytes};
+    switch (picture.outcome) {
+    case Outcome::Saved:
+        // Before the line: once the line says saved, the record says so too.
+        remember(picture);
         report.status = PictureReport::Status::Saved;
-        report.bytes = QFileInfo(picture.path).size();
+        ++m_context.tally.saved;
+        break;
+    case Outcome::Skipped:
+        report.status = PictureReport::Status::Skipped;
+        report.address.clear();
+        ++m_context.tally.skipped;
+        break;
+    case Outcome::Failed:
+    case Outcome::DiskFull:
+        // Without an identifier there is no picture address to remember for a retry.
+        if (picture.identifier)
+            m_context.failedPictures.add(picture.address, picture.path, entryFor(picture));
+        report.bytes = 0;
+        ++m_context.tally.failed;
+        break;
     }
-    reportPicture(report);
-    if (error != SaveError::DiskFull)
-        return true;
-    stopForFullDisk(walk, album, page, index, albumFolder);
-    return false;
+    m_context.window.pictureEnded(report);
 }
 
-void AlbumProcessing::stopForFullDisk(AlbumWalk& walk, qsizetype album, int page, int index,
-                                      const QString& albumFolder)
+void AlbumProcessing::remember(const AlbumWalk::Picture& picture)
+{
+    if (!m_record.isOpen())
+        return;
+    if (!m_record.remember(entryFor(picture)))
+        m_context.window.problem(QStringLiteral("无法使用下载记录：") + m_record.path() +
+                                 m_record.problem());
+}
+
+void AlbumProcessing::stopForFullDisk(const AlbumWalk& walk)
 {
     // Every later picture would fail the same way, each after its download: the run stops, and
     // what it already knows of them goes to the retry.
-    m_context.window.diskFull(albumFolder);
-    for (const AlbumWalk::Picture& later : walk.knownPicturesAfter(album, page, index)) {
+    m_context.window.diskFull(m_folder);
+    for (const AlbumWalk::Picture& later : walk.knownPicturesAhead()) {
         // The retry makes no folder: a later album's must be there for it.
         ensureFolder(QFileInfo(later.path).absolutePath());
-        m_context.failedPictures.add(later.address, later.path);
+        m_context.failedPictures.add(later.address, later.path, entryFor(later));
         ++m_context.tally.failed;
     }
     m_context.tally.diskFull = true;
-}
-
-void AlbumProcessing::reportPicture(const PictureReport& picture)
-{
-    ++(picture.status == PictureReport::Status::Saved ? m_context.tally.saved
-                                                      : m_context.tally.failed);
-    m_context.window.pictureEnded(picture);
 }

@@ -1,32 +1,38 @@
 #pragma once
 
+#include "albumwalk.h"
 #include "runcontext.h"
 
 #include <QStringList>
 
-class AlbumWalk;
+class DownloadRecord;
+class PicturePlacement;
+struct PictureReport;
 
 // Second half of a run: every album in list order, every page of each album, every picture
-// of each page, saved as numbered JPEG files in a folder named after the album. Lines, files
-// and failures come in the order of one transfer at a time, however many run at once.
+// of each page, saved as numbered JPEG files in a folder named after the album and written
+// into the forum's record. Lines, files and failures come in the order of one transfer at a
+// time, however many run at once.
 class AlbumProcessing
 {
   public:
-    AlbumProcessing(RunContext& context, QString forumFolder)
-        : m_context(context), m_forumFolder(std::move(forumFolder))
+    AlbumProcessing(RunContext& context, QString forumFolder, DownloadRecord& record,
+                    PicturePlacement& placement)
+        : m_context(context), m_forumFolder(std::move(forumFolder)), m_record(record),
+          m_placement(placement)
     {}
 
     void run(const QStringList& albums);
 
   private:
-    // False once the disk is full: the run stops there.
-    bool processAlbum(AlbumWalk& walk, qsizetype number, qsizetype count);
-    bool processPicture(AlbumWalk& walk, qsizetype album, int page, int index,
-                        const QString& albumFolder);
-    void stopForFullDisk(AlbumWalk& walk, qsizetype album, int page, int index,
-                         const QString& albumFolder);
-    void reportPicture(const struct PictureReport& picture);
+    void reportPage(const AlbumWalk::Step& step, qsizetype count);
+    void reportPicture(const AlbumWalk::Step& step);
+    void remember(const AlbumWalk::Picture& picture);
+    void stopForFullDisk(const AlbumWalk& walk);
 
     RunContext& m_context;
     const QString m_forumFolder;
+    DownloadRecord& m_record;
+    PicturePlacement& m_placement;
+    QString m_folder; // of the album being walked
 };

@@ -1,11 +1,14 @@
 #include "albumwalk.h"
 
 #include "folders.h"
+#include "pictureplacement.h"
 #include "text/foldername.h"
 #include "text/pagescan.h"
 #include "text/split2.h"
 #include "transfersahead.h"
 #include "web/transferengine.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <stdexcept>
@@ -23,18 +26,18 @@ QString albumTitle(const QString& page, qsizetype albumNumber)
     }
 }
 
-// The order of one-at-a-time: an album page, then for each of its pictures the picture page and
-// the picture, then the album's next page, then the next album.
-TransferOrder orderOf(qsizetype album, int page, int index = 0, int stage = 0)
+// The engine serves waiting requests in this order: a picture's file after its page.
+TransferOrder orderOf(const WalkPosition& at, int stage = 0)
 {
-    return {album, page, index, stage};
+    return {at.album, at.page, at.picture, stage};
 }
 
 } // namespace
 
-AlbumWalk::AlbumWalk(RunContext& context, QString forumFolder, QStringList albums)
+AlbumWalk::AlbumWalk(RunContext& context, QString forumFolder, QStringList albums,
+                     PicturePlacement& placement)
     : m_context(context), m_forumFolder(std::move(forumFolder)), m_albums(std::move(albums)),
-      m_ahead(transfersAhead(context.network))
+      m_placement(placement), m_ahead(transfersAhead(context.network))
 {
     if (m_ahead > 0)
         m_finished = QObject::connect(&context.network, &TransferEngine::transferFinished,
@@ -45,6 +48,38 @@ AlbumWalk::AlbumWalk(RunContext& context, QString forumFolder, QStringList album
 AlbumWalk::~AlbumWalk()
 {
     QObject::disconnect(m_finished);
+}
+
+// The one statement of the walk's order; everything else follows it.
+std::optional<WalkPosition> AlbumWalk::after(const WalkPosition& at) const
+{
+    // What an unread page holds is not known yet: as far as is known, the next album follows.
+    const PageStep* page = pageAt(at);
+    if (page && page->state == PageState::Read) {
+        if (at.picture < int(page->pictures.size()))
+            return WalkPosition{at.album, at.page, at.picture + 1};
+        if (page->count > at.page)
+            return WalkPosition{at.album, at.page + 1, 0};
+    }
+    return firstPageFrom(at.album + 1);
+}
+
+std::optional<WalkPosition> AlbumWalk::firstPageFrom(qsizetype album) const
+{
+    // An album the run leaves out is never asked for.
+    for (; album <= m_albums.size(); ++album) {
+        if (m_context.albums.contains(album))
+            return WalkPosition{album, 1, 0};
+    }
+    return std::nullopt;
+}
+
+const AlbumWalk::PageStep* AlbumWalk::pageAt(const WalkPosition& at) const
+{
+    const auto found = m_steps.find(at.album);
+    if (found == m_steps.end() || at.page > int(found->second.pages.size()))
+        return nullptr;
+    return &found->second.pages[std::size_t(at.page - 1)];
 }
 
 AlbumWalk::AlbumStep& AlbumWalk::albumStep(qsizetype album)
@@ -58,9 +93,14 @@ AlbumWalk::AlbumStep& AlbumWalk::albumStep(qsizetype album)
     return step;
 }
 
-AlbumWalk::PictureStep& AlbumWalk::pictureStep(qsizetype album, int page, int index)
+AlbumWalk::PageStep& AlbumWalk::pageStep(const WalkPosition& at)
 {
-    return albumStep(album).pages.at(page - 1).pictures.at(index - 1);
+    return albumStep(at.album).pages.at(std::size_t(at.page - 1));
+}
+
+AlbumWalk::PictureStep& AlbumWalk::pictureStep(const WalkPosition& at)
+{
+    return pageStep(at).pictures.at(std::size_t(at.picture - 1));
 }
 
 template <typename Pending> void AlbumWalk::release(std::unique_ptr<Pending>& pending)
@@ -71,159 +111,184 @@ template <typename Pending> void AlbumWalk::release(std::unique_ptr<Pending>& pe
     --m_pending;
 }
 
-void AlbumWalk::issuePage(qsizetype album, int page)
+void AlbumWalk::ask(PageStep& step, const WalkPosition& at)
 {
-    PageStep& step = albumStep(album).pages.at(page - 1);
     step.fetch = std::make_unique<PendingPage>(m_context.network, step.address,
-                                               m_context.limits.page, orderOf(album, page));
+                                               m_context.limits.page, orderOf(at));
+    step.state = PageState::Asked;
     ++m_pending;
 }
 
-void AlbumWalk::issuePicturePage(qsizetype album, int page, int index)
+void AlbumWalk::askPicturePage(PictureStep& step, const WalkPosition& at)
 {
-    PictureStep& step = pictureStep(album, page, index);
-    step.page =
-        std::make_unique<PendingPage>(m_context.network, m_context.roots.forumRoot + *step.link,
-                                      m_context.limits.page, orderOf(album, page, index));
+    step.page = std::make_unique<PendingPage>(m_context.network,
+                                              m_context.roots.forumRoot + step.picture.link,
+                                              m_context.limits.page, orderOf(at));
+    step.state = PictureState::PageAsked;
     ++m_pending;
 }
 
-void AlbumWalk::issueSave(qsizetype album, int page, int index)
+void AlbumWalk::askSave(PictureStep& step, const WalkPosition& at)
 {
-    PictureStep& step = pictureStep(album, page, index);
-    // A picture saved ahead needs its folder now; the album processing tests it again when
-    // the picture's turn comes, as it does for every picture.
-    ensureFolder(albumStep(album).folder);
+    // A picture saved ahead needs its folder now; it is tested again when its turn comes, as
+    // for every picture.
+    m_context.madeFolders.ensure(albumStep(at.album).folder);
     step.save =
         std::make_unique<PictureSave>(m_context.network, step.picture.address, step.picture.path,
-                                      m_context.limits.picture, orderOf(album, page, index, 1));
+                                      m_context.limits.picture, orderOf(at, 1));
+    step.state = PictureState::Saving;
     ++m_pending;
 }
 
-void AlbumWalk::resolvePage(qsizetype album, int page)
+void AlbumWalk::read(PageStep& step, const WalkPosition& at)
 {
-    AlbumStep& albumSteps = albumStep(album);
-    PageStep& step = albumSteps.pages.at(page - 1);
     const Page read = step.fetch->take();
-    if (step.fetch.get() != m_awaited)
-        release(step.fetch);
-    step.resolved = true;
+    release(step.fetch);
+    step.state = PageState::Read;
     step.fetched = read.fetched;
-    if (page == 1) {
-        albumSteps.title = albumTitle(read.text, album);
-        albumSteps.folder = joinPath(m_forumFolder, safeFolderName(albumSteps.title));
+    AlbumStep& album = albumStep(at.album);
+    if (at.page == 1) {
+        album.title = albumTitle(read.text, at.album);
+        album.folder = joinPath(m_forumFolder, safeFolderName(album.title));
     }
     // The last page carries no last-page link; the count already known stands for it.
-    step.count = std::max(PageScan::lastPageNumber(read.text), page);
+    step.count = std::max(PageScan::lastPageNumber(read.text), at.page);
     const QList<std::optional<QString>> links = PageScan::pictureLinks(read.text);
-    step.pictures.resize(static_cast<std::size_t>(links.size()));
+    step.pictures.resize(std::size_t(links.size()));
     for (qsizetype n = 0; n < links.size(); ++n) {
-        PictureStep& picture = step.pictures[static_cast<std::size_t>(n)];
-        picture.link = links.at(n);
-        picture.picture.number = ++albumSteps.numbered;
+        PictureStep& picture = step.pictures[std::size_t(n)];
+        picture.picture.number = ++album.numbered;
+        picture.picture.albumTitle = album.title;
         // Without a closing quote there is no page to read: the picture fails as it stands.
-        picture.resolved = !picture.link.has_value();
+        if (!links.at(n)) {
+            picture.state = PictureState::Unusable;
+            continue;
+        }
+        picture.picture.link = *links.at(n);
+        const PicturePlacement::Place place =
+            m_placement.place(album.folder, picture.picture.number, picture.picture.link);
+        picture.picture.path = place.path;
+        if (place.savedBytes) {
+            picture.state = PictureState::Skipped;
+            picture.picture.bytes = *place.savedBytes;
+        }
     }
-    if (step.count > page) {
-        albumSteps.pages.emplace_back();
-        albumSteps.pages.back().address =
-            m_albums.at(album - 1) + QStringLiteral("&pn=") + QString::number(page + 1);
+    if (step.count > at.page) {
+        album.pages.emplace_back();
+        album.pages.back().address =
+            m_albums.at(at.album - 1) + QStringLiteral("&pn=") + QString::number(at.page + 1);
     }
 }
 
-void AlbumWalk::resolvePicture(qsizetype album, PictureStep& step)
+void AlbumWalk::readPicturePage(PictureStep& step, const WalkPosition&)
 {
     const Page read = step.page->take();
-    if (step.page.get() != m_awaited)
-        release(step.page);
-    step.resolved = true;
-    step.picture.identifier = PageScan::pictureIdentifier(read.text);
-    if (!step.picture.identifier)
+    release(step.page);
+    Picture& picture = step.picture;
+    picture.identifier = PageScan::pictureIdentifier(read.text);
+    if (!picture.identifier) {
+        // No picture address, so nothing to remember for a retry either.
+        picture.path.clear();
+        step.state = PictureState::Unusable;
         return;
-    step.picture.address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
-                           *step.picture.identifier + QStringLiteral(".jpg");
-    step.picture.path = joinPath(albumStep(album).folder,
-                                 QString::number(step.picture.number) + QStringLiteral(".jpg"));
-}
-
-AlbumWalk::AlbumPage AlbumWalk::albumPage(qsizetype album, int page)
-{
-    m_album = album;
-    m_page = page;
-    m_picture = 0;
-    PageStep& step = albumStep(album).pages.at(page - 1);
-    if (!step.resolved) {
-        if (!step.fetch)
-            issuePage(album, page);
-        m_awaited = step.fetch.get();
-        step.fetch->wait(); // the walk may read the page meanwhile
-        m_awaited = nullptr;
-        if (!step.resolved)
-            resolvePage(album, page);
-        release(step.fetch);
     }
-    lookAhead();
-    const AlbumStep& steps = albumStep(album);
-    return {step.address, step.fetched, steps.title,
-            steps.folder, step.count,   static_cast<int>(step.pictures.size())};
+    picture.address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
+                      *picture.identifier + QStringLiteral(".jpg");
+    step.state = PictureState::Placed;
 }
 
-AlbumWalk::Picture AlbumWalk::picture(qsizetype album, int page, int index)
+AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)
 {
-    m_picture = index;
-    PictureStep& step = pictureStep(album, page, index);
-    if (!step.resolved) {
-        if (!step.page)
-            issuePicturePage(album, page, index);
-        m_awaited = step.page.get();
+    PageStep& step = pageStep(at);
+    if (step.state == PageState::Unasked)
+        ask(step, at);
+    if (step.state == PageState::Asked) {
+        step.fetch->wait(); // the walk looks ahead meanwhile, past this step
+        read(step, at);
+    }
+    const AlbumStep& album = albumStep(at.album);
+    return {at, {step.address, step.fetched, album.title, album.folder, step.count}, {}};
+}
+
+AlbumWalk::Step AlbumWalk::takePicture(const WalkPosition& at)
+{
+    PictureStep& step = pictureStep(at);
+    if (step.state == PictureState::Linked)
+        askPicturePage(step, at);
+    if (step.state == PictureState::PageAsked) {
         step.page->wait();
-        m_awaited = nullptr;
-        if (!step.resolved)
-            resolvePicture(album, step);
-        release(step.page);
+        readPicturePage(step, at);
     }
-    return step.picture;
+    if (step.state == PictureState::Placed || step.state == PictureState::Saving)
+        finishSave(step, at);
+    else if (step.state == PictureState::Skipped)
+        step.picture.outcome = Picture::Outcome::Skipped;
+    step.state = PictureState::Done;
+    return {at, {}, step.picture};
 }
 
-SaveError AlbumWalk::save(qsizetype album, int page, int index)
+void AlbumWalk::finishSave(PictureStep& step, const WalkPosition& at)
 {
-    PictureStep& step = pictureStep(album, page, index);
-    const bool early = step.save != nullptr;
+    // Tested before every picture: the folder may have gone while the run waited.
+    m_context.madeFolders.ensure(albumStep(at.album).folder);
+    const bool early = step.state == PictureState::Saving;
     if (!early)
-        issueSave(album, page, index);
+        askSave(step, at);
     SaveError error = step.save->finish();
     release(step.save);
     // A save started ahead found its folder missing, or could not move its file: the folder
     // has just been tested again, so it gets the try that one at a time would give it now.
     if (early && (error == SaveError::CannotOpen || error == SaveError::CannotReplace)) {
-        issueSave(album, page, index);
+        askSave(step, at);
         error = step.save->finish();
         release(step.save);
     }
-    step.saved = true;
-    lookAhead();
-    return error;
+    Picture& picture = step.picture;
+    switch (error) {
+    case SaveError::Ok:
+        picture.outcome = Picture::Outcome::Saved;
+        picture.bytes = QFileInfo(picture.path).size();
+        break;
+    case SaveError::DiskFull:
+        picture.outcome = Picture::Outcome::DiskFull;
+        break;
+    default:
+        picture.outcome = Picture::Outcome::Failed;
+    }
 }
 
-QList<AlbumWalk::Picture> AlbumWalk::knownPicturesAfter(qsizetype album, int page, int index) const
+std::optional<AlbumWalk::Step> AlbumWalk::next()
+{
+    if (m_ended)
+        return std::nullopt;
+    const std::optional<WalkPosition> at = m_taken ? after(*m_taken) : firstPageFrom(1);
+    if (m_taken && (!at || at->album != m_taken->album))
+        forget(m_taken->album);
+    if (!at) {
+        m_ended = true;
+        return std::nullopt;
+    }
+    m_taken = at;
+    const Step step = at->picture == 0 ? takePage(*at) : takePicture(*at);
+    lookAhead();
+    return step;
+}
+
+QList<AlbumWalk::Picture> AlbumWalk::knownPicturesAhead() const
 {
     QList<Picture> known;
-    for (auto steps = m_steps.lower_bound(album); steps != m_steps.end(); ++steps) {
-        for (std::size_t p = 0; p < steps->second.pages.size(); ++p) {
-            const PageStep& pageStep = steps->second.pages[p];
-            for (std::size_t i = 0; i < pageStep.pictures.size(); ++i) {
-                const bool after = steps->first > album || int(p) + 1 > page ||
-                                   (int(p) + 1 == page && int(i) + 1 > index);
-                const PictureStep& picture = pageStep.pictures[i];
-                if (after && picture.resolved && picture.picture.identifier)
-                    known.append(picture.picture);
-            }
-        }
+    for (auto at = m_taken ? after(*m_taken) : std::nullopt; at; at = after(*at)) {
+        const PageStep* page = pageAt(*at);
+        if (at->picture == 0 || !page)
+            continue;
+        const PictureStep& step = page->pictures[std::size_t(at->picture - 1)];
+        if (step.state == PictureState::Placed || step.state == PictureState::Saving)
+            known.append(step.picture);
     }
     return known;
 }
 
-void AlbumWalk::doneWith(qsizetype album)
+void AlbumWalk::forget(qsizetype album)
 {
     const auto found = m_steps.find(album);
     if (found == m_steps.end())
@@ -238,66 +303,83 @@ void AlbumWalk::doneWith(qsizetype album)
     m_steps.erase(found);
 }
 
+AlbumWalk::Known AlbumWalk::knownPastTaken() const
+{
+    Known known;
+    if (!m_taken)
+        return known;
+    const PageStep* page = pageAt(*m_taken);
+    if (m_taken->picture == 0) {
+        if (!page || page->state != PageState::Read)
+            known = {false, false, false};
+        return known;
+    }
+    const PictureState state = page->pictures[std::size_t(m_taken->picture - 1)].state;
+    if (state == PictureState::Linked || state == PictureState::PageAsked)
+        known.pictures = false;
+    return known;
+}
+
 void AlbumWalk::lookAhead()
 {
-    if (m_ahead == 0)
+    if (m_ahead == 0 || m_ended)
         return;
-    const qsizetype last = std::min<qsizetype>(m_albums.size(), m_album + m_ahead);
-    Known known;
-    for (qsizetype album = m_album; album <= last; ++album) {
-        // An album the run leaves out is never asked for.
-        if (m_context.albums.contains(album) && !lookAheadIn(album, known))
+    const qsizetype last = (m_taken ? m_taken->album : 1) + m_ahead;
+    Known known = knownPastTaken();
+    for (auto at = m_taken ? after(*m_taken) : firstPageFrom(1); at && at->album <= last;
+         at = after(*at)) {
+        if (!lookAt(*at, known))
             return;
     }
 }
 
-// Asks for what album `album` needs next, from where the album processing stands. False once
-// enough is asked for.
-bool AlbumWalk::lookAheadIn(qsizetype album, Known& known)
+bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
 {
-    AlbumStep& steps = albumStep(album);
-    const std::size_t firstPage = album == m_album ? static_cast<std::size_t>(m_page - 1) : 0;
-    for (std::size_t p = firstPage; p < steps.pages.size(); ++p) {
-        const int page = static_cast<int>(p) + 1;
-        PageStep& step = steps.pages[p];
-        if (!step.resolved && !step.fetch) {
+    if (at.picture == 0) {
+        PageStep& step = pageStep(at);
+        if (step.state == PageState::Unasked) {
             if (m_pending >= m_ahead)
                 return false;
-            issuePage(album, page);
+            ask(step, at);
         }
-        if (!step.resolved) {
-            if (!step.fetch->isFinished()) {
+        if (step.state == PageState::Asked) {
+            if (!known.pages || !step.fetch->isFinished()) {
                 // Its pictures and later pages wait for it, and what it links to is not known.
-                known = {false, false};
+                known = {false, false, false};
                 return true;
             }
-            resolvePage(album, page);
+            read(step, at);
         }
-        const bool current = album == m_album && page == m_page;
-        for (std::size_t i = current ? static_cast<std::size_t>(std::max(m_picture - 1, 0)) : 0;
-             i < step.pictures.size(); ++i) {
-            const int index = static_cast<int>(i) + 1;
-            PictureStep& picture = step.pictures[i];
-            if (picture.saved)
-                continue;
-            if (!picture.resolved && !picture.page && known.picturePages) {
-                if (m_pending >= m_ahead)
-                    return false;
-                issuePicturePage(album, page, index);
-            }
-            if (!picture.resolved) {
-                if (!picture.page || !picture.page->isFinished()) {
-                    known.pictures = false;
-                    continue;
-                }
-                resolvePicture(album, picture);
-            }
-            if (picture.picture.identifier && !picture.save && known.pictures) {
-                if (m_pending >= m_ahead)
-                    return false;
-                issueSave(album, page, index);
-            }
-        }
+        return true;
     }
-    return true;
+    PictureStep& step = pictureStep(at);
+    switch (step.state) {
+    case PictureState::Linked:
+        if (!known.picturePages) {
+            known.pictures = false;
+            return true;
+        }
+        if (m_pending >= m_ahead)
+            return false;
+        askPicturePage(step, at);
+        [[fallthrough]];
+    case PictureState::PageAsked:
+        if (!step.page->isFinished()) {
+            known.pictures = false;
+            return true;
+        }
+        readPicturePage(step, at);
+        if (step.state != PictureState::Placed)
+            return true;
+        [[fallthrough]];
+    case PictureState::Placed:
+        if (!known.pictures)
+            return true;
+        if (m_pending >= m_ahead)
+            return false;
+        askSave(step, at);
+        return true;
+    default:
+        return true;
+    }
 }

@@ -13,10 +13,21 @@
 #include <optional>
 #include <vector>
 
-// The album pages, picture pages and pictures of a run. The album processing reads them one by
-// one, in order, and only it reports, records failures and moves pictures into place; meanwhile
-// the walk asks for what comes next (later pictures, picture pages, the next albums' pages)
-// as soon as what they depend on has arrived, so that several transfers run at once.
+class PicturePlacement;
+
+// A step of a run, in the order one transfer at a time takes them: an album's page, then each
+// picture of that page, then the album's next page, then the next album.
+struct WalkPosition
+{
+    qsizetype album = 1; // its place in the listing, from 1
+    int page = 1;        // of the album, from 1
+    int picture = 0;     // on that page, from 1; 0 is the page itself
+};
+
+// The album pages, picture pages and pictures of a run, taken one step at a time, in order,
+// by the album processing, which reports them. Meanwhile the walk asks for what comes next
+// (later pictures, picture pages, the next albums' pages) as soon as what they depend on has
+// arrived, so that several transfers run at once.
 class AlbumWalk
 {
   public:
@@ -27,48 +38,75 @@ class AlbumWalk
         QString title;  // of the album, cut from its first page
         QString folder; // where the album's pictures go
         int pageCount = 1;
-        int pictures = 0; // picture links on this page
     };
 
     struct Picture
     {
-        int number = 0; // runs on across the album's pages
-        std::optional<QString> identifier;
+        enum class Outcome
+        {
+            Saved,
+            Skipped, // its file holds it already
+            Failed,
+            DiskFull // failed for want of room: later pictures would fail alike
+        };
+        int number = 0;                    // runs on across the album's pages
+        QString link;                      // as the album page gives it; empty without one
+        std::optional<QString> identifier; // none when the picture page gave none
         QString address;
         QString path;
+        QString albumTitle;
+        Outcome outcome = Outcome::Failed;
+        qint64 bytes = 0; // of the file, when it holds the picture
     };
 
-    AlbumWalk(RunContext& context, QString forumFolder, QStringList albums);
+    struct Step
+    {
+        WalkPosition at;
+        AlbumPage page;  // when `at` is a page
+        Picture picture; // when `at` is a picture
+    };
+
+    AlbumWalk(RunContext& context, QString forumFolder, QStringList albums,
+              PicturePlacement& placement);
     ~AlbumWalk();
     AlbumWalk(const AlbumWalk&) = delete;
     AlbumWalk& operator=(const AlbumWalk&) = delete;
 
-    // Album `album` (from 1), page `page` (from 1, up to the count its previous page gave).
-    AlbumPage albumPage(qsizetype album, int page);
-    // Picture `index` (from 1) of that page, its picture page read.
-    Picture picture(qsizetype album, int page, int index);
-    // Saves that picture: waits for its bytes and moves them to its path.
-    SaveError save(qsizetype album, int page, int index);
-    // The pictures after that one whose addresses are already known, in order.
-    QList<Picture> knownPicturesAfter(qsizetype album, int page, int index) const;
-    // The album has been read to its end; what is kept of it goes.
-    void doneWith(qsizetype album);
+    // The next step, waited for and done with: a page read, a picture saved or left out. No
+    // value once every album has been walked.
+    std::optional<Step> next();
+    // The pictures after the last step taken whose addresses are already known, in order.
+    QList<Picture> knownPicturesAhead() const;
 
   private:
+    enum class PageState
+    {
+        Unasked,
+        Asked,
+        Read
+    };
+    enum class PictureState
+    {
+        Linked,    // its link is read, nothing asked yet
+        PageAsked, // its picture page is on its way
+        Placed,    // its address and path are known
+        Saving,
+        Done,
+        Skipped,  // saved already: nothing is asked
+        Unusable, // no link or no identifier: it fails as it stands
+    };
     struct PictureStep
     {
-        std::optional<QString> link;
-        std::unique_ptr<PendingPage> page;
-        bool resolved = false;
+        PictureState state = PictureState::Linked;
         Picture picture;
+        std::unique_ptr<PendingPage> page;
         std::unique_ptr<PictureSave> save;
-        bool saved = false;
     };
     struct PageStep
     {
         QString address;
+        PageState state = PageState::Unasked;
         std::unique_ptr<PendingPage> fetch;
-        bool resolved = false;
         bool fetched = false;
         int count = 1;
         std::vector<PictureStep> pictures; // filled once, when the page is read
@@ -80,36 +118,49 @@ class AlbumWalk
         int numbered = 0;
         std::deque<PageStep> pages; // a deque: steps keep their place while pages are added
     };
-
-    AlbumStep& albumStep(qsizetype album);
-    PictureStep& pictureStep(qsizetype album, int page, int index);
-    void resolvePage(qsizetype album, int page);
-    void resolvePicture(qsizetype album, PictureStep& step);
-    // Whether the addresses of every step before the one being looked at are known. A request
+    // Whether every step before the one looked at is read and has its address known. A request
     // is asked for ahead only then: an earlier step not yet known might ask for the same address,
     // and a server must see the requests of one address in the order one at a time makes them.
+    // Pages are read in order too, so an update names new pictures as one at a time would.
     struct Known
     {
+        bool pages = true;
         bool picturePages = true;
         bool pictures = true;
     };
-    void lookAhead();
-    bool lookAheadIn(qsizetype album, Known& known);
 
+    std::optional<WalkPosition> after(const WalkPosition& at) const;
+    std::optional<WalkPosition> firstPageFrom(qsizetype album) const;
+    const PageStep* pageAt(const WalkPosition& at) const;
+    AlbumStep& albumStep(qsizetype album);
+    PageStep& pageStep(const WalkPosition& at);
+    PictureStep& pictureStep(const WalkPosition& at);
+
+    void ask(PageStep& step, const WalkPosition& at);
+    void askPicturePage(PictureStep& step, const WalkPosition& at);
+    void askSave(PictureStep& step, const WalkPosition& at);
     template <typename Pending> void release(std::unique_ptr<Pending>& pending);
-    void issuePage(qsizetype album, int page);
-    void issuePicturePage(qsizetype album, int page, int index);
-    void issueSave(qsizetype album, int page, int index);
+    void read(PageStep& step, const WalkPosition& at);
+    void readPicturePage(PictureStep& step, const WalkPosition& at);
+
+    Step takePage(const WalkPosition& at);
+    Step takePicture(const WalkPosition& at);
+    void finishSave(PictureStep& step, const WalkPosition& at);
+
+    void lookAhead();
+    Known knownPastTaken() const;
+    // Asks for what the step at `at` needs next. False once enough is asked for.
+    bool lookAt(const WalkPosition& at, Known& known);
+    void forget(qsizetype album);
 
     RunContext& m_context;
     const QString m_forumFolder;
     const QStringList m_albums;
+    PicturePlacement& m_placement;
     const int m_ahead;
     std::map<qsizetype, AlbumStep> m_steps;
-    int m_pending = 0; // transfers asked for and not yet read
-    const void* m_awaited = nullptr;
-    qsizetype m_album = 1;
-    int m_page = 1;
-    int m_picture = 0;
+    int m_pending = 0;                   // transfers asked for and not yet read
+    std::optional<WalkPosition> m_taken; // the step being taken, or taken last
+    bool m_ended = false;
     QMetaObject::Connection m_finished;
 };

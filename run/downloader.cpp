@@ -3,12 +3,14 @@
 #include "retryaction.h"
 #include "runwindow.h"
 #include "startaction.h"
+#include "web/transferengine.h"
 
 #include <utility>
 
 Downloader::Downloader(RunWindow& window, TransferEngine& network, QString outputFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_context{window, network, std::move(outputFolder), std::move(roots), limits, {}, {}, {}}
+    : m_context{window, network, std::move(outputFolder), std::move(roots), limits, {}, false, {},
+                {},     {}}
 {}
 
 template <typename Action> bool Downloader::runExclusively()
@@ -37,4 +39,10 @@ bool Downloader::start()
 bool Downloader::retry()
 {
     return runExclusively<RetryAction>();
+}
+
+void Downloader::abandon()
+{
+    m_context.network.abandonAll();
+    m_context.madeFolders.removeEmpty();
 }

@@ -20,8 +20,14 @@ class Downloader
     // The retry button's action. False when another action was under way.
     bool retry();
 
+    // Ends whatever is under way, now, before the program ends: transfers stop, their unfinished
+    // files go, and so do the album folders the run made that hold nothing.
+    void abandon();
+
     // Later runs take only these albums of the listing.
     void selectAlbums(const AlbumSelection& albums) { m_context.albums = albums; }
+    // Later runs leave out what the record says is saved (true), or fetch everything (false).
+    void setUpdate(bool update) { m_context.update = update; }
 
     bool isBusy() const { return m_busy; }
     const FailedPictures& failedPictures() const { return m_context.failedPictures; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "downloadrecord.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,6 +12,7 @@ struct FailedPicture
 {
     QString address;
     QString path;
+    RecordEntry entry = {}; // what the record is to say once it is saved; empty for none
 };
 
 // The pictures whose save failed, in the order of their failures. A run or a retry starts it
@@ -17,7 +20,10 @@ struct FailedPicture
 class FailedPictures
 {
   public:
-    void add(const QString& address, const QString& path) { m_entries.append({address, path}); }
+    void add(const QString& address, const QString& path, const RecordEntry& entry = {})
+    {
+        m_entries.append({address, path, entry});
+    }
     void clear() { m_entries.clear(); }
     bool isEmpty() const { return m_entries.isEmpty(); }
     const QList<FailedPicture>& entries() const { return m_entries; }

@@ -25,3 +25,20 @@ bool ensureFolder(const QString& path)
         QDir().mkdir(path);
     return QFileInfo(path).isDir();
 }
+
+bool MadeFolders::ensure(const QString& path)
+{
+    const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    const bool there = ensureFolder(path);
+    if (there && !existed)
+        m_made.append(path);
+    return there;
+}
+
+void MadeFolders::removeEmpty()
+{
+    // rmdir removes only what is empty, so nothing anybody put there is lost.
+    for (const QString& path : std::as_const(m_made))
+        QDir().rmdir(path);
+    m_made.clear();
+}

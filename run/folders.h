@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // `folder` and `name` joined with the platform's separator; a folder that already ends with
 // one (the root of a drive) gets no second one.
@@ -12,3 +13,18 @@ QString forumFolderIn(const QString& outputFolder, const QString& name);
 // Creates `path` as a directory when nothing exists there yet. True when a directory is
 // there afterwards.
 bool ensureFolder(const QString& path);
+
+// The album folders a run made. A run cut short (the window closed, the program interrupted)
+// takes away those it left empty: a folder made for a picture fetched ahead must not stay
+// behind empty for an album the run never reached.
+class MadeFolders
+{
+  public:
+    // As ensureFolder(), remembering the folder when it makes it.
+    bool ensure(const QString& path);
+    // Removes the remembered folders that hold nothing, and forgets them all.
+    void removeEmpty();
+
+  private:
+    QStringList m_made;
+};

@@ -1,5 +1,6 @@
 #include "retryaction.h"
 
+#include "downloadrecord.h"
 #include "failedpictures.h"
 #include "runtally.h"
 #include "runwindow.h"
@@ -8,8 +9,21 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
+
+void RetryAction::remember(std::optional<DownloadRecord>& record, const FailedPicture& picture)
+{
+    if (!record || !record->isOpen() || picture.entry.fileName.isEmpty())
+        return;
+    RecordEntry entry = picture.entry;
+    entry.size = QFileInfo(picture.path).size();
+    if (!record->remember(entry))
+        m_context.window.problem(QStringLiteral("无法使用下载记录：") + record->path() +
+                                 record->problem());
+}
 
 bool RetryAction::run()
 {
@@ -20,6 +34,15 @@ bool RetryAction::run()
     }
     int saved = 0;
     m_context.failedPictures.clear();
+    // What is saved now goes into the record too, as in the run.
+    std::optional<DownloadRecord> record;
+    if (std::any_of(entries.begin(), entries.end(),
+                    [](const FailedPicture& entry) { return !entry.entry.fileName.isEmpty(); })) {
+        record.emplace(m_context.tally.forumFolder, m_context.limits.recordBusy);
+        if (!record->isOpen())
+            m_context.window.problem(QStringLiteral("无法使用下载记录：") + record->path() +
+                                     record->problem());
+    }
     // The saves run several at once, but each is finished, and kept as a failure, in order.
     const qsizetype window = std::max(1, transfersAhead(m_context.network));
     std::deque<std::unique_ptr<PictureSave>> started;
@@ -42,13 +65,14 @@ bool RetryAction::run()
             m_context.window.retryEnded(report);
             m_context.window.diskFull(QFileInfo(entry.path).absolutePath());
             for (const FailedPicture& left : entries.mid(n))
-                m_context.failedPictures.add(left.address, left.path);
+                m_context.failedPictures.add(left.address, left.path, left.entry);
             m_context.tally.diskFull = true;
             break;
         }
         if (error != SaveError::Ok) {
-            m_context.failedPictures.add(entry.address, entry.path);
+            m_context.failedPictures.add(entry.address, entry.path, entry.entry);
         } else {
+            remember(record, entry);
             ++saved;
             ++m_context.tally.saved;
             --m_context.tally.failed;

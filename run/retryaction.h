@@ -1,6 +1,9 @@
 #pragma once
 
+#include "downloadrecord.h"
 #include "runcontext.h"
+
+#include <optional>
 
 // The retry button: saves every remembered failure once more and keeps only those that fail
 // again, in their order, with a line for each and one for the whole.
@@ -13,5 +16,7 @@ class RetryAction
     bool run();
 
   private:
+    void remember(std::optional<DownloadRecord>& record, const FailedPicture& picture);
+
     RunContext& m_context;
 };

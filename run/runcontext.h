@@ -2,6 +2,7 @@
 
 #include "albumselection.h"
 #include "failedpictures.h"
+#include "folders.h"
 #include "runtally.h"
 #include "web/serviceroots.h"
 #include "web/timelimits.h"
@@ -13,6 +14,8 @@ struct TimeLimits
 {
     double page = pageTimeLimitSeconds;
     double picture = pictureTimeLimitSeconds;
+    // How long a record held by a second program on the same forum is waited for.
+    double recordBusy = 5;
 };
 
 class TransferEngine;
@@ -29,6 +32,8 @@ struct RunContext
     ServiceRoots roots;
     TimeLimits limits;
     AlbumSelection albums; // the albums of the listing a run takes
+    bool update = false;   // runs leave out the pictures the record says are saved
     FailedPictures failedPictures;
     RunTally tally;
+    MadeFolders madeFolders; // of the run under way
 };

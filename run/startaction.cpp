@@ -1,9 +1,11 @@
 #include "startaction.h"
 
 #include "albumprocessing.h"
+#include "downloadrecord.h"
 #include "failedpictures.h"
 #include "folders.h"
 #include "pagefetch.h"
+#include "pictureplacement.h"
 #include "runtally.h"
 #include "runwindow.h"
 #include "text/pagescan.h"
@@ -33,6 +35,7 @@ bool StartAction::run()
         return true;
     }
     m_context.failedPictures.clear();
+    m_context.madeFolders = {};
 
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
     const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
@@ -48,7 +51,20 @@ bool StartAction::run()
     }
     window.appendLine(QStringLiteral("获取相册地址完成！") + name + QStringLiteral("吧共有") +
                       QString::number(albums.size()) + QStringLiteral("个相册"));
-    AlbumProcessing(m_context, forumFolder).run(albums);
+    const QStringList beyond = m_context.albums.beyond(albums.size());
+    if (!beyond.isEmpty())
+        window.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
+                       beyond.join(QLatin1Char(',')));
+    if (albums.isEmpty())
+        return true;
+
+    DownloadRecord record(forumFolder, m_context.limits.recordBusy);
+    PicturePlacement placement;
+    if (record.isOpen() && m_context.update)
+        placement = PicturePlacement(forumFolder, record.entries());
+    if (!record.isOpen())
+        window.problem(QStringLiteral("无法使用下载记录：") + record.path() + record.problem());
+    AlbumProcessing(m_context, forumFolder, record, placement).run(albums);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Several transfers at once change nothing a user sees: the lines, the files and the failure
 // lists are those of one transfer at a time, in the same order; and one at a time still makes
 // its requests exactly in the order the run reads them.
+#include "filesbelow.h"
 #include "forumbuilder.h"
 #include "runfixture.h"
 
@@ -24,10 +25,12 @@ struct Seen
     QStringList lines;
     QMap<QString, QByteArray> files;
     QStringList failures;
+    QStringList record;
 
     bool operator==(const Seen& other) const
     {
-        return lines == other.lines && files == other.files && failures == other.failures;
+        return lines == other.lines && files == other.files && failures == other.failures &&
+               record == other.record;
     }
 };
 
@@ -38,13 +41,11 @@ Seen seenAfter(const RunFixture& run)
         seen.lines.append(line.replace(run.forum.forumRoot(), QStringLiteral("<forum>/"))
                               .replace(run.path(QString()), QStringLiteral("<output>")));
     const QDir folder(run.outputFolder);
-    QDirIterator walk(run.outputFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (walk.hasNext()) {
-        const QString path = walk.next();
-        QFile file(path);
-        seen.files.insert(folder.relativeFilePath(path),
-                          file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"));
+    for (const QString& path : filesBelow(run.outputFolder)) {
+        QFile file(folder.filePath(path));
+        seen.files.insert(path, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"));
     }
+    seen.record = recordBelow(folder.filePath(run.window.name));
     for (const FailedPicture& entry : run.downloader->failedPictures().entries())
         seen.failures.append(entry.address.section(QLatin1Char('/'), 3) + QLatin1Char(' ') +
                              folder.relativeFilePath(entry.path));

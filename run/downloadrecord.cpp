@@ -1,0 +1,200 @@
+#include "downloadrecord.h"
+
+#include "folders.h"
+
+#include <QDateTime>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// Kept in the database's user_version, so that a file of the same name that some other program
+// made is told from ours before anything is written into it.
+constexpr int schemaVersion = 1;
+
+const char* const schema = R"(
+CREATE TABLE pictures(
+    album_folder TEXT NOT NULL,
+    file_name TEXT NOT NULL,
+    page_link TEXT NOT NULL,
+    identifier TEXT NOT NULL,
+    album_title TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    saved_at TEXT NOT NULL,
+    PRIMARY KEY (album_folder, file_name));
+CREATE INDEX pictures_by_page ON pictures(page_link);
+PRAGMA user_version = 1;
+)";
+
+QString reasonFor(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return QStringLiteral("（文件已损坏，或不是下载记录）");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("（正被另一个程序使用）");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_AUTH:
+        return QStringLiteral("（无法打开或写入）");
+    case SQLITE_FULL:
+        return QStringLiteral("（磁盘空间不足）");
+    default:
+        return QStringLiteral("（") + QString::fromUtf8(sqlite3_errstr(code)) +
+               QStringLiteral("）");
+    }
+}
+
+// The one value a query gives, or no value when it fails (its code then in `code`).
+std::optional<qint64> singleValue(sqlite3* db, const char* sql, int& code)
+{
+    sqlite3_stmt* statement = nullptr;
+    code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    if (code != SQLITE_OK)
+        return std::nullopt;
+    code = sqlite3_step(statement);
+    std::optional<qint64> value;
+    if (code == SQLITE_ROW) {
+        value = sqlite3_column_int64(statement, 0);
+        code = SQLITE_OK;
+    }
+    sqlite3_finalize(statement);
+    return value;
+}
+
+QString textColumn(sqlite3_stmt* statement, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                             sqlite3_column_bytes(statement, column));
+}
+
+void bindText(sqlite3_stmt* statement, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds)
+    : m_path(joinPath(forumFolder, fileName()))
+{
+    const int opened = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (opened != SQLITE_OK) {
+        fail(opened);
+        return;
+    }
+    sqlite3_busy_timeout(m_db, int(std::lround(busySeconds * 1000)));
+    if (!prepareSchema())
+        return;
+    // The log beside the database lets a second program read while this one writes, and a
+    // commit costs no flush to the disk: one per picture stays cheap.
+    int code = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
+                            nullptr, nullptr);
+    if (code == SQLITE_OK)
+        code = sqlite3_prepare_v2(m_db,
+                                  "INSERT OR REPLACE INTO pictures(album_folder, file_name, "
+                                  "page_link, identifier, album_title, size, saved_at) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                                  -1, &m_remember, nullptr);
+    if (code != SQLITE_OK)
+        fail(code);
+}
+
+DownloadRecord::~DownloadRecord()
+{
+    if (m_db)
+        fail(SQLITE_OK);
+}
+
+bool DownloadRecord::fail(int code)
+{
+    if (code != SQLITE_OK)
+        m_problem = reasonFor(code);
+    sqlite3_finalize(m_remember);
+    m_remember = nullptr;
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    return false;
+}
+
+bool DownloadRecord::prepareSchema()
+{
+    // Under the write lock, so that two programs starting on one forum make it once; a file that
+    // is not SQLite fails here, before anything is written.
+    int code = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK)
+        return fail(code);
+    const std::optional<qint64> version = singleValue(m_db, "PRAGMA user_version", code);
+    std::optional<qint64> tables;
+    if (version)
+        tables = singleValue(m_db, "SELECT count(*) FROM sqlite_master", code);
+    if (!version || !tables) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return fail(code);
+    }
+    if (*version == 0 && *tables == 0) {
+        code = sqlite3_exec(m_db, schema, nullptr, nullptr, nullptr);
+    } else if (*version != schemaVersion) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        fail(SQLITE_OK);
+        m_problem = QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
+        return false;
+    }
+    if (code == SQLITE_OK)
+        code = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return fail(code);
+    }
+    return true;
+}
+
+QList<RecordEntry> DownloadRecord::entries()
+{
+    QList<RecordEntry> entries;
+    if (!m_db)
+        return entries;
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(m_db,
+                                  "SELECT page_link, identifier, album_title, album_folder, "
+                                  "file_name, size FROM pictures ORDER BY rowid",
+                                  -1, &statement, nullptr);
+    while (code == SQLITE_OK && (code = sqlite3_step(statement)) == SQLITE_ROW) {
+        entries.append({textColumn(statement, 0), textColumn(statement, 1),
+                        textColumn(statement, 2), textColumn(statement, 3),
+                        textColumn(statement, 4), sqlite3_column_int64(statement, 5)});
+        code = SQLITE_OK;
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE) {
+        fail(code);
+        return {};
+    }
+    return entries;
+}
+
+bool DownloadRecord::remember(const RecordEntry& entry)
+{
+    if (!m_db)
+        return false;
+    bindText(m_remember, 1, entry.albumFolder);
+    bindText(m_remember, 2, entry.fileName);
+    bindText(m_remember, 3, entry.pageLink);
+    bindText(m_remember, 4, entry.identifier);
+    bindText(m_remember, 5, entry.albumTitle);
+    sqlite3_bind_int64(m_remember, 6, entry.size);
+    bindText(m_remember, 7, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    const int code = sqlite3_step(m_remember);
+    sqlite3_reset(m_remember);
+    if (code != SQLITE_DONE)
+        return fail(code);
+    return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One picture file a run put in place, as the record keeps it.
+struct RecordEntry
+{
+    QString pageLink;    // the picture page address as the album page gives it
+    QString identifier;  // the picture's identifier on that page
+    QString albumTitle;  // as the album page gives it
+    QString albumFolder; // the album folder's name in the forum folder
+    QString fileName;    // "<n>.jpg"
+    qint64 size = 0;
+};
+
+// What the runs saved into one forum folder, kept beside the pictures in ".varnolt.db" (an
+// SQLite database), so that a later run knows which file holds which picture. One entry per
+// file: saving a file again replaces its entry.
+//
+// A record that cannot be used (not SQLite, another program's, locked past the busy timeout,
+// no access) is left exactly as it is: the record closes and says why, and the run goes on
+// without it.
+class DownloadRecord
+{
+  public:
+    // Opens the record of `forumFolder`, creating it when there is none. A second program on
+    // the same forum may hold it for a moment: it is waited for up to `busySeconds`.
+    DownloadRecord(const QString& forumFolder, double busySeconds);
+    ~DownloadRecord();
+    DownloadRecord(const DownloadRecord&) = delete;
+    DownloadRecord& operator=(const DownloadRecord&) = delete;
+
+    static QString fileName() { return QStringLiteral(".varnolt.db"); }
+
+    bool isOpen() const { return m_db != nullptr; }
+    // The record's path, in the platform's form.
+    QString path() const { return m_path; }
+    // Why the record cannot be used, in brackets; empty while it can.
+    QString problem() const { return m_problem; }
+
+    // Every entry, in the order they were written. Empty when the record is closed.
+    QList<RecordEntry> entries();
+    // Writes the entry of `entry`'s file, replacing the one it had, in one transaction. False
+    // when it could not be written: the record is then closed and problem() says why.
+    bool remember(const RecordEntry& entry);
+
+  private:
+    bool fail(int code);
+    bool prepareSchema();
+
+    QString m_path;
+    QString m_problem;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_remember = nullptr;
+};

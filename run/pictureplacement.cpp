@@ -1,0 +1,83 @@
+#include "pictureplacement.h"
+
+#include "folders.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+QString numbered(int n)
+{
+    return QString::number(n) + QStringLiteral(".jpg");
+}
+
+} // namespace
+
+PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<RecordEntry>& known)
+    : m_update(true), m_forumFolder(forumFolder)
+{
+    for (const RecordEntry& entry : known) {
+        m_byLink[entry.pageLink].append(entry);
+        m_recordedNames[joinPath(forumFolder, entry.albumFolder)].append(entry.fileName);
+    }
+}
+
+void PicturePlacement::take(Folder& folder, const QString& name)
+{
+    folder.taken.insert(name);
+    bool isNumber = false;
+    const int n = name.endsWith(QStringLiteral(".jpg")) ? name.chopped(4).toInt(&isNumber) : 0;
+    if (isNumber && n > folder.highest)
+        folder.highest = n;
+}
+
+PicturePlacement::Folder& PicturePlacement::folder(const QString& path)
+{
+    const auto found = m_folders.find(path);
+    if (found != m_folders.end())
+        return *found;
+    Folder& folder = m_folders[path];
+    for (const QString& name : QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        take(folder, name);
+    for (const QString& name : m_recordedNames.value(path))
+        take(folder, name);
+    return folder;
+}
+
+PicturePlacement::Place PicturePlacement::place(const QString& albumFolder, int number,
+                                                const QString& link)
+{
+    if (!m_update)
+        return {joinPath(albumFolder, numbered(number)), std::nullopt};
+
+    // A picture linked twice has two entries: each link takes one, its own album's first.
+    QList<RecordEntry> entries = m_byLink.value(link);
+    std::stable_partition(entries.begin(), entries.end(), [&](const RecordEntry& entry) {
+        return joinPath(m_forumFolder, entry.albumFolder) == albumFolder;
+    });
+    for (const RecordEntry& entry : entries) {
+        const QString path = joinPath(joinPath(m_forumFolder, entry.albumFolder), entry.fileName);
+        if (m_given.contains(path))
+            continue;
+        m_given.insert(path);
+        const QFileInfo file(path);
+        if (file.isFile() && file.size() == entry.size)
+            return {path, entry.size};
+        // Gone: it comes back under its name. Changed since: it is somebody's now, and the
+        // picture is fetched as a new one.
+        if (!file.exists() && !file.isSymLink() &&
+            joinPath(m_forumFolder, entry.albumFolder) == albumFolder)
+            return {path, std::nullopt};
+        break;
+    }
+
+    Folder& names = folder(albumFolder);
+    QString name = numbered(number);
+    if (names.taken.contains(name))
+        name = numbered(names.highest + 1);
+    take(names, name);
+    return {joinPath(albumFolder, name), std::nullopt};
+}
