@@ -123,6 +123,17 @@ QByteArray LoggedRequest::header(const QByteArray& name) const
 StandInForum::StandInForum(ForumContent content) : m_content(std::move(content))
 {
     m_clock.start();
+    setFaultsOfContent();
+}
+
+void StandInForum::setContent(ForumContent content)
+{
+    m_content = std::move(content);
+    setFaultsOfContent();
+}
+
+void StandInForum::setFaultsOfContent()
+{
     for (const Forum& forum : m_content.forums) {
         for (const Album& album : forum.albums) {
             for (const Picture& picture : album.pictures) {

@@ -41,6 +41,8 @@ class StandInForum : public QAbstractHttpServer
     QString pictureRoot() const;
 
     const ForumContent& content() const { return m_content; }
+    // Serves `content` from now on, as a forum that changed between two visits.
+    void setContent(ForumContent content);
     // The bytes served for a picture, generated on first use.
     QByteArray pictureBytes(const QString& pictureId);
 
@@ -80,6 +82,7 @@ class StandInForum : public QAbstractHttpServer
         QByteArray location;
     };
 
+    void setFaultsOfContent();
     Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
     bool overRateLimit();
     void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);

@@ -9,9 +9,19 @@ void RunWindow::albumStarted(qsizetype album, qsizetype count, const QString& ti
 
 void RunWindow::pictureEnded(const PictureReport& picture)
 {
-    appendLine(QStringLiteral("第%1页,第%2张").arg(picture.page).arg(picture.number) +
-               (picture.status == PictureReport::Status::Saved ? QStringLiteral("下载成功！")
-                                                               : QStringLiteral("下载失败！")));
+    QString ending;
+    switch (picture.status) {
+    case PictureReport::Status::Saved:
+        ending = QStringLiteral("下载成功！");
+        break;
+    case PictureReport::Status::Skipped:
+        ending = QStringLiteral("已存在，跳过！");
+        break;
+    case PictureReport::Status::Failed:
+        ending = QStringLiteral("下载失败！");
+        break;
+    }
+    appendLine(QStringLiteral("第%1页,第%2张").arg(picture.page).arg(picture.number) + ending);
 }
 
 void RunWindow::diskFull(const QString& folder)

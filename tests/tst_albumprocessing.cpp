@@ -43,7 +43,6 @@ class TestAlbumProcessing : public QObject
     void albumFolderThatCannotBeMadeFailsItsPictures();
     void fullDiskStopsTheRun_data();
     void fullDiskStopsTheRun();
-    void sampleForumEndToEnd();
 };
 
 void TestAlbumProcessing::picturesBecomeNumberedFiles()
@@ -266,34 +265,6 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
                               run.path(QStringLiteral("f/甲"))}));
     QCOMPARE(run.downloader->failedPictures().paths(), failed);
 #endif
-}
-
-void TestAlbumProcessing::sampleForumEndToEnd()
-{
-    RunFixture run(StandIn::ForumContent::sample(), QStringLiteral("猫咪"));
-    run.downloader->start();
-
-    const StandIn::Forum& forum = *run.forum.content().forum(QStringLiteral("猫咪"));
-    QStringList failedPaths;
-    int saved = 0;
-    for (const StandIn::Album& album : forum.albums) {
-        for (int n = 1; n <= album.pictures.size(); ++n) {
-            const StandIn::Picture& picture = album.pictures.at(n - 1);
-            const QString relative =
-                QStringLiteral("猫咪/") + album.title + QStringLiteral("/%1.jpg").arg(n);
-            if (picture.failFirst > 0) {
-                failedPaths.append(run.path(relative));
-                QVERIFY(!QFileInfo::exists(run.path(relative)));
-                continue;
-            }
-            QCOMPARE(run.fileContent(relative), run.forum.pictureBytes(picture.id));
-            ++saved;
-        }
-    }
-    QVERIFY(saved > 250);
-    QVERIFY(!failedPaths.isEmpty());
-    QCOMPARE(run.downloader->failedPictures().paths(), failedPaths);
-    QCOMPARE(run.window.lines.filter(QStringLiteral("下载成功！")).size(), saved);
 }
 
 QTEST_GUILESS_MAIN(TestAlbumProcessing)

@@ -47,7 +47,6 @@ class TestForm1 : public QObject
     void largerFontsScaleTheLayout_data();
     void largerFontsScaleTheLayout();
     void retryButtonSavesTheFailures();
-    void sampleForumThroughTheWindow();
 
   private:
     template <typename Control> Control* control(const char* name) const
@@ -386,39 +385,6 @@ void TestForm1::retryButtonSavesTheFailures()
                           QStringLiteral("重新下载结束：保存成功1张，失败0张")}));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     QCOMPARE(lines().constLast(), QStringLiteral("没有需要重新下载的文件"));
-}
-
-void TestForm1::sampleForumThroughTheWindow()
-{
-    StandIn::StandInForum sample;
-    QVERIFY(sample.start());
-    QTemporaryDir folder;
-    Form1 window(m_network, folder.path(), ServiceRoots{sample.forumRoot(), sample.pictureRoot()});
-    window.show();
-    auto* nameBox = window.findChild<QLineEdit*>(QStringLiteral("Text1"));
-    QTest::mouseClick(nameBox, Qt::LeftButton);
-    nameBox->insert(QStringLiteral("猫咪"));
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QVERIFY(!window.downloader().failedPictures().isEmpty());
-    // The sample forum holds four pictures that fail once.
-    const auto* list = window.findChild<QListWidget*>(QStringLiteral("List1"));
-    QVERIFY(list->item(list->count() - 1)
-                ->text()
-                .contains(QStringLiteral("，失败4张，保存在：") +
-                          QDir::toNativeSeparators(folder.filePath(QStringLiteral("猫咪")))));
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
-    QVERIFY(window.downloader().failedPictures().isEmpty());
-
-    int pictures = 0;
-    for (const StandIn::Album& album : sample.content().forum(QStringLiteral("猫咪"))->albums) {
-        for (int n = 1; n <= album.pictures.size(); ++n) {
-            QFile file(folder.filePath(QStringLiteral("猫咪/%1/%2.jpg").arg(album.title).arg(n)));
-            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-            QCOMPARE(file.readAll(), sample.pictureBytes(album.pictures.at(n - 1).id));
-            ++pictures;
-        }
-    }
-    QVERIFY(pictures >= 200);
 }
 
 QTEST_MAIN(TestForm1)

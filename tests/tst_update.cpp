@@ -1,0 +1,206 @@
+#include "filesbelow.h"
+#include "forum/forumpages.h"
+#include "forumbuilder.h"
+#include "run/closingline.h"
+#include "runfixture.h"
+
+#include <sqlite3.h>
+
+using ForumBuilder::album;
+using ForumBuilder::forum;
+using StandIn::Pages::pictureFileTarget;
+using StandIn::Pages::picturePageTarget;
+
+namespace {
+
+QString recordLine(const QString& file, const QString& album, const QString& picture, qint64 size)
+{
+    return QStringLiteral("%1 f/tupian/pic/%2/%3 %3 %4").arg(file, album, picture).arg(size);
+}
+
+// The targets of picture pages and picture files the stand-in was asked for.
+QStringList pictureTargets(const RunFixture& run)
+{
+    return run.targetsStartingWith(QStringLiteral("/f/tupian/pic/")) + run.pictureFileTargets();
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestUpdate : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void recordSaysWhatEachFileHolds();
+    void updateFetchesOnlyWhatIsNew_data();
+    void updateFetchesOnlyWhatIsNew();
+    void unusableRecordIsLeftAlone_data();
+    void unusableRecordIsLeftAlone();
+};
+
+void TestUpdate::recordSaysWhatEachFileHolds()
+{
+    StandIn::Album first = album(QStringLiteral("a"), QStringLiteral("甲"), 2);
+    first.pictures[1].failFirst = 1;
+    RunFixture run(forum(QStringLiteral("f"), {first}), QStringLiteral("f"));
+    run.downloader->start();
+    const QString forumFolder = run.path(QStringLiteral("f"));
+    const qint64 a1 = QFileInfo(run.path(QStringLiteral("f/甲/1.jpg"))).size();
+    QCOMPARE(recordBelow(forumFolder), QStringList(recordLine("甲/1.jpg", "a", "a-1", a1)));
+    // What the retry saves is recorded as well.
+    run.downloader->retry();
+    const qint64 a2 = QFileInfo(run.path(QStringLiteral("f/甲/2.jpg"))).size();
+    QCOMPARE(recordBelow(forumFolder), QStringList({recordLine("甲/1.jpg", "a", "a-1", a1),
+                                                    recordLine("甲/2.jpg", "a", "a-2", a2)}));
+
+    // A plain run over a changed album writes each number again, and each entry with it.
+    StandIn::Album changed = album(QStringLiteral("a"), QStringLiteral("甲"), 3);
+    changed.pictures.removeFirst();
+    run.forum.setContent(forum(QStringLiteral("f"), {changed}));
+    run.downloader->start();
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")), run.forum.pictureBytes("a-2"));
+    QCOMPARE(recordBelow(forumFolder),
+             QStringList({recordLine("甲/1.jpg", "a", "a-2", a2),
+                          recordLine("甲/2.jpg", "a", "a-3",
+                                     QFileInfo(run.path(QStringLiteral("f/甲/2.jpg"))).size())}));
+}
+
+void TestUpdate::updateFetchesOnlyWhatIsNew_data()
+{
+    QTest::addColumn<int>("transfers");
+    QTest::newRow("one at a time") << 1;
+    QTest::newRow("eight at once") << 8;
+}
+
+void TestUpdate::updateFetchesOnlyWhatIsNew()
+{
+    QFETCH(int, transfers);
+    const StandIn::Album a = album(QStringLiteral("a"), QStringLiteral("甲"), 4);
+    const StandIn::Album b = album(QStringLiteral("b"), QStringLiteral("乙"), 3);
+    const StandIn::Album c = album(QStringLiteral("c"), QStringLiteral("丙"), 2);
+    StandIn::Album shorterA = a;
+    shorterA.pictures.removeLast();
+    StandIn::Album laterB = b;
+    laterB.pictures.removeFirst();
+    RunFixture run(forum(QStringLiteral("f"), {shorterA, laterB, c}), QStringLiteral("f"),
+                   transfers);
+    run.downloader->setUpdate(true);
+    run.downloader->start();
+    QCOMPARE(run.downloader->tally().saved, 7);
+    const QByteArray goneAlbum[] = {run.forum.pictureBytes("c-1"), run.forum.pictureBytes("c-2")};
+
+    // Since then: a new album listed first, a picture added at the end of one album and in
+    // front of another, an album gone; a file deleted, and one of the user's own in a folder.
+    run.forum.setContent(
+        forum(QStringLiteral("f"), {album(QStringLiteral("n"), QStringLiteral("新"), 1), a, b}));
+    QVERIFY(QFile::remove(run.path(QStringLiteral("f/甲/2.jpg"))));
+    QFile own(run.path(QStringLiteral("f/甲/4.jpg")));
+    QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") == 4);
+    own.close();
+    run.forum.clearLog();
+    run.window.lines.clear();
+    run.downloader->start();
+
+    QStringList fetched = pictureTargets(run);
+    fetched.sort();
+    QStringList expected;
+    for (const auto& [albumId, pictureId] :
+         {std::pair{"n", "n-1"}, {"a", "a-2"}, {"a", "a-4"}, {"b", "b-1"}})
+        expected << picturePageTarget(albumId, pictureId) << pictureFileTarget(pictureId);
+    expected.sort();
+    QCOMPARE(fetched, expected);
+    QCOMPARE(
+        run.window.lines.filter(QStringLiteral("页,第")),
+        QStringList({"第1页,第1张下载成功！", "第1页,第1张已存在，跳过！", "第1页,第2张下载成功！",
+                     "第1页,第3张已存在，跳过！", "第1页,第4张下载成功！", "第1页,第1张下载成功！",
+                     "第1页,第2张已存在，跳过！", "第1页,第3张已存在，跳过！"}));
+    QCOMPARE(closingLine(run.downloader->tally()),
+             QStringLiteral("下载结束：保存成功4张，失败0张，跳过4张，保存在：") +
+                 run.path(QStringLiteral("f")));
+
+    // The deleted file is back under its name; new pictures take the numbers after every file
+    // already in their folder, and nothing known is overwritten.
+    const QMap<QString, QString> holds{
+        {"新/1.jpg", "n-1"}, {"甲/1.jpg", "a-1"}, {"甲/2.jpg", "a-2"}, {"甲/3.jpg", "a-3"},
+        {"甲/5.jpg", "a-4"}, {"乙/1.jpg", "b-2"}, {"乙/2.jpg", "b-3"}, {"乙/3.jpg", "b-1"}};
+    for (auto file = holds.begin(); file != holds.end(); ++file)
+        QCOMPARE(run.fileContent(QStringLiteral("f/") + file.key()),
+                 run.forum.pictureBytes(file.value()));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")), QByteArray("mine"));
+    QCOMPARE(run.fileContent(QStringLiteral("f/丙/1.jpg")), goneAlbum[0]);
+    QCOMPARE(run.fileContent(QStringLiteral("f/丙/2.jpg")), goneAlbum[1]);
+    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), holds.size() + 2);
+
+    // Once everything is there, an update asks for listing and album pages only.
+    run.forum.clearLog();
+    run.downloader->start();
+    QCOMPARE(pictureTargets(run), QStringList());
+    QCOMPARE(run.downloader->tally().skipped, 8);
+}
+
+void TestUpdate::unusableRecordIsLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("content"); // of the record; empty for one held by a writer
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not SQLite") << QByteArray(4096, 'x')
+                                << QStringLiteral("（文件已损坏，或不是下载记录）");
+    QTest::newRow("another program's database")
+        << QByteArray("CREATE TABLE notes(text);")
+        << QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
+    QTest::newRow("held by another program")
+        << QByteArray() << QStringLiteral("（正被另一个程序使用）");
+}
+
+void TestUpdate::unusableRecordIsLeftAlone()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    TimeLimits limits;
+    limits.recordBusy = 0.05;
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"), 1, limits);
+    run.downloader->setUpdate(true);
+    run.downloader->start();
+    const QString path = run.path(QStringLiteral("f/.varnolt.db"));
+
+    sqlite3* other = nullptr;
+    if (content.startsWith("CREATE")) {
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, content.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(other);
+        other = nullptr;
+    } else if (!content.isEmpty()) {
+        QFile record(path);
+        QVERIFY(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        record.write(content);
+    } else {
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    const QByteArray before = fileBytes(path);
+    run.forum.clearLog();
+    run.window.lines.clear();
+    run.downloader->start();
+    if (other) {
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+
+    // One line, then a plain run: every picture fetched again, the record as it was.
+    QCOMPARE(run.window.lines.filter(QStringLiteral("下载记录")),
+             QStringList(QStringLiteral("无法使用下载记录：") + path + reason));
+    QCOMPARE(run.pictureFileTargets().size(), 2);
+    QCOMPARE(run.downloader->tally().saved, 2);
+    QCOMPARE(fileBytes(path), before);
+}
+
+QTEST_GUILESS_MAIN(TestUpdate)
+#include "tst_update.moc"
