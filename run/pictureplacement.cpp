@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -14,12 +15,22 @@ QString numbered(int n)
     return QString::number(n) + QStringLiteral(".jpg");
 }
 
+// Only names a run itself writes: a record copied from elsewhere must not lead a picture out of
+// its album folder ("../../…") or onto a file of another kind.
+bool isPictureName(const QString& name)
+{
+    static const QRegularExpression numberedJpeg(QStringLiteral("^[1-9][0-9]{0,8}\\.jpg$"));
+    return numberedJpeg.match(name).hasMatch();
+}
+
 } // namespace
 
 PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<RecordEntry>& known)
     : m_update(true), m_forumFolder(forumFolder)
 {
     for (const RecordEntry& entry : known) {
+        if (!isPictureName(entry.fileName))
+            continue;
         m_byLink[entry.pageLink].append(entry);
         m_recordedNames[joinPath(forumFolder, entry.albumFolder)].append(entry.fileName);
     }

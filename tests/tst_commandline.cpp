@@ -436,6 +436,15 @@ void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
     // Nothing was asked for after the stalled picture.
     QTRY_COMPARE(forum.openConnections(), 0);
     QCOMPARE(forum.requestedTargets().constLast(), stalled);
+
+    // Resumed with an update: of the pictures, only the one not saved is asked for.
+    forum.clearFaults();
+    forum.clearLog();
+    const Outcome resumed =
+        run(downloadInto(output.path(), {QStringLiteral("--update")}), environment(forum));
+    QCOMPARE(resumed.exitCode, 0);
+    QCOMPARE(resumed.lines.filter(QStringLiteral("已存在，跳过！")).size(), 4);
+    QCOMPARE(forum.requestedTargets().filter(QStringLiteral("/imgsrc/")), QStringList(stalled));
 #endif
 }
 

@@ -69,6 +69,15 @@ void TestUpdate::recordSaysWhatEachFileHolds()
              QStringList({recordLine("甲/1.jpg", "a", "a-2", a2),
                           recordLine("甲/2.jpg", "a", "a-3",
                                      QFileInfo(run.path(QStringLiteral("f/甲/2.jpg"))).size())}));
+    // An entry naming a file outside its album folder (a record from elsewhere) is not followed.
+    DownloadRecord(forumFolder, 1)
+        .remember({"f/tupian/pic/a/a-4", "a-4", "甲", "甲", "../../escaped.jpg", 1});
+    changed.pictures.append(album(QStringLiteral("a"), QString(), 4).pictures.constLast());
+    run.forum.setContent(forum(QStringLiteral("f"), {changed}));
+    run.downloader->setUpdate(true);
+    run.downloader->start();
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("escaped.jpg"))));
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/3.jpg")), run.forum.pictureBytes("a-4"));
 }
 
 void TestUpdate::updateFetchesOnlyWhatIsNew_data()
