@@ -4,6 +4,8 @@
 //                                   VARNOLT_FORUM_ROOT and VARNOLT_PICTURE_ROOT
 //   varnolt-bench run-gaps NAME FOLDER   the same, measuring the longest gap between two turns
 //                                   of the event loop
+//   varnolt-bench run-update NAME FOLDER   the same with --update: what FOLDER's record
+//                                   holds is left out
 //   varnolt-bench fetch-list FILE   only the page fetches of the addresses in FILE, one a line
 //   varnolt-bench stalled-wait      CPU used while a fetch waits 3 seconds on a server that
 //                                   never answers
@@ -79,7 +81,7 @@ class GapMeter
     qint64 m_longest = 0;
 };
 
-int run(const QString& name, const QString& folder, bool measureGaps)
+int run(const QString& name, const QString& folder, bool measureGaps, bool update)
 {
     QString problem;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
@@ -92,6 +94,10 @@ int run(const QString& name, const QString& folder, bool measureGaps)
     TransferEngine network(*settings);
     ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
+    downloader.setUpdate(update);
+    // Every request the run makes ends in one transfer: counted here, on the run's side.
+    int requests = 0;
+    QObject::connect(&network, &TransferEngine::transferFinished, [&requests] { ++requests; });
     std::optional<GapMeter> gaps;
     if (measureGaps)
         gaps.emplace();
@@ -107,7 +113,8 @@ int run(const QString& name, const QString& folder, bool measureGaps)
           << " cpu_ms=" << (after.cpuMilliseconds - before.cpuMilliseconds)
           << " peak_kb=" << after.peakKilobytes << " lines=" << window.lines
           << " failures=" << downloader.failedPictures().entries().size()
-          << " transfers=" << network.maxTransfers();
+          << " transfers=" << network.maxTransfers() << " requests=" << requests
+          << " skipped=" << downloader.tally().skipped;
     if (gaps)
         out() << " longest_gap_ms=" << gaps->longest();
     out() << Qt::endl;
@@ -186,16 +193,19 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     const QString mode = arguments.value(1);
-    if ((mode == QLatin1String("run") || mode == QLatin1String("run-gaps")) &&
+    if ((mode == QLatin1String("run") || mode == QLatin1String("run-gaps") ||
+         mode == QLatin1String("run-update")) &&
         arguments.size() == 4)
-        return run(arguments.at(2), arguments.at(3), mode == QLatin1String("run-gaps"));
+        return run(arguments.at(2), arguments.at(3), mode == QLatin1String("run-gaps"),
+                   mode == QLatin1String("run-update"));
     if (mode == QLatin1String("fetch-list") && arguments.size() == 3)
         return fetchList(arguments.at(2));
     if (mode == QLatin1String("stalled-wait"))
         return stalledWait();
     if (mode == QLatin1String("list-lines") && arguments.size() == 3)
         return listLines(arguments.at(2).toInt());
-    QTextStream(stderr) << "usage: varnolt-bench run|run-gaps NAME FOLDER | fetch-list FILE | "
-                           "stalled-wait | list-lines N\n";
+    QTextStream(stderr)
+        << "usage: varnolt-bench run|run-gaps|run-update NAME FOLDER | fetch-list FILE | "
+           "stalled-wait | list-lines N\n";
     return 64;
 }

@@ -165,18 +165,24 @@ void AlbumWalk::read(PageStep& step, const WalkPosition& at)
             continue;
         }
         picture.picture.link = *links.at(n);
-        const PicturePlacement::Place place =
-            m_placement.place(album.folder, picture.picture.number, picture.picture.link);
-        picture.picture.path = place.path;
-        if (place.savedBytes) {
-            picture.state = PictureState::Skipped;
-            picture.picture.bytes = *place.savedBytes;
-        }
     }
     if (step.count > at.page) {
         album.pages.emplace_back();
         album.pages.back().address =
             m_albums.at(at.album - 1) + QStringLiteral("&pn=") + QString::number(at.page + 1);
+    }
+}
+
+void AlbumWalk::name(PictureStep& step, const WalkPosition& at)
+{
+    Picture& picture = step.picture;
+    const PicturePlacement::Place place =
+        m_placement.place(albumStep(at.album).folder, picture.number, picture.link);
+    picture.path = place.path;
+    step.state = PictureState::Named;
+    if (place.savedBytes) {
+        step.state = PictureState::Skipped;
+        picture.bytes = *place.savedBytes;
     }
 }
 
@@ -194,7 +200,7 @@ void AlbumWalk::readPicturePage(PictureStep& step, const WalkPosition&)
     }
     picture.address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
                       *picture.identifier + QStringLiteral(".jpg");
-    step.state = PictureState::Placed;
+    step.state = PictureState::Addressed;
 }
 
 AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)
@@ -213,13 +219,15 @@ AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)
 AlbumWalk::Step AlbumWalk::takePicture(const WalkPosition& at)
 {
     PictureStep& step = pictureStep(at);
-    if (step.state == PictureState::Linked)
+    if (step.state == PictureState::Found)
+        name(step, at);
+    if (step.state == PictureState::Named)
         askPicturePage(step, at);
     if (step.state == PictureState::PageAsked) {
         step.page->wait();
         readPicturePage(step, at);
     }
-    if (step.state == PictureState::Placed || step.state == PictureState::Saving)
+    if (step.state == PictureState::Addressed || step.state == PictureState::Saving)
         finishSave(step, at);
     else if (step.state == PictureState::Skipped)
         step.picture.outcome = Picture::Outcome::Skipped;
@@ -282,7 +290,7 @@ QList<AlbumWalk::Picture> AlbumWalk::knownPicturesAhead() const
         if (at->picture == 0 || !page)
             continue;
         const PictureStep& step = page->pictures[std::size_t(at->picture - 1)];
-        if (step.state == PictureState::Placed || step.state == PictureState::Saving)
+        if (step.state == PictureState::Addressed || step.state == PictureState::Saving)
             known.append(step.picture);
     }
     return known;
@@ -315,7 +323,7 @@ AlbumWalk::Known AlbumWalk::knownPastTaken() const
         return known;
     }
     const PictureState state = page->pictures[std::size_t(m_taken->picture - 1)].state;
-    if (state == PictureState::Linked || state == PictureState::PageAsked)
+    if (state == PictureState::Named || state == PictureState::PageAsked)
         known.pictures = false;
     return known;
 }
@@ -343,7 +351,7 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
             ask(step, at);
         }
         if (step.state == PageState::Asked) {
-            if (!known.pages || !step.fetch->isFinished()) {
+            if (!step.fetch->isFinished()) {
                 // Its pictures and later pages wait for it, and what it links to is not known.
                 known = {false, false, false};
                 return true;
@@ -354,7 +362,16 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
     }
     PictureStep& step = pictureStep(at);
     switch (step.state) {
-    case PictureState::Linked:
+    case PictureState::Found:
+        if (!known.pages) {
+            known.pictures = false;
+            return true;
+        }
+        name(step, at);
+        if (step.state != PictureState::Named)
+            return true;
+        [[fallthrough]];
+    case PictureState::Named:
         if (!known.picturePages) {
             known.pictures = false;
             return true;
@@ -369,10 +386,10 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
             return true;
         }
         readPicturePage(step, at);
-        if (step.state != PictureState::Placed)
+        if (step.state != PictureState::Addressed)
             return true;
         [[fallthrough]];
-    case PictureState::Placed:
+    case PictureState::Addressed:
         if (!known.pictures)
             return true;
         if (m_pending >= m_ahead)

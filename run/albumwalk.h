@@ -87,9 +87,10 @@ class AlbumWalk
     };
     enum class PictureState
     {
-        Linked,    // its link is read, nothing asked yet
+        Found,     // its link is read; its file is not chosen yet
+        Named,     // its file is chosen, nothing asked yet
         PageAsked, // its picture page is on its way
-        Placed,    // its address and path are known
+        Addressed, // its picture's address is known
         Saving,
         Done,
         Skipped,  // saved already: nothing is asked
@@ -97,7 +98,7 @@ class AlbumWalk
     };
     struct PictureStep
     {
-        PictureState state = PictureState::Linked;
+        PictureState state = PictureState::Found;
         Picture picture;
         std::unique_ptr<PendingPage> page;
         std::unique_ptr<PictureSave> save;
@@ -118,13 +119,14 @@ class AlbumWalk
         int numbered = 0;
         std::deque<PageStep> pages; // a deque: steps keep their place while pages are added
     };
-    // Whether every step before the one looked at is read and has its address known. A request
-    // is asked for ahead only then: an earlier step not yet known might ask for the same address,
-    // and a server must see the requests of one address in the order one at a time makes them.
-    // Pages are read in order too, so an update names new pictures as one at a time would.
+    // What is known of every step before the one looked at. A request is asked for ahead only
+    // when the addresses of all earlier ones are known: an earlier step might ask for the same
+    // address, and a server must see the requests of one address in the order one at a time
+    // makes them. A picture's file is chosen only when every earlier one is, so that an update
+    // names new pictures as one at a time would.
     struct Known
     {
-        bool pages = true;
+        bool pages = true; // every earlier page is read, every earlier picture named
         bool picturePages = true;
         bool pictures = true;
     };
@@ -141,6 +143,7 @@ class AlbumWalk
     void askSave(PictureStep& step, const WalkPosition& at);
     template <typename Pending> void release(std::unique_ptr<Pending>& pending);
     void read(PageStep& step, const WalkPosition& at);
+    void name(PictureStep& step, const WalkPosition& at);
     void readPicturePage(PictureStep& step, const WalkPosition& at);
 
     Step takePage(const WalkPosition& at);
