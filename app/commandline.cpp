@@ -128,8 +128,9 @@ CommandLine readCommandLine(const QStringList& arguments)
     const QCommandLineOption update(
         QStringLiteral("update"),
         QStringLiteral(
-            "只下载新的图片：下载记录（吧文件夹中的 .varnolt.db）中已保存、文件仍在的图片"
-            "不再请求；也可打开窗口时用，窗口中的每次下载都如此。"));
+            "只下载新的图片：下载记录（吧文件夹中的 .varnolt.db）中已保存、文件仍在且大小未变的"
+            "图片不再请求，已有的文件不会被覆盖；中断的下载这样继续。也可打开窗口时用，"
+            "窗口中的每次下载都如此。"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("只打印结束行（与 --download 一起用）。"));
     const QCommandLineOption json(

@@ -69,7 +69,6 @@ void AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         break;
     case Outcome::Skipped:
         report.status = PictureReport::Status::Skipped;
-        report.address.clear();
         ++m_context.tally.skipped;
         break;
     case Outcome::Failed:

@@ -183,6 +183,8 @@ void AlbumWalk::name(PictureStep& step, const WalkPosition& at)
     if (place.savedBytes) {
         step.state = PictureState::Skipped;
         picture.bytes = *place.savedBytes;
+        picture.identifier = place.identifier;
+        picture.address = pictureAddress(place.identifier);
     }
 }
 
@@ -198,9 +200,14 @@ void AlbumWalk::readPicturePage(PictureStep& step, const WalkPosition&)
         step.state = PictureState::Unusable;
         return;
     }
-    picture.address = m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") +
-                      *picture.identifier + QStringLiteral(".jpg");
+    picture.address = pictureAddress(*picture.identifier);
     step.state = PictureState::Addressed;
+}
+
+QString AlbumWalk::pictureAddress(const QString& identifier) const
+{
+    return m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") + identifier +
+           QStringLiteral(".jpg");
 }
 
 AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)

@@ -145,6 +145,7 @@ class AlbumWalk
     void read(PageStep& step, const WalkPosition& at);
     void name(PictureStep& step, const WalkPosition& at);
     void readPicturePage(PictureStep& step, const WalkPosition& at);
+    QString pictureAddress(const QString& identifier) const;
 
     Step takePage(const WalkPosition& at);
     Step takePicture(const WalkPosition& at);

@@ -62,27 +62,33 @@ PicturePlacement::Place PicturePlacement::place(const QString& albumFolder, int 
                                                 const QString& link)
 {
     if (!m_update)
-        return {joinPath(albumFolder, numbered(number)), std::nullopt};
+        return {joinPath(albumFolder, numbered(number)), std::nullopt, {}};
 
     // A picture linked twice has two entries: each link takes one, its own album's first.
     QList<RecordEntry> entries = m_byLink.value(link);
     std::stable_partition(entries.begin(), entries.end(), [&](const RecordEntry& entry) {
         return joinPath(m_forumFolder, entry.albumFolder) == albumFolder;
     });
+    const auto pathOf = [this](const RecordEntry& entry) {
+        return joinPath(joinPath(m_forumFolder, entry.albumFolder), entry.fileName);
+    };
+    // A file that still holds the picture: nothing to fetch. One changed since is somebody's
+    // now, and is left alone.
     for (const RecordEntry& entry : entries) {
-        const QString path = joinPath(joinPath(m_forumFolder, entry.albumFolder), entry.fileName);
-        if (m_given.contains(path))
-            continue;
-        m_given.insert(path);
-        const QFileInfo file(path);
-        if (file.isFile() && file.size() == entry.size)
-            return {path, entry.size};
-        // Gone: it comes back under its name. Changed since: it is somebody's now, and the
-        // picture is fetched as a new one.
-        if (!file.exists() && !file.isSymLink() &&
-            joinPath(m_forumFolder, entry.albumFolder) == albumFolder)
-            return {path, std::nullopt};
-        break;
+        const QFileInfo file(pathOf(entry));
+        if (!m_given.contains(file.filePath()) && file.isFile() && file.size() == entry.size) {
+            m_given.insert(file.filePath());
+            return {file.filePath(), entry.size, entry.identifier};
+        }
+    }
+    // Else a file of this album that is gone comes back under its name.
+    for (const RecordEntry& entry : entries) {
+        const QFileInfo file(pathOf(entry));
+        if (!m_given.contains(file.filePath()) && !file.exists() && !file.isSymLink() &&
+            joinPath(m_forumFolder, entry.albumFolder) == albumFolder) {
+            m_given.insert(file.filePath());
+            return {file.filePath(), std::nullopt, {}};
+        }
     }
 
     Folder& names = folder(albumFolder);
@@ -90,5 +96,5 @@ PicturePlacement::Place PicturePlacement::place(const QString& albumFolder, int 
     if (names.taken.contains(name))
         name = numbered(names.highest + 1);
     take(names, name);
-    return {joinPath(albumFolder, name), std::nullopt};
+    return {joinPath(albumFolder, name), std::nullopt, {}};
 }

@@ -28,6 +28,7 @@ class PicturePlacement
     {
         QString path;
         std::optional<qint64> savedBytes; // the file holds the picture already
+        QString identifier;               // the picture's, as the record has it, when it does
     };
     // Picture `number` of the album whose folder is `albumFolder`, linked as `link`.
     Place place(const QString& albumFolder, int number, const QString& link);

@@ -112,6 +112,9 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
     QFile own(run.path(QStringLiteral("f/甲/4.jpg")));
     QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") == 4);
     own.close();
+    QFile edited(run.path(QStringLiteral("f/乙/2.jpg")));
+    QVERIFY(edited.open(QIODevice::Append) && edited.write("edited") == 6);
+    edited.close();
     run.forum.clearLog();
     run.window.lines.clear();
     run.downloader->start();
@@ -120,7 +123,7 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
     fetched.sort();
     QStringList expected;
     for (const auto& [albumId, pictureId] :
-         {std::pair{"n", "n-1"}, {"a", "a-2"}, {"a", "a-4"}, {"b", "b-1"}})
+         {std::pair{"n", "n-1"}, {"a", "a-2"}, {"a", "a-4"}, {"b", "b-1"}, {"b", "b-3"}})
         expected << picturePageTarget(albumId, pictureId) << pictureFileTarget(pictureId);
     expected.sort();
     QCOMPARE(fetched, expected);
@@ -128,23 +131,24 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
         run.window.lines.filter(QStringLiteral("页,第")),
         QStringList({"第1页,第1张下载成功！", "第1页,第1张已存在，跳过！", "第1页,第2张下载成功！",
                      "第1页,第3张已存在，跳过！", "第1页,第4张下载成功！", "第1页,第1张下载成功！",
-                     "第1页,第2张已存在，跳过！", "第1页,第3张已存在，跳过！"}));
+                     "第1页,第2张已存在，跳过！", "第1页,第3张下载成功！"}));
     QCOMPARE(closingLine(run.downloader->tally()),
-             QStringLiteral("下载结束：保存成功4张，失败0张，跳过4张，保存在：") +
+             QStringLiteral("下载结束：保存成功5张，失败0张，跳过3张，保存在：") +
                  run.path(QStringLiteral("f")));
 
-    // The deleted file is back under its name; new pictures take the numbers after every file
-    // already in their folder, and nothing known is overwritten.
+    // The deleted file is back under its name; new pictures, and one whose file was changed,
+    // take the numbers after every file already in their folder; nothing known is overwritten.
     const QMap<QString, QString> holds{
         {"新/1.jpg", "n-1"}, {"甲/1.jpg", "a-1"}, {"甲/2.jpg", "a-2"}, {"甲/3.jpg", "a-3"},
-        {"甲/5.jpg", "a-4"}, {"乙/1.jpg", "b-2"}, {"乙/2.jpg", "b-3"}, {"乙/3.jpg", "b-1"}};
+        {"甲/5.jpg", "a-4"}, {"乙/1.jpg", "b-2"}, {"乙/4.jpg", "b-3"}, {"乙/3.jpg", "b-1"}};
     for (auto file = holds.begin(); file != holds.end(); ++file)
         QCOMPARE(run.fileContent(QStringLiteral("f/") + file.key()),
                  run.forum.pictureBytes(file.value()));
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")), QByteArray("mine"));
     QCOMPARE(run.fileContent(QStringLiteral("f/丙/1.jpg")), goneAlbum[0]);
     QCOMPARE(run.fileContent(QStringLiteral("f/丙/2.jpg")), goneAlbum[1]);
-    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), holds.size() + 2);
+    QVERIFY(run.fileContent(QStringLiteral("f/乙/2.jpg")).endsWith("edited"));
+    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), holds.size() + 3);
 
     // Once everything is there, an update asks for listing and album pages only.
     run.forum.clearLog();
