@@ -62,7 +62,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     status.reset();
     if (!window.sumUp(tally))
         return ExitStatus::PipeClosed;
-    if (tally.failed > 0 || tally.missing > 0)
+    if (tally.failed > 0 || tally.missing > 0 || tally.diskFull)
         return ExitStatus::Failures;
     return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
 }

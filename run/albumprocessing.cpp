@@ -27,8 +27,7 @@ void AlbumProcessing::run(const QStringList& albums)
             reportPage(*step, albums.size());
             continue;
         }
-        reportPicture(*step);
-        if (step->picture.outcome == AlbumWalk::Picture::Outcome::DiskFull) {
+        if (!reportPicture(*step)) {
             stopForFullDisk(walk);
             return;
         }
@@ -53,8 +52,9 @@ void AlbumProcessing::reportPage(const AlbumWalk::Step& step, qsizetype count)
         QStringLiteral("正在处理相册第%1页,总%2页").arg(step.at.page).arg(page.pageCount));
 }
 
-void AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
+bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
 {
+    bool goOn = true;
     using Outcome = AlbumWalk::Picture::Outcome;
     const AlbumWalk::Picture& picture = step.picture;
     PictureReport report{
@@ -62,8 +62,10 @@ void AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         picture.path,  picture.address, picture.bytes};
     switch (picture.outcome) {
     case Outcome::Saved:
-        // Before the line: once the line says saved, the record says so too.
-        remember(picture);
+        // Before the line: once the line says saved, the record says so too. Without room for
+        // the record, later pictures would be saved unrecorded, and an update would take them
+        // for somebody else's files: the run stops as for a full disk.
+        goOn = remember(picture) || !m_record.diskIsFull();
         report.status = PictureReport::Status::Saved;
         ++m_context.tally.saved;
         break;
@@ -71,8 +73,10 @@ void AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         report.status = PictureReport::Status::Skipped;
         ++m_context.tally.skipped;
         break;
-    case Outcome::Failed:
     case Outcome::DiskFull:
+        goOn = false;
+        [[fallthrough]];
+    case Outcome::Failed:
         // Without an identifier there is no picture address to remember for a retry.
         if (picture.identifier)
             m_context.failedPictures.add(picture.address, picture.path, entryFor(picture));
@@ -81,15 +85,18 @@ void AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         break;
     }
     m_context.window.pictureEnded(report);
+    return goOn;
 }
 
-void AlbumProcessing::remember(const AlbumWalk::Picture& picture)
+bool AlbumProcessing::remember(const AlbumWalk::Picture& picture)
 {
     if (!m_record.isOpen())
-        return;
-    if (!m_record.remember(entryFor(picture)))
-        m_context.window.problem(QStringLiteral("无法使用下载记录：") + m_record.path() +
-                                 m_record.problem());
+        return false;
+    if (m_record.remember(entryFor(picture)))
+        return true;
+    m_context.window.problem(QStringLiteral("无法使用下载记录：") + m_record.path() +
+                             m_record.problem());
+    return false;
 }
 
 void AlbumProcessing::stopForFullDisk(const AlbumWalk& walk)

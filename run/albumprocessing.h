@@ -26,8 +26,10 @@ class AlbumProcessing
 
   private:
     void reportPage(const AlbumWalk::Step& step, qsizetype count);
-    void reportPicture(const AlbumWalk::Step& step);
-    void remember(const AlbumWalk::Picture& picture);
+    // False when the run must stop: the disk is full.
+    bool reportPicture(const AlbumWalk::Step& step);
+    // False when the picture is not in the record.
+    bool remember(const AlbumWalk::Picture& picture);
     void stopForFullDisk(const AlbumWalk& walk);
 
     RunContext& m_context;

@@ -33,7 +33,11 @@ template <typename Action> bool Downloader::runExclusively()
 
 bool Downloader::start()
 {
-    return runExclusively<StartAction>();
+    const bool ran = runExclusively<StartAction>();
+    // A run that came to its end keeps its folders: only one cut short takes them away.
+    if (ran)
+        m_context.madeFolders = {};
+    return ran;
 }
 
 bool Downloader::retry()

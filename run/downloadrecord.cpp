@@ -11,9 +11,10 @@
 
 namespace {
 
-// Kept in the database's user_version, so that a file of the same name that some other program
-// made is told from ours before anything is written into it.
-constexpr int schemaVersion = 1;
+// Kept in the database's header (application_id, user_version), so that a file of the same name
+// that some other program made is told from ours before anything is written into it.
+constexpr qint64 applicationId = 0x56524e4c; // "VRNL"
+constexpr qint64 schemaVersion = 1;
 
 const char* const schema = R"(
 CREATE TABLE pictures(
@@ -26,6 +27,7 @@ CREATE TABLE pictures(
     saved_at TEXT NOT NULL,
     PRIMARY KEY (album_folder, file_name));
 CREATE INDEX pictures_by_page ON pictures(page_link);
+PRAGMA application_id = 1448234572;
 PRAGMA user_version = 1;
 )";
 
@@ -118,6 +120,7 @@ bool DownloadRecord::fail(int code)
 {
     if (code != SQLITE_OK)
         m_problem = reasonFor(code);
+    m_diskFull = (code & 0xff) == SQLITE_FULL;
     sqlite3_finalize(m_remember);
     m_remember = nullptr;
     sqlite3_close_v2(m_db);
@@ -132,17 +135,20 @@ bool DownloadRecord::prepareSchema()
     int code = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (code != SQLITE_OK)
         return fail(code);
-    const std::optional<qint64> version = singleValue(m_db, "PRAGMA user_version", code);
+    const std::optional<qint64> application = singleValue(m_db, "PRAGMA application_id", code);
+    std::optional<qint64> version;
     std::optional<qint64> tables;
+    if (application)
+        version = singleValue(m_db, "PRAGMA user_version", code);
     if (version)
         tables = singleValue(m_db, "SELECT count(*) FROM sqlite_master", code);
-    if (!version || !tables) {
+    if (!tables) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         return fail(code);
     }
-    if (*version == 0 && *tables == 0) {
+    if (*application == 0 && *version == 0 && *tables == 0) {
         code = sqlite3_exec(m_db, schema, nullptr, nullptr, nullptr);
-    } else if (*version != schemaVersion) {
+    } else if (*application != applicationId || *version != schemaVersion) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         fail(SQLITE_OK);
         m_problem = QStringLiteral("（不是本程序的下载记录，或来自另一版本）");

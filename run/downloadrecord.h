@@ -41,6 +41,8 @@ class DownloadRecord
     QString path() const { return m_path; }
     // Why the record cannot be used, in brackets; empty while it can.
     QString problem() const { return m_problem; }
+    // The record closed because the disk it is on is full.
+    bool diskIsFull() const { return m_diskFull; }
 
     // Every entry, in the order they were written. Empty when the record is closed.
     QList<RecordEntry> entries();
@@ -56,4 +58,5 @@ class DownloadRecord
     QString m_problem;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_remember = nullptr;
+    bool m_diskFull = false;
 };

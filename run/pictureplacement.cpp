@@ -15,12 +15,34 @@ QString numbered(int n)
     return QString::number(n) + QStringLiteral(".jpg");
 }
 
-// Only names a run itself writes: a record copied from elsewhere must not lead a picture out of
-// its album folder ("../../…") or onto a file of another kind.
-bool isPictureName(const QString& name)
+// Only names a run itself writes, "<n>.jpg" with n below a billion: a record copied from
+// elsewhere must not lead a picture onto a file of another kind, and "<n> + 1" always fits.
+std::optional<int> pictureNumber(const QString& name)
 {
-    static const QRegularExpression numberedJpeg(QStringLiteral("^[1-9][0-9]{0,8}\\.jpg$"));
-    return numberedJpeg.match(name).hasMatch();
+    static const QRegularExpression numberedJpeg(
+        QStringLiteral("^([1-9][0-9]{0,8})\\.jpg$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = numberedJpeg.match(name);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toInt();
+}
+
+// An album folder's name as a run writes it: nothing that leads out of the forum folder.
+bool isFolderName(const QString& name)
+{
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+// Names as the file system compares them: on Windows and macOS "5.JPG" is "5.jpg", and two
+// titles that differ only in case are one folder.
+QString sameFileKey(const QString& path)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return path.toCaseFolded();
+#else
+    return path;
+#endif
 }
 
 } // namespace
@@ -29,31 +51,31 @@ PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<Recor
     : m_update(true), m_forumFolder(forumFolder)
 {
     for (const RecordEntry& entry : known) {
-        if (!isPictureName(entry.fileName))
+        if (!pictureNumber(entry.fileName) || !isFolderName(entry.albumFolder))
             continue;
         m_byLink[entry.pageLink].append(entry);
-        m_recordedNames[joinPath(forumFolder, entry.albumFolder)].append(entry.fileName);
+        m_recordedNames[sameFileKey(joinPath(forumFolder, entry.albumFolder))].append(
+            entry.fileName);
     }
 }
 
 void PicturePlacement::take(Folder& folder, const QString& name)
 {
-    folder.taken.insert(name);
-    bool isNumber = false;
-    const int n = name.endsWith(QStringLiteral(".jpg")) ? name.chopped(4).toInt(&isNumber) : 0;
-    if (isNumber && n > folder.highest)
-        folder.highest = n;
+    folder.taken.insert(sameFileKey(name));
+    if (const std::optional<int> n = pictureNumber(name))
+        folder.highest = std::max(folder.highest, *n);
 }
 
 PicturePlacement::Folder& PicturePlacement::folder(const QString& path)
 {
-    const auto found = m_folders.find(path);
+    const QString key = sameFileKey(path);
+    const auto found = m_folders.find(key);
     if (found != m_folders.end())
         return *found;
-    Folder& folder = m_folders[path];
+    Folder& folder = m_folders[key];
     for (const QString& name : QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System))
         take(folder, name);
-    for (const QString& name : m_recordedNames.value(path))
+    for (const QString& name : m_recordedNames.value(key))
         take(folder, name);
     return folder;
 }
@@ -64,37 +86,42 @@ PicturePlacement::Place PicturePlacement::place(const QString& albumFolder, int 
     if (!m_update)
         return {joinPath(albumFolder, numbered(number)), std::nullopt, {}};
 
-    // A picture linked twice has two entries: each link takes one, its own album's first.
-    QList<RecordEntry> entries = m_byLink.value(link);
-    std::stable_partition(entries.begin(), entries.end(), [&](const RecordEntry& entry) {
-        return joinPath(m_forumFolder, entry.albumFolder) == albumFolder;
-    });
+    // A picture linked twice has two entries: each link takes one. Its own album's come first,
+    // so a file of its own that is gone comes back even when another album's copy is there.
+    const QString ownFolder = sameFileKey(albumFolder);
     const auto pathOf = [this](const RecordEntry& entry) {
         return joinPath(joinPath(m_forumFolder, entry.albumFolder), entry.fileName);
     };
-    // A file that still holds the picture: nothing to fetch. One changed since is somebody's
-    // now, and is left alone.
+    const auto isOwn = [&](const RecordEntry& entry) {
+        return sameFileKey(joinPath(m_forumFolder, entry.albumFolder)) == ownFolder;
+    };
+    QList<RecordEntry> entries = m_byLink.value(link);
+    std::stable_partition(entries.begin(), entries.end(), isOwn);
+    const auto given = [this](const QFileInfo& file) {
+        return m_given.contains(sameFileKey(file.filePath()));
+    };
     for (const RecordEntry& entry : entries) {
         const QFileInfo file(pathOf(entry));
-        if (!m_given.contains(file.filePath()) && file.isFile() && file.size() == entry.size) {
-            m_given.insert(file.filePath());
+        const bool gone = !file.exists() && !file.isSymLink();
+        if (given(file) || (gone && !isOwn(entry)))
+            continue;
+        // A file that still holds the picture: nothing to fetch.
+        if (file.isFile() && file.size() == entry.size) {
+            m_given.insert(sameFileKey(file.filePath()));
             return {file.filePath(), entry.size, entry.identifier};
         }
-    }
-    // Else a file of this album that is gone comes back under its name.
-    for (const RecordEntry& entry : entries) {
-        const QFileInfo file(pathOf(entry));
-        if (!m_given.contains(file.filePath()) && !file.exists() && !file.isSymLink() &&
-            joinPath(m_forumFolder, entry.albumFolder) == albumFolder) {
-            m_given.insert(file.filePath());
+        // Its own file, gone: it comes back under its name.
+        if (gone) {
+            m_given.insert(sameFileKey(file.filePath()));
             return {file.filePath(), std::nullopt, {}};
         }
+        // Changed since: somebody's now, and left alone.
     }
 
     Folder& names = folder(albumFolder);
     QString name = numbered(number);
-    if (names.taken.contains(name))
-        name = numbered(names.highest + 1);
+    for (int next = names.highest + 1; names.taken.contains(sameFileKey(name)); ++next)
+        name = numbered(next);
     take(names, name);
     return {joinPath(albumFolder, name), std::nullopt, {}};
 }

@@ -40,6 +40,7 @@ class TestUpdate : public QObject
     void recordSaysWhatEachFileHolds();
     void updateFetchesOnlyWhatIsNew_data();
     void updateFetchesOnlyWhatIsNew();
+    void ownFileComesBackBeforeAnotherAlbumsCopy();
     void unusableRecordIsLeftAlone_data();
     void unusableRecordIsLeftAlone();
 };
@@ -112,6 +113,9 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
     QFile own(run.path(QStringLiteral("f/甲/4.jpg")));
     QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") == 4);
     own.close();
+    QFile huge(run.path(QStringLiteral("f/乙/2147483647.jpg")));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    huge.close();
     QFile edited(run.path(QStringLiteral("f/乙/2.jpg")));
     QVERIFY(edited.open(QIODevice::Append) && edited.write("edited") == 6);
     edited.close();
@@ -157,6 +161,23 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
     QCOMPARE(run.downloader->tally().skipped, 8);
 }
 
+void TestUpdate::ownFileComesBackBeforeAnotherAlbumsCopy()
+{
+    // One album, renamed between two plain runs: the record knows its picture in two folders.
+    StandIn::Album renamed = album(QStringLiteral("a"), QStringLiteral("甲"), 1);
+    RunFixture run(forum(QStringLiteral("f"), {renamed}), QStringLiteral("f"));
+    run.downloader->start();
+    renamed.title = QStringLiteral("乙");
+    run.forum.setContent(forum(QStringLiteral("f"), {renamed}));
+    run.downloader->start();
+    QVERIFY(QFile::remove(run.path(QStringLiteral("f/乙/1.jpg"))));
+    run.downloader->setUpdate(true);
+    run.downloader->start();
+    QCOMPARE(run.fileContent(QStringLiteral("f/乙/1.jpg")), run.forum.pictureBytes("a-1"));
+    QCOMPARE(filesBelow(run.path(QStringLiteral("f"))),
+             QStringList({QStringLiteral("乙/1.jpg"), QStringLiteral("甲/1.jpg")}));
+}
+
 void TestUpdate::unusableRecordIsLeftAlone_data()
 {
     QTest::addColumn<QByteArray>("content"); // of the record; empty for one held by a writer
@@ -165,6 +186,9 @@ void TestUpdate::unusableRecordIsLeftAlone_data()
                                 << QStringLiteral("（文件已损坏，或不是下载记录）");
     QTest::newRow("another program's database")
         << QByteArray("CREATE TABLE notes(text);")
+        << QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
+    QTest::newRow("another program's, of the same version")
+        << QByteArray("CREATE TABLE pictures(x); PRAGMA user_version = 1;")
         << QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
     QTest::newRow("held by another program")
         << QByteArray() << QStringLiteral("（正被另一个程序使用）");
