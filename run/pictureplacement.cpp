@@ -19,8 +19,8 @@ QString numbered(int n)
 // elsewhere must not lead a picture onto a file of another kind, and "<n> + 1" always fits.
 std::optional<int> pictureNumber(const QString& name)
 {
-    static const QRegularExpression numberedJpeg(
-        QStringLiteral("^([1-9][0-9]{0,8})\\.jpg$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression numberedJpeg(QStringLiteral("^([1-9][0-9]{0,8})\\.jpg$"),
+                                                 QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = numberedJpeg.match(name);
     if (!match.hasMatch())
         return std::nullopt;
