@@ -16,6 +16,8 @@ namespace {
 constexpr qint64 applicationId = 0x56524e4c; // "VRNL"
 constexpr qint64 schemaVersion = 1;
 
+// One b-tree, keyed by the file: a picture's commit then writes a single page to the log. A run
+// reads the whole record at its start, so no other index is needed.
 const char* const schema = R"(
 CREATE TABLE pictures(
     album_folder TEXT NOT NULL,
@@ -25,8 +27,7 @@ CREATE TABLE pictures(
     album_title TEXT NOT NULL,
     size INTEGER NOT NULL,
     saved_at TEXT NOT NULL,
-    PRIMARY KEY (album_folder, file_name));
-CREATE INDEX pictures_by_page ON pictures(page_link);
+    PRIMARY KEY (album_folder, file_name)) WITHOUT ROWID;
 PRAGMA application_id = 1448234572;
 PRAGMA user_version = 1;
 )";
@@ -171,7 +172,7 @@ QList<RecordEntry> DownloadRecord::entries()
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(m_db,
                                   "SELECT page_link, identifier, album_title, album_folder, "
-                                  "file_name, size FROM pictures ORDER BY rowid",
+                                  "file_name, size FROM pictures",
                                   -1, &statement, nullptr);
     while (code == SQLITE_OK && (code = sqlite3_step(statement)) == SQLITE_ROW) {
         entries.append({textColumn(statement, 0), textColumn(statement, 1),

@@ -44,7 +44,7 @@ class DownloadRecord
     // The record closed because the disk it is on is full.
     bool diskIsFull() const { return m_diskFull; }
 
-    // Every entry, in the order they were written. Empty when the record is closed.
+    // Every entry, by album folder and file name. Empty when the record is closed.
     QList<RecordEntry> entries();
     // Writes the entry of `entry`'s file, replacing the one it had, in one transaction. False
     // when it could not be written: the record is then closed and problem() says why.
