@@ -130,9 +130,6 @@ void AlbumWalk::askPicturePage(PictureStep& step, const WalkPosition& at)
 
 void AlbumWalk::askSave(PictureStep& step, const WalkPosition& at)
 {
-    // A picture saved ahead needs its folder now; it is tested again when its turn comes, as
-    // for every picture.
-    m_context.madeFolders.ensure(albumStep(at.album).folder);
     step.save =
         std::make_unique<PictureSave>(m_context.network, step.picture.address, step.picture.path,
                                       m_context.limits.picture, orderOf(at, 1));
@@ -401,6 +398,9 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
             return true;
         if (m_pending >= m_ahead)
             return false;
+        // A picture saved ahead needs its folder now; it is tested again when its turn comes,
+        // as for every picture.
+        m_context.madeFolders.ensure(albumStep(at.album).folder);
         askSave(step, at);
         return true;
     default:

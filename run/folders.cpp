@@ -28,6 +28,9 @@ bool ensureFolder(const QString& path)
 
 bool MadeFolders::ensure(const QString& path)
 {
+    // Asked before every picture: one look at the file system when the folder is there.
+    if (QFileInfo(path).isDir())
+        return true;
     const bool existed = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
     const bool there = ensureFolder(path);
     if (there && !existed)
