@@ -310,6 +310,12 @@ void TestForm1::runsAppendBelowEachOther()
     QCOMPARE(lines().size(), 16);
     QCOMPARE(lines().at(13), QStringLiteral("第1页,第2张下载成功！"));
     QVERIFY(progressList()->selectedItems().isEmpty());
+    // In update mode the window's runs leave out what is saved.
+    m_window->setUpdate(true);
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(lines().mid(20, 3), QStringList({QStringLiteral("第1页,第1张已存在，跳过！"),
+                                              QStringLiteral("第1页,第2张已存在，跳过！"),
+                                              QStringLiteral("第1页,第3张已存在，跳过！")}));
 
     // What a person sees after a short run.
     const QString shot =
