@@ -323,7 +323,7 @@ AlbumWalk::Known AlbumWalk::knownPastTaken() const
     const PageStep* page = pageAt(*m_taken);
     if (m_taken->picture == 0) {
         if (!page || page->state != PageState::Read)
-            known = {false, false, false};
+            known = {false, false};
         return known;
     }
     const PictureState state = page->pictures[std::size_t(m_taken->picture - 1)].state;
@@ -357,7 +357,7 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
         if (step.state == PageState::Asked) {
             if (!step.fetch->isFinished()) {
                 // Its pictures and later pages wait for it, and what it links to is not known.
-                known = {false, false, false};
+                known = {false, false};
                 return true;
             }
             read(step, at);
@@ -367,18 +367,15 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
     PictureStep& step = pictureStep(at);
     switch (step.state) {
     case PictureState::Found:
+    case PictureState::Named:
         if (!known.pages) {
             known.pictures = false;
             return true;
         }
-        name(step, at);
-        if (step.state != PictureState::Named)
-            return true;
-        [[fallthrough]];
-    case PictureState::Named:
-        if (!known.picturePages) {
-            known.pictures = false;
-            return true;
+        if (step.state == PictureState::Found) {
+            name(step, at);
+            if (step.state != PictureState::Named)
+                return true;
         }
         if (m_pending >= m_ahead)
             return false;

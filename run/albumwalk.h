@@ -126,9 +126,8 @@ class AlbumWalk
     // names new pictures as one at a time would.
     struct Known
     {
-        bool pages = true; // every earlier page is read, every earlier picture named
-        bool picturePages = true;
-        bool pictures = true;
+        bool pages = true;    // every earlier page is read, every earlier picture named
+        bool pictures = true; // every earlier picture's address is known
     };
 
     std::optional<WalkPosition> after(const WalkPosition& at) const;
