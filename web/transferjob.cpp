@@ -30,9 +30,14 @@ TransferJob::TransferJob(EngineCore& engine, QUrl url, double seconds, QString t
 
 quint32 TransferJob::checksum() const
 {
+    // A body kept in memory is there whole; only one streamed into a file keeps its ends aside.
+    const QByteArrayView body(outcome.body);
+    const qsizetype ends = std::min<qsizetype>(body.size(), checkedBytes);
+    const QByteArrayView head = toFile() ? QByteArrayView(m_head) : body.first(ends);
+    const QByteArrayView tail = toFile() ? QByteArrayView(m_tail) : body.last(ends);
     uLong sum = 0;
-    for (const QByteArray* part : {&m_head, &m_tail})
-        sum = crc32(sum, reinterpret_cast<const Bytef*>(part->constData()), uInt(part->size()));
+    for (const QByteArrayView part : {head, tail})
+        sum = crc32(sum, reinterpret_cast<const Bytef*>(part.data()), uInt(part.size()));
     return static_cast<quint32>(sum);
 }
 
@@ -98,6 +103,11 @@ bool TransferJob::store(const char* data, qint64 size)
 {
     if (outcome.bodyBytes + size > engine.bodyLimit())
         return false;
+    outcome.bodyBytes += size;
+    if (!toFile()) {
+        outcome.body.append(data, size);
+        return true;
+    }
     // Its first and last bytes, with its length, are enough to know a copy of an earlier answer
     // (the same length and bytes); a large picture costs no more than a small one.
     if (m_head.size() < checkedBytes)
@@ -106,11 +116,6 @@ bool TransferJob::store(const char* data, qint64 size)
         m_tail = QByteArray(data + size - checkedBytes, checkedBytes);
     else
         m_tail = (m_tail + QByteArray::fromRawData(data, size)).right(checkedBytes);
-    outcome.bodyBytes += size;
-    if (!toFile()) {
-        outcome.body.append(data, size);
-        return true;
-    }
     if (!file->write(data, size)) {
         writeFailed = true;
         return false;

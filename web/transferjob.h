@@ -85,6 +85,6 @@ class TransferJob
     std::unique_ptr<BodyDecoder> m_decoder;
     qint64 m_redirectBodyBytes = 0;
     static constexpr qint64 checkedBytes = 4 * 1024;
-    QByteArray m_head; // the body's first checkedBytes
+    QByteArray m_head; // the first checkedBytes of a body streamed into a file
     QByteArray m_tail; // and its last
 };
