@@ -80,7 +80,6 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         // Without an identifier there is no picture address to remember for a retry.
         if (picture.identifier)
             m_context.failedPictures.add(picture.address, picture.path, entryFor(picture));
-        report.bytes = 0;
         ++m_context.tally.failed;
         break;
     }

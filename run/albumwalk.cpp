@@ -246,26 +246,31 @@ void AlbumWalk::finishSave(PictureStep& step, const WalkPosition& at)
     const bool early = step.state == PictureState::Saving;
     if (!early)
         askSave(step, at);
-    SaveError error = step.save->finish();
-    release(step.save);
+    Picture& picture = step.picture;
+    const auto finish = [&] {
+        const SaveError error = step.save->finish();
+        picture.bytes = step.save->bytes();
+        release(step.save);
+        return error;
+    };
+    SaveError error = finish();
     // A save started ahead found its folder missing, or could not move its file: the folder
     // has just been tested again, so it gets the try that one at a time would give it now.
     if (early && (error == SaveError::CannotOpen || error == SaveError::CannotReplace)) {
         askSave(step, at);
-        error = step.save->finish();
-        release(step.save);
+        error = finish();
     }
-    Picture& picture = step.picture;
     switch (error) {
     case SaveError::Ok:
         picture.outcome = Picture::Outcome::Saved;
-        picture.bytes = QFileInfo(picture.path).size();
         break;
     case SaveError::DiskFull:
         picture.outcome = Picture::Outcome::DiskFull;
+        picture.bytes = 0;
         break;
     default:
         picture.outcome = Picture::Outcome::Failed;
+        picture.bytes = 0;
     }
 }
 

@@ -14,12 +14,13 @@
 #include <memory>
 #include <optional>
 
-void RetryAction::remember(std::optional<DownloadRecord>& record, const FailedPicture& picture)
+void RetryAction::remember(std::optional<DownloadRecord>& record, const FailedPicture& picture,
+                           qint64 bytes)
 {
     if (!record || !record->isOpen() || picture.entry.fileName.isEmpty())
         return;
     RecordEntry entry = picture.entry;
-    entry.size = QFileInfo(picture.path).size();
+    entry.size = bytes;
     if (!record->remember(entry))
         m_context.window.problem(QStringLiteral("无法使用下载记录：") + record->path() +
                                  record->problem());
@@ -72,12 +73,12 @@ bool RetryAction::run()
         if (error != SaveError::Ok) {
             m_context.failedPictures.add(entry.address, entry.path, entry.entry);
         } else {
-            remember(record, entry);
+            remember(record, entry, save->bytes());
             ++saved;
             ++m_context.tally.saved;
             --m_context.tally.failed;
             report.status = PictureReport::Status::Saved;
-            report.bytes = QFileInfo(entry.path).size();
+            report.bytes = save->bytes();
         }
         m_context.window.retryEnded(report);
     }

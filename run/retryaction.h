@@ -16,7 +16,8 @@ class RetryAction
     bool run();
 
   private:
-    void remember(std::optional<DownloadRecord>& record, const FailedPicture& picture);
+    void remember(std::optional<DownloadRecord>& record, const FailedPicture& picture,
+                  qint64 bytes);
 
     RunContext& m_context;
 };

@@ -41,6 +41,11 @@ SaveError PictureSave::finish()
     return m_transfer->putInPlace() ? SaveError::Ok : SaveError::CannotReplace;
 }
 
+qint64 PictureSave::bytes() const
+{
+    return m_transfer->outcome().bodyBytes;
+}
+
 SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm, double chaoshi)
 {
     return PictureSave(network, url, tpm, chaoshi).finish();

@@ -38,6 +38,8 @@ class PictureSave
     // Waits for the picture (window events run meanwhile) and puts it in place. A failed
     // save leaves whatever was at `tpm` as it was.
     SaveError finish();
+    // The picture's bytes, all in its file once finish() gave Ok.
+    qint64 bytes() const;
 
   private:
     std::unique_ptr<Transfer> m_transfer;
