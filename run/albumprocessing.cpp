@@ -93,8 +93,7 @@ bool AlbumProcessing::remember(const AlbumWalk::Picture& picture)
         return false;
     if (m_record.remember(entryFor(picture)))
         return true;
-    m_context.window.problem(QStringLiteral("无法使用下载记录：") + m_record.path() +
-                             m_record.problem());
+    m_context.window.recordUnusable(m_record);
     return false;
 }
 

@@ -22,8 +22,7 @@ void RetryAction::remember(std::optional<DownloadRecord>& record, const FailedPi
     RecordEntry entry = picture.entry;
     entry.size = bytes;
     if (!record->remember(entry))
-        m_context.window.problem(QStringLiteral("无法使用下载记录：") + record->path() +
-                                 record->problem());
+        m_context.window.recordUnusable(*record);
 }
 
 bool RetryAction::run()
@@ -41,8 +40,7 @@ bool RetryAction::run()
                     [](const FailedPicture& entry) { return !entry.entry.fileName.isEmpty(); })) {
         record.emplace(m_context.tally.forumFolder, m_context.limits.recordBusy);
         if (!record->isOpen())
-            m_context.window.problem(QStringLiteral("无法使用下载记录：") + record->path() +
-                                     record->problem());
+            m_context.window.recordUnusable(*record);
     }
     // The saves run several at once, but each is finished, and kept as a failure, in order.
     const qsizetype window = std::max(1, transfersAhead(m_context.network));

@@ -1,5 +1,7 @@
 #include "runwindow.h"
 
+#include "downloadrecord.h"
+
 #include <QDir>
 
 void RunWindow::albumStarted(qsizetype album, qsizetype count, const QString& title, const QString&)
@@ -34,4 +36,9 @@ void RunWindow::retryEnded(const PictureReport& picture)
     appendLine((picture.status == PictureReport::Status::Saved ? QStringLiteral("重新下载成功：")
                                                                : QStringLiteral("重新下载失败：")) +
                picture.path);
+}
+
+void RunWindow::recordUnusable(const DownloadRecord& record)
+{
+    problem(QStringLiteral("无法使用下载记录：") + record.path() + record.problem());
 }

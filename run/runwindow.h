@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class DownloadRecord;
+
 // One picture the album processing or the retry is done with.
 struct PictureReport
 {
@@ -54,4 +56,6 @@ class RunWindow
     virtual void problem(const QString& line) { appendLine(line); }
     // The disk holding `folder` is full: the run or retry stops there.
     void diskFull(const QString& folder);
+    // The forum's record cannot be used: the run goes on without it.
+    void recordUnusable(const DownloadRecord& record);
 };

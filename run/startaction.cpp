@@ -63,7 +63,7 @@ bool StartAction::run()
     if (record.isOpen() && m_context.update)
         placement = PicturePlacement(forumFolder, record.entries());
     if (!record.isOpen())
-        window.problem(QStringLiteral("无法使用下载记录：") + record.path() + record.problem());
+        window.recordUnusable(record);
     AlbumProcessing(m_context, forumFolder, record, placement).run(albums);
     return true;
 }
