@@ -7,7 +7,6 @@
 
 class DownloadRecord;
 class PicturePlacement;
-struct PictureReport;
 
 // Second half of a run: every album in list order, every page of each album, every picture
 // of each page, saved as numbered JPEG files in a folder named after the album and written

@@ -185,7 +185,7 @@ void AlbumWalk::name(PictureStep& step, const WalkPosition& at)
     }
 }
 
-void AlbumWalk::readPicturePage(PictureStep& step, const WalkPosition&)
+void AlbumWalk::readPicturePage(PictureStep& step)
 {
     const Page read = step.page->take();
     release(step.page);
@@ -229,7 +229,7 @@ AlbumWalk::Step AlbumWalk::takePicture(const WalkPosition& at)
         askPicturePage(step, at);
     if (step.state == PictureState::PageAsked) {
         step.page->wait();
-        readPicturePage(step, at);
+        readPicturePage(step);
     }
     if (step.state == PictureState::Addressed || step.state == PictureState::Saving)
         finishSave(step, at);
@@ -391,7 +391,7 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
             known.pictures = false;
             return true;
         }
-        readPicturePage(step, at);
+        readPicturePage(step);
         if (step.state != PictureState::Addressed)
             return true;
         [[fallthrough]];

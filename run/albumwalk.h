@@ -143,7 +143,7 @@ class AlbumWalk
     template <typename Pending> void release(std::unique_ptr<Pending>& pending);
     void read(PageStep& step, const WalkPosition& at);
     void name(PictureStep& step, const WalkPosition& at);
-    void readPicturePage(PictureStep& step, const WalkPosition& at);
+    void readPicturePage(PictureStep& step);
     QString pictureAddress(const QString& identifier) const;
 
     Step takePage(const WalkPosition& at);

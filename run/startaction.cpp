@@ -35,7 +35,6 @@ bool StartAction::run()
         return true;
     }
     m_context.failedPictures.clear();
-    m_context.madeFolders = {};
 
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
     const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +

@@ -5,7 +5,6 @@
 #include "forumbuilder.h"
 #include "runfixture.h"
 
-#include <QDirIterator>
 #include <QMap>
 
 using namespace ForumBuilder;

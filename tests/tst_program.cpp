@@ -4,7 +4,6 @@
 #include "forumbuilder.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>

@@ -23,8 +23,7 @@ std::optional<Value> fromEnvironment(const char* variable, Value fallback, Parse
     const QString value = qEnvironmentVariable(variable);
     const std::optional<Value> parsed = parse(value);
     if (!parsed && problem)
-        *problem =
-            QStringLiteral("%1=\"%2\" 不是%3").arg(QLatin1String(variable), value, expected);
+        *problem = QStringLiteral("%1=\"%2\" 不是%3").arg(QLatin1String(variable), value, expected);
     return parsed;
 }
 
@@ -52,8 +51,7 @@ std::optional<double> parseRate(const QString& text)
 std::optional<int> transfersFromEnvironment(QString* problem)
 {
     return fromEnvironment("VARNOLT_TRANSFERS", defaultTransfers, parseTransfers,
-                           QStringLiteral("1 到 %1 之间的整数").arg(mostTransfers),
-                           problem);
+                           QStringLiteral("1 到 %1 之间的整数").arg(mostTransfers), problem);
 }
 
 std::optional<EngineSettings> engineSettings(std::optional<int> transfers,

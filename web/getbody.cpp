@@ -4,6 +4,11 @@
 
 #include <QUrl>
 
+namespace {
+
+// The fetch result of a finished transfer: the body of a 200, the empty text when no answer came
+// in time, else nothing, or the timeout text when the answer is `late`, taken only after the
+// time limit had passed.
 FetchResult fetchResultOf(const TransferOutcome& outcome, bool late)
 {
     if (outcome.kind == TransferOutcome::Kind::NotFinished)
@@ -14,6 +19,8 @@ FetchResult fetchResultOf(const TransferOutcome& outcome, bool late)
         return FetchResult::bodyBytes(outcome.body);
     return late ? FetchResult::text(timeoutText()) : FetchResult::nothing();
 }
+
+} // namespace
 
 PageRequest::PageRequest(TransferEngine& network, const QString& address, double seconds,
                          TransferOrder order)

@@ -29,8 +29,3 @@ class PageRequest
 // Fetches `Weburl` with an HTTP GET within `chaoshi` seconds; while it waits, the pending window
 // events run (a handler may run inside the wait).
 FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi);
-
-// The fetch result of a finished transfer: the body of a 200, the empty text when no answer came
-// in time, else nothing, or the timeout text when the answer is `late`, taken only after the
-// time limit had passed.
-FetchResult fetchResultOf(const TransferOutcome& outcome, bool late);

@@ -4,6 +4,9 @@
 
 #include <QUrl>
 
+namespace {
+
+// The save error of a finished download.
 SaveError saveErrorOf(const TransferOutcome& outcome)
 {
     switch (outcome.kind) {
@@ -26,6 +29,8 @@ SaveError saveErrorOf(const TransferOutcome& outcome)
         return SaveError::EmptyBody;
     return SaveError::Ok;
 }
+
+} // namespace
 
 PictureSave::PictureSave(TransferEngine& network, const QString& url, const QString& tpm,
                          double seconds, TransferOrder order)

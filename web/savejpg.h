@@ -23,9 +23,6 @@ enum class SaveError : qint32
     DiskFull = 7, // no room left on the disk or in the quota: later pictures fail alike
 };
 
-// The save error of a finished download.
-SaveError saveErrorOf(const TransferOutcome& outcome);
-
 // One picture on its way to its file. The bytes stream into a working file beside `tpm` as they
 // arrive; finish() moves that file over `tpm` when the answer was whole and sound. Started
 // early, several can download at once while their callers finish them one by one, in order.

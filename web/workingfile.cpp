@@ -61,9 +61,8 @@ bool WorkingFile::write(const char* data, qint64 size)
 
 bool WorkingFile::close()
 {
-    if (!m_file.isOpen())
-        return m_file.error() == QFileDevice::NoError;
-    m_file.close(); // a failure to write out the buffer stays in error()
+    // Some file systems (network ones) report a failed write only when the file is closed.
+    m_file.close();
     return m_file.error() == QFileDevice::NoError;
 }
 

@@ -42,7 +42,6 @@ class WorkingFile
     // Moves the closed file over the target, replacing what was there; false leaves the target
     // as it was (the working file goes with drop()).
     bool commit();
-    const QString& path() const { return m_path; }
 
   private:
     WorkingNames& m_names;
