@@ -8,15 +8,11 @@
 #include <array>
 #include <utility>
 
-namespace {
-
 bool isDigits(const QByteArray& text)
 {
     return !text.isEmpty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
-
-} // namespace
 
 bool contentLengthIsSound(const QList<QByteArray>& values)
 {

@@ -5,6 +5,9 @@
 
 #include <optional>
 
+// Not empty, and nothing but the ASCII digits 0 to 9.
+bool isDigits(const QByteArray& text);
+
 // Whether the Content-Length values of one answer (every header of that name, in order) can be
 // trusted: each is a string of digits, and all are the same string. An answer with none is
 // framed otherwise and passes. Anything else is an answer whose end nobody can know.

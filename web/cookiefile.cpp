@@ -1,8 +1,9 @@
 #include "cookiefile.h"
 
+#include "answerrules.h"
+
 #include <QFile>
 
-#include <algorithm>
 
 namespace {
 
@@ -18,9 +19,7 @@ bool isCookie(const QByteArray& line)
         return false;
     const QByteArray& expiry = fields.at(4);
     return !fields.at(0).isEmpty() && isFlag(fields.at(1)) && isFlag(fields.at(3)) &&
-           !expiry.isEmpty() &&
-           std::all_of(expiry.begin(), expiry.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-           !fields.at(5).isEmpty();
+           isDigits(expiry) && !fields.at(5).isEmpty();
 }
 
 } // namespace
@@ -40,9 +39,7 @@ std::optional<QList<QByteArray>> readCookieFile(const QString& path, QString* pr
         QByteArray line = file.readLine();
         if (number == 1 && line.startsWith("\xEF\xBB\xBF"))
             line.remove(0, 3); // a byte-order mark some editors write
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        line = line.trimmed();
+        line = line.trimmed(); // the line's end too, "\r\n" as well as "\n"
         if (line.isEmpty() || (line.startsWith('#') && !line.startsWith("#HttpOnly_")))
             continue;
         const QByteArray cookie =

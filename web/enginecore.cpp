@@ -165,7 +165,6 @@ void EngineCore::begin(TransferJob* job)
         announceSoon();
         return;
     }
-    job->started = true;
     job->deadline.setRemainingTime(std::max<qint64>(1, job->budgetMs), Qt::PreciseTimer);
     m_running.push_back(job);
     m_gate.started(job->host());
@@ -301,7 +300,8 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     long version = 0;
     curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
-    if (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1)
+    const bool http1 = version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1;
+    if (http1)
         m_curl.keepInStep(easy);
 
     // Stopping at the first byte of an answer other than 200 is still an answer.
@@ -320,7 +320,7 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     m_gate.answered(job->host(), status == 429);
     if (!contentLengthIsSound(answerHeaders(easy, "Content-Length"))) {
         // Where such an answer ends nobody knows: what is left of it must not become the next.
-        if (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1)
+        if (http1)
             m_curl.condemn(easy);
         finish(job, Kind::Failed, static_cast<int>(status));
         return;
@@ -335,7 +335,7 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         return;
     }
     if ((status == 200 || isRedirectStatus(static_cast<int>(status))) &&
-        answeredOutOfStep(job, static_cast<int>(status), version)) {
+        answeredOutOfStep(job, static_cast<int>(status), http1)) {
         m_curl.condemn(easy);
         // Never taken as this request's answer: asked for again, or failed.
         if (job->resends < mostResends)
@@ -352,7 +352,7 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     finish(job, Kind::Complete, static_cast<int>(status));
 }
 
-bool EngineCore::answeredOutOfStep(TransferJob* job, int status, long version)
+bool EngineCore::answeredOutOfStep(TransferJob* job, int status, bool http1)
 {
     CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes, job->checksum()};
     if (status != 200) {
@@ -370,8 +370,7 @@ bool EngineCore::answeredOutOfStep(TransferJob* job, int status, long version)
     // one that multiplexes, cannot.
     long newConnections = 0;
     curl_easy_getinfo(job->handle, CURLINFO_NUM_CONNECTS, &newConnections);
-    const bool kept = newConnections == 0 &&
-                      (version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1);
+    const bool kept = newConnections == 0 && http1;
     // The same as an earlier answer there, for another address: a copy of it was read in place
     // of this answer, which is still to come on that connection.
     return repeated && kept;
@@ -412,8 +411,8 @@ void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
     job->restartAt(job->url);
     // After a wait a server asked for, the request gets its whole time limit again; one sent
     // again at once, for an answer out of step, goes on with what is left of it.
-    job->budgetMs = pauseMs > 0 || !fresh ? static_cast<qint64>(job->seconds * 1000.0)
-                                          : std::max<qint64>(1, job->deadline.remainingTime());
+    job->budgetMs =
+        fresh ? std::max<qint64>(1, job->deadline.remainingTime()) : job->fullBudgetMs();
     job->freshConnection = fresh;
     ++job->resends;
     m_waiting.push_back(job);

@@ -46,7 +46,7 @@ class EngineCore
     void reapFinished();
     void settle(TransferJob* job, CURLcode result);
     // Whether the answer just come for `job` is a copy of an earlier one on its connection.
-    bool answeredOutOfStep(TransferJob* job, int status, long version);
+    bool answeredOutOfStep(TransferJob* job, int status, bool http1);
     // The milliseconds a server asked `job` to wait, when that is a wait to obey.
     std::optional<qint64> obeyedWait(TransferJob* job, int status);
     // Back in line: after `pauseMs` at its host, on a fresh connection when `fresh`.

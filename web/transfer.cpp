@@ -29,7 +29,7 @@ const TransferOutcome& Transfer::outcome() const
 
 bool Transfer::isPastDeadline() const
 {
-    return m_job->started && m_job->deadline.hasExpired();
+    return m_job->deadline.hasExpired();
 }
 
 void Transfer::wait()

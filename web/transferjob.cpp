@@ -22,7 +22,7 @@ QList<QByteArray> answerHeaders(CURL* easy, const char* name)
 TransferJob::TransferJob(EngineCore& engine, QUrl url, double seconds, QString target,
                          TransferOrder order, quint64 sequence, WorkingNames& names)
     : engine(engine), firstUrl(url), url(std::move(url)), seconds(seconds), order(order),
-      sequence(sequence), budgetMs(static_cast<qint64>(seconds * 1000.0)), m_host(hostOf(this->url))
+      sequence(sequence), budgetMs(fullBudgetMs()), m_host(hostOf(this->url))
 {
     if (!target.isEmpty())
         file = std::make_unique<WorkingFile>(names, std::move(target));

@@ -59,8 +59,9 @@ class TransferJob
     CURL* handle = nullptr;            // while a request is out
     std::unique_ptr<WorkingFile> file; // for a download
     qint64 budgetMs; // what is left of the time limit when the next request starts
+    // The whole time limit, which a request starts with.
+    qint64 fullBudgetMs() const { return static_cast<qint64>(seconds * 1000.0); }
     QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
-    bool started = false;
     int redirects = 0;
     int resends = 0;          // sent again: a server asked to wait, or answered out of step
     int backoffs = 0;         // 429s without Retry-After so far
