@@ -5,7 +5,6 @@
 #include "run/runtally.h"
 #include "statusline.h"
 
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -89,10 +88,10 @@ void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString
                  {QStringLiteral("folder"), folder}});
 }
 
-void ConsoleWindow::showProgress(qsizetype album, qsizetype count)
+void ConsoleWindow::showProgress(qsizetype, qsizetype count)
 {
     if (m_status)
-        m_status->albumReached(album, count);
+        m_status->albumReached(count);
 }
 
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
@@ -134,7 +133,7 @@ bool ConsoleWindow::sumUp(const RunTally& tally)
         {QStringLiteral("saved"), tally.saved},
         {QStringLiteral("failed"), tally.failed},
         {QStringLiteral("skipped"), tally.skipped},
-        {QStringLiteral("folder"), QDir::toNativeSeparators(tally.forumFolder)}};
+        {QStringLiteral("folder"), tally.forumFolder}};
     return writeLine(m_out, jsonLine(summary));
 }
 

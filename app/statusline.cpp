@@ -38,7 +38,7 @@ StatusLine::StatusLine(std::FILE* terminal, const RunTally& tally, const Transfe
     : m_terminal(terminal), m_tally(tally), m_network(network)
 {
     m_clock.start();
-    m_timer.setInterval(100); // ten times a second at most
+    m_timer.setInterval(100);
     connect(&m_timer, &QTimer::timeout, this, &StatusLine::draw);
     m_timer.start();
 }
@@ -57,11 +57,10 @@ bool StatusLine::isTerminal(std::FILE* file)
 #endif
 }
 
-void StatusLine::albumReached(qsizetype album, qsizetype count)
+void StatusLine::albumReached(qsizetype count)
 {
-    Q_UNUSED(album);
     m_albums = count;
-    m_albumsDone = m_albumsReached++;
+    ++m_albumsReached;
 }
 
 QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const RunTally& tally,
@@ -88,8 +87,8 @@ QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const RunTally&
 
 void StatusLine::draw()
 {
-    const QByteArray line = text(m_albumsDone, m_albums, m_tally, m_bytes, m_clock.elapsed(),
-                                 m_network.serverWaitSeconds())
+    const QByteArray line = text(std::max<qsizetype>(m_albumsReached - 1, 0), m_albums, m_tally,
+                                 m_bytes, m_clock.elapsed(), m_network.serverWaitSeconds())
                                 .toUtf8();
     // Back to the line's start, the old line erased (a terminal's own "erase in line"; wide
     // characters make a count of spaces unreliable), then the new one.

@@ -25,8 +25,8 @@ class StatusLine : public QObject
     // Whether `file` is a terminal someone watches, rather than a file or a pipe.
     static bool isTerminal(std::FILE* file);
 
-    // The run has come to album `album` of `count`: those it reached before are done.
-    void albumReached(qsizetype album, qsizetype count);
+    // The run has come to another of its `count` albums: those it reached before are done.
+    void albumReached(qsizetype count);
     void pictureSaved(qint64 bytes) { m_bytes += bytes; }
     // Clears the line, so that a progress line can be written where it stood.
     void wipe();
@@ -45,7 +45,6 @@ class StatusLine : public QObject
     QElapsedTimer m_clock;
     qsizetype m_albums = 0;
     qsizetype m_albumsReached = 0;
-    qsizetype m_albumsDone = 0;
     qint64 m_bytes = 0;
     bool m_drawn = false;
 };

@@ -2,7 +2,6 @@
 
 #include "runtally.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 QString closingLine(const RunTally& tally)
@@ -12,6 +11,6 @@ QString closingLine(const RunTally& tally)
     if (tally.skipped > 0)
         line += QStringLiteral("，跳过%1张").arg(tally.skipped);
     if (tally.saved > 0 && QFileInfo(tally.forumFolder).isDir())
-        return line + QStringLiteral("，保存在：") + QDir::toNativeSeparators(tally.forumFolder);
+        return line + QStringLiteral("，保存在：") + tally.forumFolder;
     return line + QStringLiteral("，没有保存任何文件");
 }

@@ -12,6 +12,6 @@ struct RunTally
     int skipped = 0;       // pictures an update found saved already (none without one)
     int missing = 0;       // listing or album pages not fetched, the run file or a folder not made
     qsizetype albums = 0;  // the albums the forum's listing named
-    QString forumFolder;   // where the run puts its pictures
+    QString forumFolder;   // where the run puts its pictures, with the platform's separators
     bool diskFull = false; // the run stopped for want of room on the disk
 };
