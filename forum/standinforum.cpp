@@ -5,10 +5,10 @@
 #include "picturemaker.h"
 
 #include <QHostAddress>
-#include <QHttpServerRequest>
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -147,15 +147,51 @@ void StandInForum::setFaultsOfContent()
 
 bool StandInForum::start(quint16 port)
 {
-    m_port = listen(QHostAddress::LocalHost, port);
-    return m_port != 0;
+    return listenOn(new QTcpServer(this), port);
 }
 
 bool StandInForum::startSecure()
 {
-    sslSetup(QSslCertificate(loopbackCertificatePem), QSslKey(loopbackKeyPem, QSsl::Rsa));
+    auto* server = new QSslServer(this);
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(QSslCertificate(loopbackCertificatePem));
+    configuration.setPrivateKey(QSslKey(loopbackKeyPem, QSsl::Rsa));
+    server->setSslConfiguration(configuration);
     m_secure = true;
-    return start();
+    return listenOn(server, 0);
+}
+
+bool StandInForum::listenOn(QTcpServer* server, quint16 port)
+{
+    m_server = server;
+    // A TLS server offers a connection only once its handshake is done.
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, [this] {
+        while (QTcpSocket* socket = m_server->nextPendingConnection())
+            accept(socket);
+    });
+    if (!server->listen(QHostAddress::LocalHost, port))
+        return false;
+    m_port = server->serverPort();
+    return true;
+}
+
+void StandInForum::accept(QTcpSocket* socket)
+{
+    // The socket stays the server's child until it is gone: openConnections() counts on it.
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto reader = std::make_shared<RequestReader>();
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, reader] {
+        QList<Request> complete;
+        const bool wellFormed = reader->read(socket->readAll(), complete);
+        const QPointer<QTcpSocket> guarded(socket);
+        for (const Request& request : complete) {
+            if (!guarded || guarded->state() != QAbstractSocket::ConnectedState)
+                return;
+            handleRequest(request, socket);
+        }
+        if (!wellFormed && guarded)
+            socket->abort();
+    });
 }
 
 QString StandInForum::forumRoot() const
@@ -168,10 +204,7 @@ QString StandInForum::forumRoot() const
 int StandInForum::openConnections() const
 {
     // Accepted sockets are children of their server until they disconnect and are deleted.
-    int open = 0;
-    for (const QTcpServer* server : servers())
-        open += static_cast<int>(server->findChildren<QTcpSocket*>().size());
-    return open;
+    return m_server ? static_cast<int>(m_server->findChildren<QTcpSocket*>().size()) : 0;
 }
 
 QString StandInForum::pictureRoot() const
@@ -212,12 +245,12 @@ QStringList StandInForum::requestedTargets() const
     return targets;
 }
 
-bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+void StandInForum::handleRequest(const Request& request, QTcpSocket* socket)
 {
     const char* answered = "standInAnswered";
     if (m_oneAnswerPerConnection && socket->property(answered).toBool()) {
         socket->disconnectFromHost();
-        return true;
+        return;
     }
     socket->setProperty(answered, true);
     // A copy of the previous answer on this connection, held back until now.
@@ -226,28 +259,26 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
         socket->write(socket->property(copy).toByteArray());
         socket->setProperty(copy, QVariant());
     }
-    const QString target = targetOf(request.url());
+    const QString target = targetOf(request.url);
     LoggedRequest logged;
     logged.atMs = m_clock.elapsed();
     logged.throttled = overRateLimit();
-    logged.method = request.method() == QHttpServerRequest::Method::Get
-                        ? QByteArrayLiteral("GET")
-                        : QByteArrayLiteral("OTHER");
+    logged.method = request.method == "GET" ? QByteArrayLiteral("GET") : QByteArrayLiteral("OTHER");
     logged.target = target;
-    logged.headers = request.headers();
+    logged.headers = request.headers;
     m_log.append(logged);
     m_mostOpen = std::max(m_mostOpen, ++m_open);
     if (logged.throttled) {
         deliver(socket, {429, pageType, QByteArrayLiteral("slow down"), {}},
                 Fault::withHeaders("Retry-After: 1\r\n"));
-        return true;
+        return;
     }
 
     const auto planned = m_faults.constFind(target);
     const Fault fault = planned != m_faults.cend() ? *planned : Fault::delayedBy(m_defaultDelayMs);
     const int hit = ++m_hits[target];
     if (fault.stall)
-        return true;
+        return;
 
     Answer answer;
     if (hit <= fault.failFirst)
@@ -261,23 +292,17 @@ bool StandInForum::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
         answer = {302, pageType, QByteArrayLiteral("<html><body>Moved</body></html>\r\n"),
                   fault.redirectTo.toUtf8()};
     else
-        answer = answerFor(request.url().path(), QUrlQuery(request.url()), fault.withoutMarkers);
+        answer = answerFor(request.url.path(), QUrlQuery(request.url), fault.withoutMarkers);
 
     if (fault.delayMs <= 0) {
         deliver(socket, answer, fault);
-        return true;
+        return;
     }
     QTimer::singleShot(fault.delayMs, this,
                        [this, guarded = QPointer<QTcpSocket>(socket), answer, fault] {
                            if (guarded)
                                deliver(guarded, answer, fault);
                        });
-    return true;
-}
-
-void StandInForum::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
-{
-    write(socket, {404, pageType, QByteArrayLiteral("not found"), {}}, Fault());
 }
 
 StandInForum::Answer StandInForum::answerFor(const QString& path, const QUrlQuery& query,

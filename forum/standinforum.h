@@ -2,15 +2,17 @@
 
 #include "fault.h"
 #include "forumcontent.h"
+#include "requestreader.h"
 
-#include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QString>
 
+class QTcpServer;
 class QTcpSocket;
 
 namespace StandIn {
@@ -28,7 +30,7 @@ struct LoggedRequest
 
 // A small HTTP server on loopback that plays the forum service: listing pages, album pages,
 // picture pages and picture files, GB2312-encoded, with faults injected per address.
-class StandInForum : public QAbstractHttpServer
+class StandInForum : public QObject
 {
   public:
     explicit StandInForum(ForumContent content = ForumContent::sample());
@@ -69,10 +71,6 @@ class StandInForum : public QAbstractHttpServer
     QStringList requestedTargets() const;
     void clearLog() { m_log.clear(); }
 
-  protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
   private:
     struct Answer
     {
@@ -82,6 +80,9 @@ class StandInForum : public QAbstractHttpServer
         QByteArray location;
     };
 
+    bool listenOn(QTcpServer* server, quint16 port);
+    void accept(QTcpSocket* socket);
+    void handleRequest(const Request& request, QTcpSocket* socket);
     void setFaultsOfContent();
     Answer answerFor(const QString& path, const class QUrlQuery& query, bool withoutMarkers);
     bool overRateLimit();
@@ -91,6 +92,7 @@ class StandInForum : public QAbstractHttpServer
     static void stream(QTcpSocket* socket, const Answer& answer, qint64 length, bool announced);
 
     ForumContent m_content;
+    QTcpServer* m_server = nullptr;
     quint16 m_port = 0;
     bool m_secure = false;
     QHash<QString, Fault> m_faults;
