@@ -14,6 +14,17 @@
 
 // libcurl calls these from inside its own functions: they only arm Qt's notifiers and timer,
 // and never call back into the multi handle; the work they ask for runs from the event loop.
+namespace {
+
+bool bytesOrEndWaiting(curl_socket_t socket)
+{
+    // libcurl's sockets do not block: nothing waiting gives an error, an end or a byte do not.
+    char byte = 0;
+    return ::recv(socket, &byte, 1, MSG_PEEK) >= 0;
+}
+
+} // namespace
+
 struct CurlMultiCallbacks
 {
     static int socket(CURL*, curl_socket_t socket, int what, void* multi, void* socketData)
@@ -167,7 +178,10 @@ void CurlMulti::readable(curl_socket_t socket)
 {
     const auto found = m_connections.find(socket);
     if (found != m_connections.end() && !found->second->watchedByCurl) {
-        condemn(socket, *found->second);
+        // Windows queues its "readable" as a message, which can be stale by the time it is
+        // handled: libcurl may have read the bytes since.
+        if (bytesOrEndWaiting(socket))
+            condemn(socket, *found->second);
         return;
     }
     act(socket, CURL_CSELECT_IN);
@@ -257,9 +271,7 @@ void CurlMulti::condemnIdleWithBytesWaiting()
     for (auto& [socket, entry] : m_connections) {
         if (entry->watchedByCurl || !entry->http1 || entry->condemned)
             continue;
-        // libcurl's sockets do not block: nothing waiting gives an error, an end or a byte do not.
-        char byte = 0;
-        if (::recv(socket, &byte, 1, MSG_PEEK) >= 0)
+        if (bytesOrEndWaiting(socket))
             condemn(socket, *entry);
     }
 }
