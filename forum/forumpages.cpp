@@ -4,6 +4,12 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace StandIn::Pages {
 
 namespace {
@@ -151,7 +157,22 @@ QByteArray encodeGb2312(const QString& page)
 {
     // GB18030 writes every GB2312 character with the same bytes, and GBK ones besides.
     QStringEncoder encoder("GB18030");
-    return encoder.encode(page);
+    if (encoder.isValid())
+        return encoder.encode(page);
+#ifdef Q_OS_WIN
+    // A Qt without ICU has no GB18030 on Windows; the system has, as code page 54936 (or, in
+    // Wine, as GBK, code page 936, which holds every character the stand-in writes).
+    const UINT codePage = IsValidCodePage(54936) ? 54936 : 936;
+    const auto* wide = reinterpret_cast<const wchar_t*>(page.utf16());
+    const int size = WideCharToMultiByte(codePage, 0, wide, static_cast<int>(page.size()), nullptr,
+                                         0, nullptr, nullptr);
+    QByteArray bytes(std::max(size, 0), '\0');
+    WideCharToMultiByte(codePage, 0, wide, static_cast<int>(page.size()), bytes.data(), size,
+                        nullptr, nullptr);
+    return bytes;
+#else
+    return QByteArray();
+#endif
 }
 
 } // namespace StandIn::Pages

@@ -21,17 +21,23 @@ constexpr char16_t replacement = 0xFFFD;
 
 std::optional<QString> decodeGb18030WithPlatform(const QByteArray& bytes)
 {
-    constexpr UINT gb18030CodePage = 54936;
+    // GB18030 is code page 54936. Wine, where the Windows build is tested, lacks it; its code
+    // page 936 (GBK) reads every GB2312 and GBK character, which is what the pages carry, and
+    // only GB18030's four-byte characters come out as U+FFFD.
+    static const UINT codePage = IsValidCodePage(54936) ? 54936 : 936;
     if (bytes.isEmpty())
         return QString();
     // Without MB_ERR_INVALID_CHARS, bytes that form no character become U+FFFD.
-    const int size = MultiByteToWideChar(gb18030CodePage, 0, bytes.constData(),
+    const int size = MultiByteToWideChar(codePage, 0, bytes.constData(),
                                          static_cast<int>(bytes.size()), nullptr, 0);
     if (size <= 0)
         return std::nullopt;
     QString text(size, Qt::Uninitialized);
-    MultiByteToWideChar(gb18030CodePage, 0, bytes.constData(), static_cast<int>(bytes.size()),
+    MultiByteToWideChar(codePage, 0, bytes.constData(), static_cast<int>(bytes.size()),
                         reinterpret_cast<wchar_t*>(text.data()), size);
+    // Code page 936 reads the byte 0xFF, which starts no character, as U+F8F5.
+    if (codePage == 936)
+        text.replace(QChar(0xF8F5), QChar(replacement));
     return text;
 }
 
