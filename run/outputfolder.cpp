@@ -84,7 +84,7 @@ std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
         return OutputFolder{QDir::toNativeSeparators(path), QString()};
     }
     if (!isSystemFolder(programFolder) && canWriteIn(programFolder))
-        return OutputFolder{programFolder, QString()};
+        return OutputFolder{QDir::toNativeSeparators(programFolder), QString()};
     // Made now, so the note points at a folder that exists; a failure shows in the run's own
     // line about the run file.
     QDir().mkpath(fallback);
