@@ -1,5 +1,6 @@
 #include "consolewindow.h"
 
+#include "consoletext.h"
 #include "interruption.h"
 #include "run/closingline.h"
 #include "run/runtally.h"
@@ -11,6 +12,8 @@
 #include <utility>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -128,12 +131,11 @@ bool ConsoleWindow::sumUp(const RunTally& tally)
         m_status->wipe();
     if (m_output != Output::Json)
         return writeLine(m_out, closingLine(tally));
-    const QJsonObject summary{
-        {QStringLiteral("event"), QStringLiteral("summary")},
-        {QStringLiteral("saved"), tally.saved},
-        {QStringLiteral("failed"), tally.failed},
-        {QStringLiteral("skipped"), tally.skipped},
-        {QStringLiteral("folder"), tally.forumFolder}};
+    const QJsonObject summary{{QStringLiteral("event"), QStringLiteral("summary")},
+                              {QStringLiteral("saved"), tally.saved},
+                              {QStringLiteral("failed"), tally.failed},
+                              {QStringLiteral("skipped"), tally.skipped},
+                              {QStringLiteral("folder"), tally.forumFolder}};
     return writeLine(m_out, jsonLine(summary));
 }
 
@@ -144,10 +146,7 @@ void ConsoleWindow::showMessage(const QString& text)
 
 bool writeLine(std::FILE* out, const QString& line)
 {
-    const QByteArray bytes = line.toUtf8() + '\n';
-    const std::size_t written =
-        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-    return std::fflush(out) == 0 && written == static_cast<std::size_t>(bytes.size());
+    return writeText(out, line + QLatin1Char('\n'));
 }
 
 void prepareConsole()
@@ -161,11 +160,13 @@ void prepareConsole()
         freopen_s(&reopened, "CONOUT$", "w", stdout);
         freopen_s(&reopened, "CONOUT$", "w", stderr);
     }
-    SetConsoleOutputCP(CP_UTF8);
     // The status line erases itself with the terminal's own escape sequence.
     const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(errors, &mode))
         SetConsoleMode(errors, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    // Lines end in LF alone, as on Linux: scripts read the same bytes on both.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }

@@ -6,6 +6,10 @@
 #include <atomic>
 #include <csignal>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 std::atomic<int> endedBy{0};
@@ -36,12 +40,33 @@ ExitStatus statusFor(int signal)
 
 std::function<void(ExitStatus)> ending;
 
+#ifdef Q_OS_WIN
+// Ctrl-C, Ctrl-Break and closing the console all mean "stop", as Ctrl-C does elsewhere. The
+// system calls this on a thread of its own.
+BOOL WINAPI consoleControl(DWORD event)
+{
+    endedBy.store(SIGINT);
+    // After a close, log-off or shut-down the system ends the process as soon as this
+    // returns (or 5 s later): the event loop has that long to remove the working files and
+    // exit, which ends this thread too.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        Sleep(4500);
+    return TRUE;
+}
+#endif
+
 } // namespace
 
 void endOnSignal(std::function<void(ExitStatus)> onEnd)
 {
     ending = std::move(onEnd);
+#ifdef Q_OS_WIN
+    // Started in a process group of its own, a program ignores Ctrl-C until it says otherwise.
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    SetConsoleCtrlHandler(consoleControl, TRUE);
+#else
     std::signal(SIGINT, raiseFlag);
+#endif
     std::signal(SIGTERM, raiseFlag);
 #ifdef SIGHUP
     std::signal(SIGHUP, raiseFlag);

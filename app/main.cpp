@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/consolerun.h"
+#include "app/consoletext.h"
 #include "app/consolewindow.h"
 #include "app/form1.h"
 #include "app/qttranslations.h"
@@ -20,7 +21,7 @@ namespace {
 
 int refuse(const QString& problem)
 {
-    std::fprintf(stderr, "varnolt: %s\n", qUtf8Printable(problem));
+    writeText(stderr, QStringLiteral("varnolt: ") + problem + QLatin1Char('\n'));
     // Started from a menu, nobody reads stderr: a window that cannot open says why in one.
     const QString platform = QGuiApplication::platformName();
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) &&
@@ -48,9 +49,9 @@ int main(int argc, char* argv[])
     const bool opens = opensWindow(received);
     // Said plainly, instead of Qt stopping the program for want of a display.
     if (opens && !displayAvailable(received)) {
-        std::fputs("varnolt: 窗口需要图形显示（没有设置 DISPLAY 或 WAYLAND_DISPLAY）；"
-                   "不开窗口下载请用 varnolt --download 吧名\n",
-                   stderr);
+        writeText(stderr,
+                  QStringLiteral("varnolt: 窗口需要图形显示（没有设置 DISPLAY 或 "
+                                 "WAYLAND_DISPLAY）；不开窗口下载请用 varnolt --download 吧名\n"));
         return code(ExitStatus::BadArguments);
     }
     if (opens)
@@ -64,8 +65,7 @@ int main(int argc, char* argv[])
         prepareConsole();
     // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
     if (command.mode == CommandLine::Mode::Done) {
-        std::fputs(command.text.toUtf8().constData(),
-                   command.exitCode == code(ExitStatus::Done) ? stdout : stderr);
+        writeText(command.exitCode == code(ExitStatus::Done) ? stdout : stderr, command.text);
         return command.exitCode;
     }
 

@@ -1,5 +1,7 @@
 #include "statusline.h"
 
+#include "consoletext.h"
+
 #include "run/runtally.h"
 #include "web/transferengine.h"
 
@@ -87,14 +89,11 @@ QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const RunTally&
 
 void StatusLine::draw()
 {
-    const QByteArray line = text(std::max<qsizetype>(m_albumsReached - 1, 0), m_albums, m_tally,
-                                 m_bytes, m_clock.elapsed(), m_network.serverWaitSeconds())
-                                .toUtf8();
+    const QString line = text(std::max<qsizetype>(m_albumsReached - 1, 0), m_albums, m_tally,
+                              m_bytes, m_clock.elapsed(), m_network.serverWaitSeconds());
     // Back to the line's start, the old line erased (a terminal's own "erase in line"; wide
     // characters make a count of spaces unreliable), then the new one.
-    std::fputs("\r\x1b[K", m_terminal);
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_terminal);
-    std::fflush(m_terminal);
+    writeText(m_terminal, QStringLiteral("\r\x1b[K") + line);
     m_drawn = true;
 }
 
