@@ -3,6 +3,7 @@
 #include "forumbuilder.h"
 #include "runfixture.h"
 #include "text/pagescan.h"
+#include "underwine.h"
 #include "web/answerrules.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
@@ -176,6 +177,8 @@ void TestHostile::wireFaultsNeverBecomeAPicture_data()
 void TestHostile::wireFaultsNeverBecomeAPicture()
 {
     QFETCH(StandIn::Fault, fault);
+    if (fault.dropMidBody && fault.withoutLength && underWine())
+        QSKIP("Wine closes a socket in order even with a zero linger: the stand-in cannot reset");
     m_run->forum.setFault(m_picture, fault);
     const QString path = m_run->path(QStringLiteral("1.jpg"));
     QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path),

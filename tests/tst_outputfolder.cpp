@@ -34,6 +34,16 @@ void TestOutputFolder::rules_data()
                                  << QStringLiteral("Pictures/Varnolt") << true;
     QTest::newRow("a folder that only starts like one")
         << QStringLiteral("usr/bin") << QStringLiteral("-") << QStringLiteral("usr/bin") << false;
+#else
+    // Installed under Program Files (of either width) or in the Windows folder, whatever case
+    // the path is written in.
+    for (const char* variable : {"ProgramFiles", "ProgramFiles(x86)", "SystemRoot"})
+        QTest::newRow(variable) << qEnvironmentVariable(variable) + QStringLiteral("/Varnolt")
+                                << QStringLiteral("-") << QStringLiteral("Pictures/Varnolt")
+                                << true;
+    QTest::newRow("program files in capitals")
+        << qEnvironmentVariable("ProgramFiles").toUpper() << QStringLiteral("-")
+        << QStringLiteral("Pictures/Varnolt") << true;
 #endif
     QTest::newRow("chosen wins, made when missing")
         << QStringLiteral("program") << QStringLiteral("out/put") << QStringLiteral("out/put")

@@ -38,7 +38,9 @@ qint64 TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), forum.forumRoot());
     environment.insert(QStringLiteral("VARNOLT_PICTURE_ROOT"), forum.pictureRoot());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The test's own platform: offscreen, or on Windows its own as well.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                       qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")));
     environment.insert(QStringLiteral("VARNOLT_TRANSFERS"), QString::number(transfers));
     child.setProcessEnvironment(environment);
     QSignalSpy finished(&child, &QProcess::finished);
