@@ -5,10 +5,7 @@
 # Usage: installer.sh WINE-RUN SETUP.EXE VARNOLT-FORUM.EXE
 set -euo pipefail
 wine_run=$1 setup=$2 forum_exe=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/standin.sh"
-fail() { echo "installer.sh: $*" >&2; exit 1; }
 unix_path() { "$wine_run" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 
 "$wine_run" "$setup" /S

@@ -5,10 +5,7 @@
 # Usage: interrupt.sh WINE-RUN VARNOLT-FORUM.EXE VARNOLT-CLI.EXE
 set -euo pipefail
 wine_run=$1 forum_exe=$2 cli_exe=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/standin.sh"
-fail() { echo "interrupt.sh: $*" >&2; exit 1; }
 
 start_forum "$wine_run" "$forum_exe" --delay 200
 "$wine_run" "$cli_exe" --download 猫咪 --output "Z:$work/out" --transfers 1 >"$work/lines" &

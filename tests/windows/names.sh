@@ -5,8 +5,6 @@
 # Usage: names.sh WINE-RUN VARNOLT-FORUM.EXE VARNOLT-CLI.EXE
 set -euo pipefail
 wine_run=$1 forum_exe=$2 cli_exe=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/standin.sh"
 
 cat >"$work/forum.json" <<'JSON'

@@ -1,6 +1,13 @@
-# Sourced by the Windows checks: starts varnolt-forum.exe under Wine (arguments: the emulator,
-# the program, then the forum's own) and exports the two roots it prints. $work must be set;
-# the forum is ended with the calling script.
+# Sourced by the Windows checks: a working folder $work removed at the end, fail(), and
+# start_forum, which starts varnolt-forum.exe under Wine (arguments: the emulator, the program,
+# then the forum's own) and exports the two roots it prints; the forum ends with the script.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "$(basename "$0"): $*" >&2
+    exit 1
+}
+
 start_forum() {
     local wine_run=$1 forum_exe=$2
     shift 2
