@@ -36,6 +36,7 @@ struct Fault
     // lands on an idle connection unless a request overtakes it), or, when negative, just before
     // the answer to the next request on that connection.
     std::optional<int> againAfterMs;
+    bool alterCopy = false;                // that copy's last byte is not the answer's
     std::optional<QByteArray> lengthValue; // announced as Content-Length instead of the length
     QByteArray extraHeaders; // raw header lines, each ended by CR LF, added to the head
 

@@ -359,9 +359,13 @@ bool StandInForum::overRateLimit()
 
 void StandInForum::sendAgainLater(QTcpSocket* socket, const Answer& answer, const Fault& fault)
 {
-    const QByteArray again = head(answer.status, answer.contentType, answer.body.size(),
-                                  answer.location, fault.extraHeaders) +
-                             answer.body;
+    QByteArray body = answer.body;
+    // As a page rendered again would be: the same length, not the same bytes.
+    if (fault.alterCopy && !body.isEmpty())
+        body.back() = static_cast<char>(body.back() ^ 0x20);
+    const QByteArray again =
+        head(answer.status, answer.contentType, body.size(), answer.location, fault.extraHeaders) +
+        body;
     if (*fault.againAfterMs < 0) {
         socket->setProperty("standInCopy", again);
         return;

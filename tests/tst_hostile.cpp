@@ -36,6 +36,8 @@ class TestHostile : public QObject
     void answerSentTwiceNeverLandsUnderTheNextName();
     void answerSentAgainLaterShiftsNoPicture_data();
     void answerSentAgainLaterShiftsNoPicture();
+    void copiesOfEveryAnswerLandNowhere_data();
+    void copiesOfEveryAnswerLandNowhere();
     void contentLengthThatCannotBeTrusted_data();
     void contentLengthThatCannotBeTrusted();
     void redirectIntoTheLocalNetworkIsRefused();
@@ -283,6 +285,63 @@ void TestHostile::answerSentAgainLaterShiftsNoPicture()
             QCOMPARE(run.fileContent(QStringLiteral("f/%1/%2.jpg").arg(folder).arg(n)),
                      pictures.pictureBytes(QStringLiteral("%1-%2").arg(id).arg(n)));
     }
+}
+
+void TestHostile::copiesOfEveryAnswerLandNowhere_data()
+{
+    QTest::addColumn<int>("againAfterMs");
+    QTest::addColumn<int>("answerDelayMs");
+    QTest::addColumn<int>("transfers");
+    QTest::addColumn<int>("albums");
+    QTest::addColumn<bool>("altered");
+    QTest::newRow("1 ms late, 4 at once") << 1 << 0 << 4 << 12 << false;
+    QTest::newRow("2 ms late, 4 at once") << 2 << 0 << 4 << 12 << false;
+    QTest::newRow("3 ms late, 8 at once") << 3 << 0 << 8 << 12 << false;
+    QTest::newRow("altered, 2 ms late, 4 at once") << 2 << 0 << 4 << 12 << true;
+    // Further back than any fixed number of answers a connection could remember.
+    QTest::newRow("40 answers late, one at a time") << 200 << 5 << 1 << 3 << false;
+}
+
+void TestHostile::copiesOfEveryAnswerLandNowhere()
+{
+    QFETCH(int, againAfterMs);
+    QFETCH(int, answerDelayMs);
+    QFETCH(int, transfers);
+    QFETCH(int, albums);
+    QFETCH(bool, altered);
+    QList<StandIn::Album> list;
+    for (int a = 1; a <= albums; ++a)
+        list.append(album(QStringLiteral("a%1").arg(a), QStringLiteral("相册%1").arg(a), 12));
+    RunFixture run(forum(QStringLiteral("f"), list), QStringLiteral("f"), transfers);
+    StandIn::Fault copied = StandIn::Fault::sentAgain(againAfterMs);
+    copied.delayMs = answerDelayMs;
+    // A picture whose copy is not the same is known by its bytes wherever it lands.
+    StandIn::Fault pictureCopied = copied;
+    pictureCopied.alterCopy = altered;
+    for (const StandIn::Album& each : list) {
+        run.forum.setFault(StandIn::Pages::albumTarget(QStringLiteral("f"), each.id, 1), copied);
+        for (const StandIn::Picture& picture : each.pictures) {
+            run.forum.setFault(StandIn::Pages::picturePageTarget(each.id, picture.id), copied);
+            run.forum.setFault(StandIn::Pages::pictureFileTarget(picture.id), pictureCopied);
+        }
+    }
+    run.downloader->start();
+    // Whatever failed says so; whatever is on disk is its own picture.
+    int saved = 0;
+    for (const StandIn::Album& each : list) {
+        for (qsizetype n = 1; n <= each.pictures.size(); ++n) {
+            const QString file = QStringLiteral("f/%1/%2.jpg").arg(each.title).arg(n);
+            const QByteArray bytes = run.fileContent(file);
+            if (bytes == "<missing>") {
+                QVERIFY2(run.downloader->failedPictures().paths().contains(run.path(file)),
+                         qPrintable(file));
+                continue;
+            }
+            QVERIFY2(bytes == run.forum.pictureBytes(each.pictures.at(n - 1).id), qPrintable(file));
+            ++saved;
+        }
+    }
+    QCOMPARE(saved + run.downloader->failedPictures().paths().size(), albums * 12);
 }
 
 void TestHostile::contentLengthThatCannotBeTrusted_data()

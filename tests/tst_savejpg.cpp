@@ -106,6 +106,13 @@ void TestSaveJpg::failuresWriteNothing_data()
     const Fault cutShort = Fault::lyingAboutLength();
     QTest::newRow("body cut short") << QStringLiteral("a-1") << cutShort << SaveError::FetchFailed;
     QTest::newRow("empty body") << QStringLiteral("empty") << none << SaveError::EmptyBody;
+    const Fault page = Fault::serving("<html><body>\xc7\xeb\xc9\xd4\xba\xf3</body></html>");
+    QTest::newRow("a page in place of the picture")
+        << QStringLiteral("a-1") << page << SaveError::NotAPicture;
+    Fault unended = Fault::serving(QByteArray("\xff\xd8\xff\xe0") + QByteArray(300, '\x11'));
+    unended.withoutLength = true;
+    QTest::newRow("a JPEG cut short, its end unannounced")
+        << QStringLiteral("a-1") << unended << SaveError::NotAPicture;
     const Fault stall = Fault::stalled();
     QTest::newRow("no answer within the limit")
         << QStringLiteral("a-1") << stall << SaveError::TimedOut;

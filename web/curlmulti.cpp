@@ -16,20 +16,28 @@
 // and never call back into the multi handle; the work they ask for runs from the event loop.
 namespace {
 
-bool bytesOrEndWaiting(curl_socket_t socket)
+enum class Waiting
 {
-    // libcurl's sockets do not block: nothing waiting gives an error, an end or a byte do not.
+    Nothing,
+    End, // the server has closed its side, as servers do with idle connections
+    Byte // the server has sent what nobody asked for
+};
+
+Waiting waitingOn(curl_socket_t socket)
+{
+    // libcurl's sockets do not block: nothing waiting gives an error.
     char byte = 0;
-    return ::recv(socket, &byte, 1, MSG_PEEK) >= 0;
+    const auto got = ::recv(socket, &byte, 1, MSG_PEEK);
+    return got < 0 ? Waiting::Nothing : got == 0 ? Waiting::End : Waiting::Byte;
 }
 
 } // namespace
 
 struct CurlMultiCallbacks
 {
-    static int socket(CURL*, curl_socket_t socket, int what, void* multi, void* socketData)
+    static int socket(CURL* easy, curl_socket_t socket, int what, void* multi, void* socketData)
     {
-        static_cast<CurlMulti*>(multi)->watch(socket, what,
+        static_cast<CurlMulti*>(multi)->watch(easy, socket, what,
                                               static_cast<CurlMulti::Connection*>(socketData));
         return 0;
     }
@@ -97,6 +105,7 @@ bool CurlMulti::add(CURL* easy)
 
 void CurlMulti::remove(CURL* easy)
 {
+    m_onCondemned.erase(easy);
     check(curl_multi_remove_handle(m_multi, easy), "remove_handle");
 }
 
@@ -146,7 +155,7 @@ CurlMulti::Connection& CurlMulti::connection(curl_socket_t socket)
     return *entry;
 }
 
-void CurlMulti::watch(curl_socket_t socket, int what, Connection* known)
+void CurlMulti::watch(CURL* easy, curl_socket_t socket, int what, Connection* known)
 {
     if (what == CURL_POLL_REMOVE) {
         // libcurl is done with the socket for now; it may keep the connection for later.
@@ -154,6 +163,7 @@ void CurlMulti::watch(curl_socket_t socket, int what, Connection* known)
         if (found == m_connections.end())
             return;
         found->second->watchedByCurl = false;
+        found->second->user = nullptr;
         found->second->write->setEnabled(false);
         watchIdle(*found->second);
         return;
@@ -164,6 +174,7 @@ void CurlMulti::watch(curl_socket_t socket, int what, Connection* known)
     if (!known)
         check(curl_multi_assign(m_multi, socket, &entry), "assign");
     entry.watchedByCurl = true;
+    entry.user = easy;
     entry.read->setEnabled((what & CURL_POLL_IN) != 0);
     entry.write->setEnabled((what & CURL_POLL_OUT) != 0);
 }
@@ -180,8 +191,7 @@ void CurlMulti::readable(curl_socket_t socket)
     if (found != m_connections.end() && !found->second->watchedByCurl) {
         // Windows queues its "readable" as a message, which can be stale by the time it is
         // handled: libcurl may have read the bytes since.
-        if (bytesOrEndWaiting(socket))
-            condemn(socket, *found->second);
+        condemnIdle(socket, *found->second);
         return;
     }
     act(socket, CURL_CSELECT_IN);
@@ -196,17 +206,18 @@ CurlMulti::Connection* CurlMulti::connectionOf(CURL* easy)
     return found == m_connections.end() ? nullptr : found->second.get();
 }
 
-void CurlMulti::keepInStep(CURL* easy)
+void CurlMulti::keepInStep(CURL* easy, const QString& host)
 {
     Connection* entry = connectionOf(easy);
     if (!entry)
         return;
     entry->http1 = true;
+    entry->host = host;
     if (!entry->watchedByCurl)
         watchIdle(*entry);
 }
 
-bool CurlMulti::repeatsEarlierAnswer(CURL* easy, const Answer& answer)
+std::string CurlMulti::endsOf(CURL* easy)
 {
     char* remote = nullptr;
     char* local = nullptr;
@@ -217,21 +228,26 @@ bool CurlMulti::repeatsEarlierAnswer(CURL* easy, const Answer& answer)
     curl_easy_getinfo(easy, CURLINFO_LOCAL_IP, &local);
     curl_easy_getinfo(easy, CURLINFO_LOCAL_PORT, &localPort);
     if (!remote || !local || localPort == 0)
+        return {};
+    return std::string(remote) + ' ' + std::to_string(remotePort) + ' ' + local + ' ' +
+           std::to_string(localPort);
+}
+
+bool CurlMulti::repeatsEarlierAnswer(CURL* easy, const Answer& answer)
+{
+    const std::string ends = endsOf(easy);
+    if (ends.empty())
         return false;
-    const std::string ends = std::string(remote) + ' ' + std::to_string(remotePort) + ' ' + local +
-                             ' ' + std::to_string(localPort);
+    const Seen seen{qHash(answer.address), answer.size, answer.checksum};
     History& history = m_histories[ends];
     const bool repeated =
-        std::any_of(history.answers.begin(), history.answers.end(), [&answer](const Answer& old) {
-            return old.address != answer.address && old.size == answer.size &&
-                   old.checksum == answer.checksum;
+        std::any_of(history.answers.begin(), history.answers.end(), [&seen](const Seen& old) {
+            return old.address != seen.address && old.size == seen.size &&
+                   old.checksum == seen.checksum;
         });
-    // A copy sent later than this many answers is not looked for.
-    constexpr std::size_t remembered = 16;
-    history.answers.push_back(answer);
-    if (history.answers.size() > remembered)
-        history.answers.pop_front();
+    history.answers.push_back(seen);
     history.used = ++m_answersSeen;
+    // Only the connections used last can still be open: libcurl keeps no more.
     if (m_histories.size() > m_mostHistories) {
         const auto oldest = std::min_element(
             m_histories.begin(), m_histories.end(),
@@ -250,13 +266,25 @@ void CurlMulti::condemn(CURL* easy)
         condemn(socket, *found->second);
 }
 
+void CurlMulti::condemnIdle(curl_socket_t socket, Connection& entry)
+{
+    const Waiting waiting = waitingOn(socket);
+    if (waiting == Waiting::Nothing)
+        return;
+    condemn(socket, entry);
+    if (waiting == Waiting::Byte && !entry.host.isEmpty())
+        emit outOfStep(entry.host);
+}
+
 void CurlMulti::condemn(curl_socket_t socket, Connection& entry)
 {
     if (entry.condemned)
         return;
     entry.condemned = true;
-    // The socket stays libcurl's to close; shut down, it fails the next request sent over it,
-    // which libcurl then sends again over a new connection.
+    if (entry.watchedByCurl && entry.user)
+        m_onCondemned.insert(entry.user);
+        // The socket stays libcurl's to close; shut down, it fails the next request sent over it,
+        // which libcurl then sends again over a new connection.
 #ifdef Q_OS_WIN
     ::shutdown(socket, SD_BOTH);
 #else
@@ -271,8 +299,7 @@ void CurlMulti::condemnIdleWithBytesWaiting()
     for (auto& [socket, entry] : m_connections) {
         if (entry->watchedByCurl || !entry->http1 || entry->condemned)
             continue;
-        if (bytesOrEndWaiting(socket))
-            condemn(socket, *entry);
+        condemnIdle(socket, *entry);
     }
 }
 

@@ -6,10 +6,10 @@
 
 #include <curl/curl.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class QSocketNotifier;
@@ -56,20 +56,25 @@ class CurlMulti : public QObject
     // Nothing is watched or timed from now on: the program is ending.
     void stop();
 
-    // The transfer of `easy` has ended with HTTP/1: whenever libcurl keeps its connection idle,
-    // it is watched, and a byte that arrives there ends it.
-    void keepInStep(CURL* easy);
-    // Records `answer`, just come for `easy`, among the last answers of its connection. True
-    // when one of those before it, for another address, was the very same: an earlier answer
-    // sent again, read in place of this one.
+    // The transfer of `easy`, to `host`, has ended with HTTP/1: whenever libcurl keeps its
+    // connection idle, it is watched, and a byte that arrives there ends it.
+    void keepInStep(CURL* easy, const QString& host);
+    // Records `answer`, just come for `easy`, among the answers of its connection. True when
+    // one of those before it, for another address, was the very same: an earlier answer sent
+    // again, read in place of this one.
     bool repeatsEarlierAnswer(CURL* easy, const Answer& answer);
     // The connection of `easy`, if still open, is out of step with its requests: it is shut
     // down, so that nothing more is read from it and libcurl connects afresh.
     void condemn(CURL* easy);
+    // Whether the connection `easy` was using was condemned while its request was out: nothing
+    // read for it can be trusted to be its answer.
+    bool wasOnCondemned(CURL* easy) const { return m_onCondemned.count(easy) > 0; }
 
   signals:
     // libcurl has acted on a socket or a time-out: transfers may have finished.
     void acted();
+    // A connection to `host` has sent what nobody asked for.
+    void outOfStep(const QString& host);
 
   private:
     friend struct CurlMultiCallbacks;
@@ -80,22 +85,29 @@ class CurlMulti : public QObject
         bool watchedByCurl = false;
         bool http1 = false;
         bool condemned = false;
+        CURL* user = nullptr; // the transfer libcurl drives on it, while it does
+        QString host;         // where it leads, once a transfer over it has ended
     };
 
-    // The last answers of a connection, newest last. A connection is known by its two ends,
-    // which libcurl still tells after it has closed the connection.
-    struct History
+    // An answer as a connection's history keeps it: the address only by its hash, so that a
+    // connection that carries thousands of requests stays small.
+    struct Seen
     {
-        std::deque<Answer> answers;
-        quint64 used = 0;
+        size_t address;
+        qint64 size;
+        quint32 checksum;
     };
 
     Connection& connection(curl_socket_t socket);
     Connection* connectionOf(CURL* easy);
-    void watch(curl_socket_t socket, int what, Connection* known);
+    void watch(CURL* easy, curl_socket_t socket, int what, Connection* known);
     void watchIdle(Connection& connection);
     void condemn(curl_socket_t socket, Connection& connection);
+    // Condemned when a byte or the end came while no request was out: a byte tells that its
+    // server is out of step.
+    void condemnIdle(curl_socket_t socket, Connection& connection);
     void condemnIdleWithBytesWaiting();
+    static std::string endsOf(CURL* easy);
     void closing(curl_socket_t socket);
     void setTimer(long timeoutMs);
     void act(curl_socket_t socket, int events);
@@ -106,8 +118,16 @@ class CurlMulti : public QObject
     CURLM* m_multi = nullptr;
     QTimer m_timer;
     std::unordered_map<curl_socket_t, std::unique_ptr<Connection>> m_connections;
+    // Every answer a connection has carried, newest last. A connection is known by its two
+    // ends, which libcurl still tells after it has closed the connection.
+    struct History
+    {
+        std::vector<Seen> answers;
+        quint64 used = 0;
+    };
     std::unordered_map<std::string, History> m_histories;
     quint64 m_answersSeen = 0;
     const std::size_t m_mostHistories;
+    std::unordered_set<CURL*> m_onCondemned;
     bool m_stopped = false;
 };

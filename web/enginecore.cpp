@@ -60,6 +60,8 @@ EngineCore::EngineCore(TransferEngine& owner, EngineSettings settings)
             return isInternalAddress(address);
         };
     QObject::connect(&m_curl, &CurlMulti::acted, &m_owner, [this] { reapFinished(); });
+    QObject::connect(&m_curl, &CurlMulti::outOfStep, &m_owner,
+                     [this](const QString& host) { m_singleUse.insert(host); });
     m_gateTimer.setSingleShot(true);
     m_gateTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_gateTimer, &QTimer::timeout, &m_owner, [this] { startWaiting(); });
@@ -207,8 +209,12 @@ bool EngineCore::configure(TransferJob* job)
     // make the second transfer wait.
     if (job->url.scheme() == QLatin1String("https"))
         curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
-    if (job->freshConnection)
+    if (job->freshConnection || m_singleUse.contains(job->host()))
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    // A host that has answered out of step once may do so again: no answer of a later request
+    // can be misplaced on a connection that carries one request.
+    if (m_singleUse.contains(job->host()))
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     job->freshConnection = false;
     // Bodies reach BodyDecoder as sent, only unchunked.
     curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
@@ -302,7 +308,12 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
     const bool http1 = version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1;
     if (http1)
-        m_curl.keepInStep(easy);
+        m_curl.keepInStep(easy, job->host());
+    // Whatever came over a connection shut down under the request is nobody's answer.
+    if (m_curl.wasOnCondemned(easy)) {
+        resendOutOfStep(job, static_cast<int>(status));
+        return;
+    }
 
     // Stopping at the first byte of an answer other than 200 is still an answer.
     const bool answered =
@@ -336,12 +347,18 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     }
     if ((status == 200 || isRedirectStatus(static_cast<int>(status))) &&
         answeredOutOfStep(job, static_cast<int>(status), http1)) {
-        m_curl.condemn(easy);
-        // Never taken as this request's answer: asked for again, or failed.
-        if (job->resends < mostResends)
-            sendAgain(job, 0, true);
+        m_singleUse.insert(job->host());
+        resendOutOfStep(job, static_cast<int>(status));
+        return;
+    }
+    if (status == 200 && job->toFile() && job->outcome.bodyBytes > 0 &&
+        !job->bodyIsWholePicture()) {
+        // Over a kept connection it may be an earlier answer that came late: asked for once
+        // more over a connection of its own, where it is what the server sends.
+        if (overKeptConnection(job, http1))
+            resendOutOfStep(job, 200);
         else
-            finish(job, Kind::Failed, static_cast<int>(status));
+            finish(job, Kind::NotAPicture, 200);
         return;
     }
     if (isRedirectStatus(static_cast<int>(status))) {
@@ -350,6 +367,25 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         return;
     }
     finish(job, Kind::Complete, static_cast<int>(status));
+}
+
+void EngineCore::resendOutOfStep(TransferJob* job, int status)
+{
+    m_curl.condemn(job->handle);
+    // Never taken as this request's answer: asked for again, or failed.
+    if (job->resends < mostResends)
+        sendAgain(job, 0, true);
+    else
+        finish(job, TransferOutcome::Kind::Failed, status);
+}
+
+bool EngineCore::overKeptConnection(TransferJob* job, bool http1)
+{
+    // Only a kept HTTP/1 connection can hold an earlier answer: one made for this request, or
+    // one that multiplexes, cannot.
+    long newConnections = 0;
+    curl_easy_getinfo(job->handle, CURLINFO_NUM_CONNECTS, &newConnections);
+    return newConnections == 0 && http1;
 }
 
 bool EngineCore::answeredOutOfStep(TransferJob* job, int status, bool http1)
@@ -366,14 +402,9 @@ bool EngineCore::answeredOutOfStep(TransferJob* job, int status, bool http1)
     }
     // Recorded whatever comes of it, so that a copy of this answer is known later.
     const bool repeated = m_curl.repeatsEarlierAnswer(job->handle, answer);
-    // Only a kept HTTP/1 connection can hold an earlier answer: one made for this request, or
-    // one that multiplexes, cannot.
-    long newConnections = 0;
-    curl_easy_getinfo(job->handle, CURLINFO_NUM_CONNECTS, &newConnections);
-    const bool kept = newConnections == 0 && http1;
     // The same as an earlier answer there, for another address: a copy of it was read in place
     // of this answer, which is still to come on that connection.
-    return repeated && kept;
+    return repeated && overKeptConnection(job, http1);
 }
 
 std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)

@@ -6,6 +6,7 @@
 #include "transferjob.h"
 #include "workingfile.h"
 
+#include <QSet>
 #include <QTimer>
 
 #include <optional>
@@ -47,6 +48,9 @@ class EngineCore
     void settle(TransferJob* job, CURLcode result);
     // Whether the answer just come for `job` is a copy of an earlier one on its connection.
     bool answeredOutOfStep(TransferJob* job, int status, bool http1);
+    bool overKeptConnection(TransferJob* job, bool http1);
+    // What was read for `job` is not its answer: its connection goes, and it is asked for again.
+    void resendOutOfStep(TransferJob* job, int status);
     // The milliseconds a server asked `job` to wait, when that is a wait to obey.
     std::optional<qint64> obeyedWait(TransferJob* job, int status);
     // Back in line: after `pauseMs` at its host, on a fresh connection when `fresh`.
@@ -67,6 +71,7 @@ class EngineCore
     std::vector<TransferJob*> m_running;
     std::vector<TransferJob*> m_all;
     WorkingNames m_names;
+    QSet<QString> m_singleUse; // hosts whose connections each carry one request
     QByteArray m_extraTrust;
     quint64 m_nextSequence = 0;
     bool m_announcing = false;

@@ -20,6 +20,8 @@ SaveError saveErrorOf(const TransferOutcome& outcome)
         return SaveError::CannotWrite;
     case TransferOutcome::Kind::DiskFull:
         return SaveError::DiskFull;
+    case TransferOutcome::Kind::NotAPicture:
+        return SaveError::NotAPicture;
     case TransferOutcome::Kind::Complete:
         break;
     }

@@ -20,7 +20,8 @@ enum class SaveError : qint32
     CannotOpen = 4,  // the folder is missing, the name refused, no access
     CannotWrite = 5, // the disk refused the bytes
     CannotReplace = 6,
-    DiskFull = 7, // no room left on the disk or in the quota: later pictures fail alike
+    DiskFull = 7,    // no room left on the disk or in the quota: later pictures fail alike
+    NotAPicture = 8, // a 200 whose bytes are no picture, or a JPEG cut short
 };
 
 // One picture on its way to its file. The bytes stream into a working file beside `tpm` as they

@@ -23,6 +23,7 @@ struct TransferOutcome
         CannotOpen,  // the file for the body could not be made
         CannotWrite, // the disk refused the body
         DiskFull,    // the disk, or the user's quota on it, had no room for the body
+        NotAPicture, // a download's whole 200 answer that no picture file starts or ends as
     };
     Kind kind = Kind::NotFinished;
     int status = 0;

@@ -1,6 +1,7 @@
 #include "transferjob.h"
 
 #include "enginecore.h"
+#include "picturesignature.h"
 
 #include <zlib.h>
 
@@ -39,6 +40,11 @@ quint32 TransferJob::checksum() const
     for (const QByteArrayView part : {head, tail})
         sum = crc32(sum, reinterpret_cast<const Bytef*>(part.data()), uInt(part.size()));
     return static_cast<quint32>(sum);
+}
+
+bool TransferJob::bodyIsWholePicture() const
+{
+    return isWholePicture(m_head, m_tail);
 }
 
 QString TransferJob::hostOf(const QUrl& url)

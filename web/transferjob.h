@@ -48,6 +48,8 @@ class TransferJob
     bool bodyIsWhole() const { return !m_decoder || m_decoder->isComplete(); }
     // Of the body's first and last bytes: with its length, what tells one answer from another.
     quint32 checksum() const;
+    // Whether a body streamed into a file starts and ends as a picture file does.
+    bool bodyIsWholePicture() const;
 
     EngineCore& engine;
     const QUrl firstUrl;
