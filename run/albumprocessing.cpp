@@ -60,12 +60,14 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     PictureReport report{
         step.at.album, step.at.page,    picture.number, PictureReport::Status::Failed,
         picture.path,  picture.address, picture.bytes};
-    switch (picture.outcome) {
+    Outcome outcome = picture.outcome;
+    // Before the line: once the line says saved, the record says so too. Without room for the
+    // entry the picture is not saved as far as a later update knows, and later pictures would
+    // be saved unrecorded: it fails, and the run stops as for a full disk.
+    if (outcome == Outcome::Saved && !remember(picture) && m_record.diskIsFull())
+        outcome = Outcome::DiskFull;
+    switch (outcome) {
     case Outcome::Saved:
-        // Before the line: once the line says saved, the record says so too. Without room for
-        // the record, later pictures would be saved unrecorded, and an update would take them
-        // for somebody else's files: the run stops as for a full disk.
-        goOn = remember(picture) || !m_record.diskIsFull();
         report.status = PictureReport::Status::Saved;
         ++m_context.tally.saved;
         break;
@@ -77,8 +79,9 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         goOn = false;
         [[fallthrough]];
     case Outcome::Failed:
-        // Without an identifier there is no picture address to remember for a retry.
-        if (picture.identifier)
+        // Without an identifier the retry reads the picture page again; without a link there
+        // is nothing to read.
+        if (picture.identifier || !picture.link.isEmpty())
             m_context.failedPictures.add(picture.address, picture.path, entryFor(picture));
         ++m_context.tally.failed;
         break;

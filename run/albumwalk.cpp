@@ -15,14 +15,14 @@
 
 namespace {
 
-// The title between "<title>" and "吧_"; a page without them (a failed fetch among them)
-// gets a title that still tells the albums apart.
-QString albumTitle(const QString& page, qsizetype albumNumber)
+// The title between "<title>" and "吧_"; no value for a page without them, which is no album
+// page (a failed fetch, a verification or maintenance page).
+std::optional<QString> albumTitle(const QString& page)
 {
     try {
         return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
     } catch (const std::invalid_argument&) {
-        return QStringLiteral("无标题相册") + QString::number(albumNumber);
+        return std::nullopt;
     }
 }
 
@@ -139,13 +139,18 @@ void AlbumWalk::askSave(PictureStep& step, const WalkPosition& at)
 
 void AlbumWalk::read(PageStep& step, const WalkPosition& at)
 {
-    const Page read = step.fetch->take();
+    Page read = step.fetch->take();
     release(step.fetch);
     step.state = PageState::Read;
-    step.fetched = read.fetched;
+    const std::optional<QString> title = albumTitle(read.text);
+    // What a page that is not an album page links to is nobody's picture.
+    if (!title)
+        read.text.clear();
+    step.fetched = read.fetched && title;
     AlbumStep& album = albumStep(at.album);
     if (at.page == 1) {
-        album.title = albumTitle(read.text, at.album);
+        // A title that still tells the albums apart.
+        album.title = title.value_or(QStringLiteral("无标题相册") + QString::number(at.album));
         album.folder = joinPath(m_forumFolder, safeFolderName(album.title));
     }
     // The last page carries no last-page link; the count already known stands for it.
@@ -181,7 +186,7 @@ void AlbumWalk::name(PictureStep& step, const WalkPosition& at)
         step.state = PictureState::Skipped;
         picture.bytes = *place.savedBytes;
         picture.identifier = place.identifier;
-        picture.address = pictureAddress(place.identifier);
+        picture.address = pictureAddressOf(m_context.roots, place.identifier);
     }
 }
 
@@ -192,19 +197,12 @@ void AlbumWalk::readPicturePage(PictureStep& step)
     Picture& picture = step.picture;
     picture.identifier = PageScan::pictureIdentifier(read.text);
     if (!picture.identifier) {
-        // No picture address, so nothing to remember for a retry either.
-        picture.path.clear();
+        // The retry reads the picture page again.
         step.state = PictureState::Unusable;
         return;
     }
-    picture.address = pictureAddress(*picture.identifier);
+    picture.address = pictureAddressOf(m_context.roots, *picture.identifier);
     step.state = PictureState::Addressed;
-}
-
-QString AlbumWalk::pictureAddress(const QString& identifier) const
-{
-    return m_context.roots.pictureRoot + QStringLiteral("forum/pic/item/") + identifier +
-           QStringLiteral(".jpg");
 }
 
 AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)

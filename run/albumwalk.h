@@ -144,7 +144,6 @@ class AlbumWalk
     void read(PageStep& step, const WalkPosition& at);
     void name(PictureStep& step, const WalkPosition& at);
     void readPicturePage(PictureStep& step);
-    QString pictureAddress(const QString& identifier) const;
 
     Step takePage(const WalkPosition& at);
     Step takePicture(const WalkPosition& at);

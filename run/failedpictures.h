@@ -10,7 +10,7 @@
 // together so that no text an address may hold can part them.
 struct FailedPicture
 {
-    QString address;
+    QString address; // empty when the picture page gave none: the retry reads it again
     QString path;
     RecordEntry entry = {}; // what the record is to say once it is saved; empty for none
 };

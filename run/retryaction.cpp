@@ -2,8 +2,11 @@
 
 #include "downloadrecord.h"
 #include "failedpictures.h"
+#include "folders.h"
+#include "pagefetch.h"
 #include "runtally.h"
 #include "runwindow.h"
+#include "text/pagescan.h"
 #include "transfersahead.h"
 #include "web/savejpg.h"
 
@@ -25,9 +28,27 @@ void RetryAction::remember(std::optional<DownloadRecord>& record, const FailedPi
         m_context.window.recordUnusable(*record);
 }
 
+FailedPicture RetryAction::addressed(FailedPicture picture)
+{
+    if (!picture.address.isEmpty() || picture.entry.pageLink.isEmpty())
+        return picture;
+    const Page page =
+        fetchPage(m_context.network, m_context.roots.forumRoot + picture.entry.pageLink,
+                  m_context.limits.page);
+    if (const std::optional<QString> identifier = PageScan::pictureIdentifier(page.text)) {
+        picture.entry.identifier = *identifier;
+        picture.address = pictureAddressOf(m_context.roots, *identifier);
+        // The run makes an album's folder only for a picture it fetches.
+        ensureFolder(QFileInfo(picture.path).absolutePath());
+    }
+    return picture;
+}
+
 bool RetryAction::run()
 {
-    const QList<FailedPicture> entries = m_context.failedPictures.entries();
+    QList<FailedPicture> entries;
+    for (const FailedPicture& entry : m_context.failedPictures.entries())
+        entries.append(addressed(entry));
     if (entries.isEmpty()) {
         m_context.window.appendLine(QStringLiteral("没有需要重新下载的文件"));
         return true;

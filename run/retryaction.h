@@ -18,6 +18,8 @@ class RetryAction
   private:
     void remember(std::optional<DownloadRecord>& record, const FailedPicture& picture,
                   qint64 bytes);
+    // A picture whose page gave no address gets one from its page, read again now.
+    FailedPicture addressed(FailedPicture picture);
 
     RunContext& m_context;
 };

@@ -72,15 +72,18 @@ QStringList StartAction::crawlListing(const QString& listingBase)
     QStringList albums;
     int pageCount = 1;
     for (int page = 1; page <= pageCount; ++page) {
-        // A page that failed has no markers: it adds no albums and ends the crawl.
         const QString address = listingBase + QStringLiteral("&pn=") + QString::number(page);
         const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
+        const QStringList links = PageScan::albumLinks(listing.text);
         // Said, so that a forum that could not be reached does not read as one without albums.
-        if (!listing.fetched) {
+        // A page that an earlier one announced and that lists no album is not a listing page
+        // (a verification or maintenance page): the crawl goes on past it.
+        if (!listing.fetched || (page > 1 && links.isEmpty())) {
             m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
             ++m_context.tally.missing;
+            continue;
         }
-        for (const QString& link : PageScan::albumLinks(listing.text))
+        for (const QString& link : links)
             albums.append(m_context.roots.forumRoot + link);
         pageCount = PageScan::lastPageNumber(listing.text);
     }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 using namespace ForumBuilder;
+Q_DECLARE_METATYPE(StandIn::Fault)
 
 namespace {
 
@@ -38,8 +39,10 @@ class TestAlbumProcessing : public QObject
     void runWithoutFailuresEmptiesEarlierLists();
     void titlesStayInsideTheForumFolder_data();
     void titlesStayInsideTheForumFolder();
+    void albumPageThatFailsGetsAFallbackTitle_data();
     void albumPageThatFailsGetsAFallbackTitle();
-    void pictureWithoutIdentifierFailsWithoutAnAddress();
+    void pictureWithoutIdentifierIsRetriedFromItsPage_data();
+    void pictureWithoutIdentifierIsRetriedFromItsPage();
     void albumFolderThatCannotBeMadeFailsItsPictures();
     void fullDiskStopsTheRun_data();
     void fullDiskStopsTheRun();
@@ -171,16 +174,27 @@ void TestAlbumProcessing::titlesStayInsideTheForumFolder()
         run.forum.pictureBytes(QStringLiteral("a-1")));
 }
 
+void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle_data()
+{
+    QTest::addColumn<StandIn::Fault>("fault");
+    QTest::newRow("500") << StandIn::Fault::withStatus(500);
+    StandIn::Fault verification;
+    verification.withoutMarkers = true;
+    QTest::newRow("a page without the title") << verification;
+}
+
 void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
 {
+    QFETCH(StandIn::Fault, fault);
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
                                     album(QStringLiteral("b"), QStringLiteral("乙"), 1)}),
         QStringLiteral("f"));
     const QString failing =
         StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
-    run.forum.setFault(failing, StandIn::Fault::withStatus(500));
+    run.forum.setFault(failing, fault);
     run.downloader->start();
+    QCOMPARE(run.downloader->tally().missing, 1);
     QCOMPARE(
         run.window.lines.mid(2),
         QStringList({albumLine(1, 2, QStringLiteral("无标题相册1")),
@@ -189,19 +203,38 @@ void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
                      pictureLine(1, 1, true)}));
 }
 
-void TestAlbumProcessing::pictureWithoutIdentifierFailsWithoutAnAddress()
+void TestAlbumProcessing::pictureWithoutIdentifierIsRetriedFromItsPage_data()
 {
+    QTest::addColumn<StandIn::Fault>("fault");
+    QTest::newRow("404") << StandIn::Fault::withStatus(404);
+    StandIn::Fault verification;
+    verification.withoutMarkers = true;
+    QTest::newRow("a page without the identifier") << verification;
+}
+
+void TestAlbumProcessing::pictureWithoutIdentifierIsRetriedFromItsPage()
+{
+    QFETCH(StandIn::Fault, fault);
     RunFixture run(
-        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
         QStringLiteral("f"));
-    run.forum.setFault(
-        StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")),
-        StandIn::Fault::withStatus(404));
+    const QString page =
+        StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1"));
+    run.forum.setFault(page, fault);
     run.downloader->start();
-    QCOMPARE(run.window.lines.mid(4),
-             QStringList({pictureLine(1, 1, false), pictureLine(1, 2, true)}));
+    QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, false)}));
+    // No address was made up: nothing was asked of the picture store.
+    QCOMPARE(run.pictureFileTargets().size(), 0);
+    QCOMPARE(run.downloader->failedPictures().paths(),
+             QStringList(run.path(QStringLiteral("f/甲/1.jpg"))));
+    QCOMPARE(run.downloader->failedPictures().addresses(), QStringList(QString()));
+
+    run.forum.clearFaults();
+    run.downloader->retry();
     QVERIFY(run.downloader->failedPictures().isEmpty());
-    QCOMPARE(run.pictureFileTargets().size(), 1);
+    QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("a-1")));
+    QCOMPARE(run.forum.requestedTargets().filter(QStringLiteral("/f/tupian/pic/")).size(), 2);
 }
 
 void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()

@@ -84,8 +84,8 @@ void TestPageScan::pictureIdentifier_data()
                             << QStringLiteral("abc123") << true;
     QTest::newRow("empty identifier")
         << QStringLiteral("ZyqAlbum.picID = \"\";") << QString() << true;
-    QTest::newRow("no marker: the first quoted text")
-        << QStringLiteral("<a href=\"x\">") << QStringLiteral("x") << true;
+    QTest::newRow("no marker: none, though quotes are there")
+        << QStringLiteral("<meta charset=\"gb2312\"><a href=\"x\">") << QString() << false;
     QTest::newRow("one quote only")
         << QStringLiteral("ZyqAlbum.picID = \"abc") << QString() << false;
     QTest::newRow("empty page") << QString() << QString() << false;

@@ -36,7 +36,8 @@ class TestStartAction : public QObject
     void crawlFollowsTheLastPageLink();
     void noAlbumsMakesNoFolder();
     void albumLinkedTwiceIsProcessedTwice();
-    void failedListingPageEndsTheCrawl();
+    void failedListingPageIsSaidAndPassed_data();
+    void failedListingPageIsSaidAndPassed();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
@@ -101,17 +102,28 @@ void TestStartAction::albumLinkedTwiceIsProcessedTwice()
     QCOMPARE(run.targetsStartingWith(target).size(), 2);
 }
 
-void TestStartAction::failedListingPageEndsTheCrawl()
+void TestStartAction::failedListingPageIsSaidAndPassed_data()
 {
+    QTest::addColumn<StandIn::Fault>("fault");
+    QTest::newRow("404") << StandIn::Fault::withStatus(404);
+    StandIn::Fault verification;
+    verification.withoutMarkers = true;
+    QTest::newRow("a page without albums") << verification;
+}
+
+void TestStartAction::failedListingPageIsSaidAndPassed()
+{
+    QFETCH(StandIn::Fault, fault);
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
-    const StandIn::Fault notFound = StandIn::Fault::withStatus(404);
-    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), notFound);
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), fault);
     run.downloader->start();
-    QCOMPARE(run.listingTargets().size(), 2);
-    // Said before the summary, which still counts the albums found so far.
+    // The count the first page announced stands: the third page is read.
+    QCOMPARE(run.listingTargets().size(), 3);
+    // Said before the summary, which counts the albums of the pages read.
     QCOMPARE(run.window.lines.at(1), QStringLiteral("无法获取相册列表：") + run.forum.forumRoot() +
                                          QStringLiteral("f/tupian?kw=f&pn=2"));
-    QCOMPARE(run.window.lines.at(2), summary(QStringLiteral("f"), 5));
+    QCOMPARE(run.window.lines.at(2), summary(QStringLiteral("f"), 7));
+    QCOMPARE(run.downloader->tally().missing, 1);
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()

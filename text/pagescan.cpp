@@ -65,7 +65,11 @@ int lastPageNumber(const QString& page)
 
 std::optional<QString> pictureIdentifier(const QString& page)
 {
+    // Without the marker the first quoted text would pass for an identifier (a page's charset,
+    // say): a page that is no picture page gives none.
     qsizetype a = TextSearch::find(page, QStringLiteral("ZyqAlbum.picID"), 1);
+    if (a == 0)
+        return std::nullopt;
     a = TextSearch::find(page, quote, a + 1);
     if (a == 0)
         return std::nullopt;

@@ -26,7 +26,7 @@ QList<std::optional<QString>> pictureLinks(const QString& page);
 int lastPageNumber(const QString& page);
 
 // The picture identifier of a picture page: the text between the two double quotes that
-// follow "ZyqAlbum.picID". No value when the quotes are not there.
+// follow "ZyqAlbum.picID". No value when the marker or the quotes are not there.
 std::optional<QString> pictureIdentifier(const QString& page);
 
 } // namespace PageScan

@@ -12,6 +12,13 @@ struct ServiceRoots
     QString pictureRoot = QStringLiteral("http://imgsrc.baidu.com/");
 };
 
+// Where the picture store keeps the picture of `identifier`.
+inline QString pictureAddressOf(const ServiceRoots& roots, const QString& identifier)
+{
+    return roots.pictureRoot + QStringLiteral("forum/pic/item/") + identifier +
+           QStringLiteral(".jpg");
+}
+
 // The public roots, or the values of VARNOLT_FORUM_ROOT and VARNOLT_PICTURE_ROOT where set.
 // Gives no value, and says why in `problem`, when a value is not a usable root.
 std::optional<ServiceRoots> serviceRootsFromEnvironment(QString* problem);
