@@ -21,7 +21,7 @@ RecordEntry entryFor(const AlbumWalk::Picture& picture)
 
 void AlbumProcessing::run(const QStringList& albums)
 {
-    AlbumWalk walk(m_context, m_forumFolder, albums, m_placement);
+    AlbumWalk walk(m_context, albums, m_placement);
     while (const std::optional<AlbumWalk::Step> step = walk.next()) {
         if (step->at.picture == 0) {
             reportPage(*step, albums.size());

@@ -2,7 +2,6 @@
 
 #include "folders.h"
 #include "pictureplacement.h"
-#include "text/foldername.h"
 #include "text/pagescan.h"
 #include "text/split2.h"
 #include "transfersahead.h"
@@ -34,10 +33,9 @@ TransferOrder orderOf(const WalkPosition& at, int stage = 0)
 
 } // namespace
 
-AlbumWalk::AlbumWalk(RunContext& context, QString forumFolder, QStringList albums,
-                     PicturePlacement& placement)
-    : m_context(context), m_forumFolder(std::move(forumFolder)), m_albums(std::move(albums)),
-      m_placement(placement), m_ahead(transfersAhead(context.network))
+AlbumWalk::AlbumWalk(RunContext& context, QStringList albums, PicturePlacement& placement)
+    : m_context(context), m_albums(std::move(albums)), m_placement(placement),
+      m_ahead(transfersAhead(context.network))
 {
     if (m_ahead > 0)
         m_finished = QObject::connect(&context.network, &TransferEngine::transferFinished,
@@ -148,14 +146,17 @@ void AlbumWalk::read(PageStep& step, const WalkPosition& at)
         read.text.clear();
     step.fetched = read.fetched && title;
     AlbumStep& album = albumStep(at.album);
-    if (at.page == 1) {
-        // A title that still tells the albums apart.
-        album.title = title.value_or(QStringLiteral("无标题相册") + QString::number(at.album));
-        album.folder = joinPath(m_forumFolder, safeFolderName(album.title));
-    }
     // The last page carries no last-page link; the count already known stands for it.
     step.count = std::max(PageScan::lastPageNumber(read.text), at.page);
     const QList<std::optional<QString>> links = PageScan::pictureLinks(read.text);
+    if (at.page == 1) {
+        // A title that still tells the albums apart.
+        album.title = title.value_or(QStringLiteral("无标题相册") + QString::number(at.album));
+        for (const std::optional<QString>& link : links) {
+            if (link)
+                album.firstLinks.append(*link);
+        }
+    }
     step.pictures.resize(std::size_t(links.size()));
     for (qsizetype n = 0; n < links.size(); ++n) {
         PictureStep& picture = step.pictures[std::size_t(n)];
@@ -173,6 +174,15 @@ void AlbumWalk::read(PageStep& step, const WalkPosition& at)
         album.pages.back().address =
             m_albums.at(at.album - 1) + QStringLiteral("&pn=") + QString::number(at.page + 1);
     }
+}
+
+void AlbumWalk::placeFolder(qsizetype albumNumber)
+{
+    AlbumStep& album = albumStep(albumNumber);
+    if (!album.folder.isEmpty())
+        return;
+    album.folder = m_placement.albumFolder(album.title, album.firstLinks);
+    album.firstLinks.clear();
 }
 
 void AlbumWalk::name(PictureStep& step, const WalkPosition& at)
@@ -214,6 +224,8 @@ AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)
         step.fetch->wait(); // the walk looks ahead meanwhile, past this step
         read(step, at);
     }
+    if (at.page == 1)
+        placeFolder(at.album);
     const AlbumStep& album = albumStep(at.album);
     return {at, {step.address, step.fetched, album.title, album.folder, step.count}, {}};
 }
@@ -365,6 +377,10 @@ bool AlbumWalk::lookAt(const WalkPosition& at, Known& known)
             }
             read(step, at);
         }
+        // In the listing's order, as one at a time would: an album takes its folder's name
+        // only when every earlier album has taken its own.
+        if (known.pages && at.page == 1)
+            placeFolder(at.album);
         return true;
     }
     PictureStep& step = pictureStep(at);

@@ -66,8 +66,7 @@ class AlbumWalk
         Picture picture; // when `at` is a picture
     };
 
-    AlbumWalk(RunContext& context, QString forumFolder, QStringList albums,
-              PicturePlacement& placement);
+    AlbumWalk(RunContext& context, QStringList albums, PicturePlacement& placement);
     ~AlbumWalk();
     AlbumWalk(const AlbumWalk&) = delete;
     AlbumWalk& operator=(const AlbumWalk&) = delete;
@@ -115,7 +114,8 @@ class AlbumWalk
     struct AlbumStep
     {
         QString title;
-        QString folder;
+        QString folder;         // chosen in the listing's order
+        QStringList firstLinks; // of its first page, until its folder is chosen
         int numbered = 0;
         std::deque<PageStep> pages; // a deque: steps keep their place while pages are added
     };
@@ -142,6 +142,7 @@ class AlbumWalk
     void askSave(PictureStep& step, const WalkPosition& at);
     template <typename Pending> void release(std::unique_ptr<Pending>& pending);
     void read(PageStep& step, const WalkPosition& at);
+    void placeFolder(qsizetype album);
     void name(PictureStep& step, const WalkPosition& at);
     void readPicturePage(PictureStep& step);
 
@@ -156,7 +157,6 @@ class AlbumWalk
     void forget(qsizetype album);
 
     RunContext& m_context;
-    const QString m_forumFolder;
     const QStringList m_albums;
     PicturePlacement& m_placement;
     const int m_ahead;

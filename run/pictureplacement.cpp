@@ -1,6 +1,7 @@
 #include "pictureplacement.h"
 
 #include "folders.h"
+#include "text/foldername.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,6 +58,27 @@ PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<Recor
         m_recordedNames[sameFileKey(joinPath(forumFolder, entry.albumFolder))].append(
             entry.fileName);
     }
+}
+
+QString PicturePlacement::albumFolder(const QString& title, const QStringList& links)
+{
+    const auto claim = [this](const QString& name) {
+        const QString path = joinPath(m_forumFolder, name);
+        const bool free = !m_albumFolders.contains(sameFileKey(path));
+        if (free)
+            m_albumFolders.insert(sameFileKey(path));
+        return free ? std::optional<QString>(path) : std::nullopt;
+    };
+    for (const QString& link : links) {
+        for (const RecordEntry& entry : m_byLink.value(link)) {
+            if (const std::optional<QString> recorded = claim(entry.albumFolder))
+                return *recorded;
+        }
+    }
+    std::optional<QString> path = claim(safeFolderName(title));
+    for (int n = 2; !path; ++n)
+        path = claim(safeFolderName(title, QStringLiteral(" (%1)").arg(n)));
+    return *path;
 }
 
 void PicturePlacement::take(Folder& folder, const QString& name)

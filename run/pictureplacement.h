@@ -15,8 +15,8 @@
 class PicturePlacement
 {
   public:
-    // A plain run: every picture goes to its number, replacing what is there.
-    PicturePlacement() = default;
+    // A plain run into `forumFolder`: every picture goes to its number, replacing what is there.
+    explicit PicturePlacement(const QString& forumFolder) : m_forumFolder(forumFolder) {}
     // An update over what `known` says was saved into `forumFolder`. A picture in it whose file
     // is still there with its size is left out; one whose file is gone goes back to its name.
     // Any other picture takes its number unless a file has that name or the record knows it,
@@ -24,6 +24,11 @@ class PicturePlacement
     // is overwritten.
     PicturePlacement(const QString& forumFolder, const QList<RecordEntry>& known);
 
+    // The folder of the next album of the listing, titled `title`, whose first page links
+    // `links`. An album the record knows (by a picture of its) keeps the folder the record gives
+    // it; any other is named after its title, and takes " (2)", " (3)", … when an earlier album
+    // of the run has that name: no album's pictures overwrite another's.
+    QString albumFolder(const QString& title, const QStringList& links);
     struct Place
     {
         QString path;
@@ -48,4 +53,5 @@ class PicturePlacement
     QHash<QString, QList<QString>> m_recordedNames; // by album folder path
     QHash<QString, Folder> m_folders;               // by album folder path, read when first met
     QSet<QString> m_given;                          // recorded files already given to a link
+    QSet<QString> m_albumFolders;                   // the run's, as the file system compares
 };

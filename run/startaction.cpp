@@ -58,9 +58,11 @@ bool StartAction::run()
         return true;
 
     DownloadRecord record(forumFolder, m_context.limits.recordBusy);
-    PicturePlacement placement;
-    if (record.isOpen() && m_context.update)
-        placement = PicturePlacement(forumFolder, record.entries());
+    // Without a record an update still overwrites nothing: every picture is placed as new.
+    PicturePlacement placement =
+        !m_context.update ? PicturePlacement(forumFolder)
+                          : PicturePlacement(forumFolder, record.isOpen() ? record.entries()
+                                                                          : QList<RecordEntry>());
     if (!record.isOpen())
         window.recordUnusable(record);
     AlbumProcessing(m_context, forumFolder, record, placement).run(albums);

@@ -34,7 +34,8 @@ class TestAlbumProcessing : public QObject
   private slots:
     void picturesBecomeNumberedFiles();
     void numberingRestartsPerAlbumAndRunsOnAcrossPages();
-    void albumsWithOneTitleShareAFolder();
+    void albumsWithOneFolderNameKeepApart_data();
+    void albumsWithOneFolderNameKeepApart();
     void failedSavesAreRememberedInOrder();
     void runWithoutFailuresEmptiesEarlierLists();
     void titlesStayInsideTheForumFolder_data();
@@ -85,21 +86,47 @@ void TestAlbumProcessing::numberingRestartsPerAlbumAndRunsOnAcrossPages()
              run.forum.pictureBytes(QStringLiteral("b-2")));
 }
 
-void TestAlbumProcessing::albumsWithOneTitleShareAFolder()
+void TestAlbumProcessing::albumsWithOneFolderNameKeepApart_data()
 {
-    RunFixture run(
-        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("同名"), 3),
-                                    album(QStringLiteral("b"), QStringLiteral("同名"), 2)}),
-        QStringLiteral("f"));
-    run.downloader->start();
-    QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList(QStringLiteral("同名")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/同名/1.jpg")),
-             run.forum.pictureBytes(QStringLiteral("b-1")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/同名/2.jpg")),
-             run.forum.pictureBytes(QStringLiteral("b-2")));
-    QCOMPARE(run.fileContent(QStringLiteral("f/同名/3.jpg")),
-             run.forum.pictureBytes(QStringLiteral("a-3")));
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("one title") << QStringLiteral("同名") << QStringLiteral("同名")
+                               << QStringLiteral("同名");
+    QTest::newRow("titles that clean to one name")
+        << QStringLiteral("旅行/2023") << QStringLiteral("旅行:2023")
+        << QStringLiteral("旅行_2023");
+    const QString long1 = QString(100, QChar(0x76f8)) + QStringLiteral("甲");
+    QTest::newRow("titles alike in their first 255 bytes")
+        << long1 << QString(100, QChar(0x76f8)) + QStringLiteral("乙")
+        << QString(85, QChar(0x76f8));
+}
+
+void TestAlbumProcessing::albumsWithOneFolderNameKeepApart()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, folder);
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), first, 3),
+                                               album(QStringLiteral("b"), second, 2)}),
+                   QStringLiteral("f"), 4);
+    const QString secondFolder = safeFolderName(folder, QStringLiteral(" (2)"));
+    QStringList folders({safeFolderName(folder), secondFolder});
+    folders.sort();
+    for (const bool update : {false, true}) {
+        run.downloader->setUpdate(update);
+        run.downloader->start();
+        QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 folders);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(run.fileContent(QStringLiteral("f/%1/%2.jpg").arg(folder).arg(n)),
+                     run.forum.pictureBytes(QStringLiteral("a-%1").arg(n)));
+        for (int n = 1; n <= 2; ++n)
+            QCOMPARE(run.fileContent(QStringLiteral("f/%1/%2.jpg").arg(secondFolder).arg(n)),
+                     run.forum.pictureBytes(QStringLiteral("b-%1").arg(n)));
+    }
+    // The update found every picture where the run had put it.
+    QCOMPARE(run.downloader->tally().skipped, 5);
 }
 
 void TestAlbumProcessing::failedSavesAreRememberedInOrder()

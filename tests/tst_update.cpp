@@ -223,6 +223,10 @@ void TestUpdate::unusableRecordIsLeftAlone()
         QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     }
     const QByteArray before = fileBytes(path);
+    QFile mine(run.path(QStringLiteral("f/甲/1.jpg")));
+    QVERIFY(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mine.write("mine");
+    mine.close();
     run.forum.clearLog();
     run.window.lines.clear();
     run.downloader->start();
@@ -231,12 +235,16 @@ void TestUpdate::unusableRecordIsLeftAlone()
         sqlite3_close(other);
     }
 
-    // One line, then a plain run: every picture fetched again, the record as it was.
+    // One line, then every picture fetched again as a new one: no file is overwritten, and the
+    // record is as it was.
     QCOMPARE(run.window.lines.filter(QStringLiteral("下载记录")),
              QStringList(QStringLiteral("无法使用下载记录：") + path + reason));
     QCOMPARE(run.pictureFileTargets().size(), 2);
     QCOMPARE(run.downloader->tally().saved, 2);
     QCOMPARE(fileBytes(path), before);
+    QCOMPARE(fileBytes(run.path(QStringLiteral("f/甲/1.jpg"))), QByteArray("mine"));
+    QCOMPARE(fileBytes(run.path(QStringLiteral("f/甲/4.jpg"))),
+             run.forum.pictureBytes(QStringLiteral("a-2")));
 }
 
 QTEST_GUILESS_MAIN(TestUpdate)

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 namespace {
 
 constexpr int maxComponentBytes = 255; // NAME_MAX of ext4, and NTFS's 255 units are never fewer
@@ -33,19 +35,32 @@ bool isDeviceName(const QString& name)
            stem.at(3) >= QLatin1Char('1') && stem.at(3) <= QLatin1Char('9');
 }
 
-void cutToByteLimit(QString& name)
+// The UTF-8 bytes of the character that starts at `at`, and how many units it takes.
+std::pair<int, int> utf8Size(const QString& name, qsizetype at)
 {
-    while (name.toUtf8().size() > maxComponentBytes) {
-        // Never leave half of a surrogate pair behind.
-        const bool pair = name.size() >= 2 && name.back().isLowSurrogate() &&
-                          name.at(name.size() - 2).isHighSurrogate();
-        name.chop(pair ? 2 : 1);
+    const char16_t unit = name.at(at).unicode();
+    if (QChar::isHighSurrogate(unit) && at + 1 < name.size() && name.at(at + 1).isLowSurrogate())
+        return {4, 2}; // never half of a pair
+    return {unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3, 1};
+}
+
+void cutToByteLimit(QString& name, int limit)
+{
+    int bytes = 0;
+    for (qsizetype at = 0; at < name.size();) {
+        const auto [size, units] = utf8Size(name, at);
+        if (bytes + size > limit) {
+            name.truncate(at);
+            return;
+        }
+        bytes += size;
+        at += units;
     }
 }
 
 } // namespace
 
-QString safeFolderName(const QString& name)
+QString safeFolderName(const QString& name, const QString& suffix)
 {
     QString safe = name;
     for (QChar& c : safe) {
@@ -57,9 +72,9 @@ QString safeFolderName(const QString& name)
         const qsizetype dot = safe.indexOf(QLatin1Char('.'));
         safe.insert(dot < 0 ? safe.size() : dot, replacement);
     }
-    cutToByteLimit(safe);
+    cutToByteLimit(safe, maxComponentBytes - int(suffix.toUtf8().size()));
     dropTrailingDotsAndBlanks(safe);
     if (safe.isEmpty())
         safe = replacement;
-    return safe;
+    return safe + suffix;
 }

@@ -11,16 +11,26 @@ const QString quote = QStringLiteral("\"");
 constexpr int pageCountDigits = 5;
 // How far before the last-page marker the "pn=" of its link may start.
 constexpr int pageNumberReach = 20;
+constexpr qsizetype longestLink = 4096;
 } // namespace
 
 QList<std::optional<QString>> links(const QString& page, const QString& marker)
 {
     QList<std::optional<QString>> found;
     qsizetype p = 1;
+    qsizetype q = 0; // the first quote after the last match; 0 once there is none
+    bool quotesLeft = true;
     // The first search starts at position 2, each later one a character after the last match.
     while ((p = TextSearch::find(page, marker, p + 1)) != 0) {
-        const qsizetype q = TextSearch::find(page, quote, p + 1);
-        if (q == 0)
+        // The quote found for an earlier match is the first after this one too while it lies
+        // beyond it: a page of markers without quotes is read once, not once a marker.
+        if (quotesLeft && q <= p) {
+            q = TextSearch::find(page, quote, p + 1);
+            quotesLeft = q != 0;
+        }
+        // Longer than any address: not a link, and copying it for every marker before its
+        // quote would cost the square of the page.
+        if (!quotesLeft || q - p > longestLink)
             found.append(std::nullopt);
         else
             found.append(TextSearch::mid(page, p, q - p));
