@@ -85,6 +85,7 @@ CommandLine readCommandLine(const QStringList& arguments)
         "\n"
         "环境变量：VARNOLT_OUTPUT（输出文件夹）、VARNOLT_TRANSFERS（同时传输数）、"
         "VARNOLT_MAX_WAIT（最长等待秒数）、VARNOLT_RATE（每秒请求数上限）、"
+        "VARNOLT_TIMEOUT（等待数据的秒数）、"
         "VARNOLT_FORUM_ROOT 与 VARNOLT_PICTURE_ROOT（贴吧与图片服务器的地址）。\n"
         "没有 --output "
         "时图片保存在程序所在文件夹（可写且不是安装位置时），否则在“图片/Varnolt”。"));
@@ -116,6 +117,12 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral(
             "每个服务器每秒最多发起 N 个请求，0.1 到 1000（默认：VARNOLT_RATE，否则不限）。"),
         QStringLiteral("N"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral(
+            "页面和图片等待连接与第一个字节、以及两段数据之间最多 SECONDS 秒，1 到 600"
+            "（默认：VARNOLT_TIMEOUT，否则页面 5 秒、图片 10 秒）；一直在传输的不会被中断。"),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption albums(
         QStringLiteral("albums"),
         QStringLiteral("只下载相册列表中这些位置的相册，如 1-5,8,12-（与 --download 一起用）。"),
@@ -137,8 +144,8 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("json"),
         QStringLiteral("每行打印一个 JSON 对象代替进度行：album、picture、retry、problem 和 "
                        "summary 事件（与 --download 一起用）。"));
-    parser.addOptions({download, output, transfers, retries, maxWait, rate, albums, cookies, update,
-                       quiet, json});
+    parser.addOptions({download, output, transfers, retries, maxWait, rate, timeout, albums,
+                       cookies, update, quiet, json});
     // Taken by the window's application object before the arguments are read again there;
     // accepted here so that they are no error when read before it exists.
     for (const char* option :
@@ -216,6 +223,12 @@ CommandLine readCommandLine(const QStringList& arguments)
         if (!line.rate)
             return refused(QStringLiteral("--rate 应为 0.1 到 1000 之间的数，而不是 '%1'")
                                .arg(parser.value(rate)));
+    }
+    if (parser.isSet(timeout)) {
+        line.timeout = parseTimeout(parser.value(timeout));
+        if (!line.timeout)
+            return refused(QStringLiteral("--timeout 应为 1 到 600 之间的秒数，而不是 '%1'")
+                               .arg(parser.value(timeout)));
     }
     const std::optional<int> retryCount = numberWithin(parser.value(retries), 0, 100);
     if (!retryCount)

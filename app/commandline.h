@@ -24,6 +24,7 @@ struct CommandLine
     std::optional<int> transfers;   // --transfers; VARNOLT_TRANSFERS or the default when absent
     std::optional<double> maxWait;  // --max-wait; VARNOLT_MAX_WAIT or the default when absent
     std::optional<double> rate;     // --rate; VARNOLT_RATE or no pacing when absent
+    std::optional<double> timeout;  // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
     int retries = 2;
     bool update = false;   // --update: what the record says is saved is not fetched again
     AlbumSelection albums; // --albums; every album when absent

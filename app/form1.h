@@ -32,6 +32,7 @@ class Form1 : public QWidget, public RunWindow
     const Downloader& downloader() const { return m_downloader; }
     // Runs leave out what the forum's record says is saved.
     void setUpdate(bool update) { m_downloader.setUpdate(update); }
+    void setTimeout(double seconds) { m_downloader.setTimeout(seconds); }
 
   public slots:
     void Command1_Click();

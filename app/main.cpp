@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
     // Qt's own texts (the help's headings, a parse error, a message box's button) in Chinese.
     loadQtTranslations();
-    const CommandLine command = readCommandLine(QCoreApplication::arguments());
+    CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();
     // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
@@ -79,6 +79,10 @@ int main(int argc, char* argv[])
         engineSettings(command.transfers, command.maxWait, command.rate, &problem);
     if (!settings)
         return refuse(problem);
+    const std::optional<std::optional<double>> timeout = timeoutSetting(command.timeout, &problem);
+    if (!timeout)
+        return refuse(problem);
+    command.timeout = *timeout;
     if (command.cookies) {
         const std::optional<QList<QByteArray>> cookies = readCookieFile(*command.cookies, &problem);
         if (!cookies)
@@ -100,6 +104,8 @@ int main(int argc, char* argv[])
     Form1 window(network, output->path, *roots);
     if (!output->note.isEmpty())
         window.appendLine(output->note);
+    if (command.timeout)
+        window.setTimeout(*command.timeout);
     if (command.update) {
         window.setUpdate(true);
         window.appendLine(QStringLiteral("更新模式：下载记录中已保存的图片不再下载"));

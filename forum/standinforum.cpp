@@ -425,11 +425,16 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
         auto* drip = new QTimer(socket);
         QObject::connect(drip, &QTimer::timeout, socket,
                          [socket] { socket->write(QByteArray(64, 'x')); });
-        drip->start(50);
+        drip->start(fault.dripEveryMs);
         return;
     }
     if (fault.streamBytes > 0) {
         stream(socket, answer, fault.streamBytes, !fault.withoutLength);
+        return;
+    }
+    if (fault.bytesPerSecond > 0) {
+        socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
+        pace(socket, body, fault.bytesPerSecond);
         return;
     }
     QByteArray extra = fault.extraHeaders;
@@ -440,6 +445,21 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
     socket->write(body);
     if (fault.withoutLength)
         socket->disconnectFromHost();
+}
+
+void StandInForum::pace(QTcpSocket* socket, const QByteArray& body, qint64 bytesPerSecond)
+{
+    constexpr int sliceMs = 50;
+    const qint64 slice = std::max<qint64>(1, bytesPerSecond * sliceMs / 1000);
+    auto sent = std::make_shared<qint64>(0);
+    auto* timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, body, slice, sent, timer] {
+        socket->write(body.mid(*sent, slice));
+        *sent += slice;
+        if (*sent >= body.size())
+            timer->deleteLater();
+    });
+    timer->start(sliceMs);
 }
 
 void StandInForum::stream(QTcpSocket* socket, const Answer& answer, qint64 length, bool announced)

@@ -89,6 +89,7 @@ class StandInForum : public QObject
     void deliver(QTcpSocket* socket, const Answer& answer, const Fault& fault);
     void sendAgainLater(QTcpSocket* socket, const Answer& answer, const Fault& fault);
     void write(QTcpSocket* socket, const Answer& answer, const Fault& fault);
+    static void pace(QTcpSocket* socket, const QByteArray& body, qint64 bytesPerSecond);
     static void stream(QTcpSocket* socket, const Answer& answer, qint64 length, bool announced);
 
     ForumContent m_content;

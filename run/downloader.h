@@ -28,6 +28,8 @@ class Downloader
     void selectAlbums(const AlbumSelection& albums) { m_context.albums = albums; }
     // Later runs leave out what the record says is saved (true), or fetch everything (false).
     void setUpdate(bool update) { m_context.update = update; }
+    // Pages and pictures alike wait `seconds` for their first byte and between bytes.
+    void setTimeout(double seconds) { m_context.limits.page = m_context.limits.picture = seconds; }
 
     bool isBusy() const { return m_busy; }
     const FailedPictures& failedPictures() const { return m_context.failedPictures; }

@@ -273,6 +273,10 @@ void TestCommandLine::badArgumentsEndWithTwo_data()
         << QStringList({download, name}) << QStringLiteral("VARNOLT_MAX_WAIT=-1");
     QTest::newRow("VARNOLT_RATE not a number")
         << QStringList({download, name}) << QStringLiteral("VARNOLT_RATE=fast");
+    QTest::newRow("timeout 0") << with("--timeout", "0") << none;
+    QTest::newRow("timeout beyond 600") << with("--timeout", "601") << none;
+    QTest::newRow("VARNOLT_TIMEOUT not a number")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_TIMEOUT=long");
 }
 
 void TestCommandLine::badArgumentsEndWithTwo()
@@ -308,11 +312,13 @@ void TestCommandLine::optionsWinOverBadVariables()
     environment.insert(QStringLiteral("VARNOLT_TRANSFERS"), QStringLiteral("abc"));
     environment.insert(QStringLiteral("VARNOLT_MAX_WAIT"), QStringLiteral("-1"));
     environment.insert(QStringLiteral("VARNOLT_RATE"), QStringLiteral("fast"));
+    environment.insert(QStringLiteral("VARNOLT_TIMEOUT"), QStringLiteral("0"));
     QTemporaryDir output;
     const Outcome outcome =
         run(downloadInto(output.path(), {QStringLiteral("--transfers"), QStringLiteral("2"),
                                          QStringLiteral("--max-wait"), QStringLiteral("5"),
-                                         QStringLiteral("--rate"), QStringLiteral("100")}),
+                                         QStringLiteral("--rate"), QStringLiteral("100"),
+                                         QStringLiteral("--timeout"), QStringLiteral("30")}),
             environment);
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 0);

@@ -81,6 +81,10 @@ void TestGetBody::outcomes_data()
     Fault withoutMarkers;
     withoutMarkers.withoutMarkers = true;
     QTest::newRow("page without markers is still a body") << withoutMarkers << int(Kind::Body);
+    Fault huge;
+    huge.streamBytes = maxPageBytes + 1;
+    huge.withoutLength = true;
+    QTest::newRow("page over the page limit") << huge << int(Kind::Nothing);
 }
 
 void TestGetBody::outcomes()

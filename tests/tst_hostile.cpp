@@ -22,7 +22,8 @@ class TestHostile : public QObject
 
   private slots:
     void init();
-    void bodyThatNeverEndsStopsAtTheLimit();
+    void silenceLongerThanTheLimitEndsATransfer();
+    void slowAnswerThatKeepsMovingIsNeverCut();
     void hugeBodyIsRefusedEarly();
     void redirectLoopIsAFailure();
     void redirectToAnotherHostIsFollowed();
@@ -69,10 +70,11 @@ void TestHostile::init()
         QStringLiteral("f"));
 }
 
-void TestHostile::bodyThatNeverEndsStopsAtTheLimit()
+void TestHostile::silenceLongerThanTheLimitEndsATransfer()
 {
     StandIn::Fault drip;
     drip.dripBytes = 1024 * 1024;
+    drip.dripEveryMs = 800;
     m_run->forum.setFault(m_picture, drip);
     QElapsedTimer clock;
     clock.start();
@@ -82,10 +84,23 @@ void TestHostile::bodyThatNeverEndsStopsAtTheLimit()
     QVERIFY(clock.elapsed() < 3000);
 }
 
+void TestHostile::slowAnswerThatKeepsMovingIsNeverCut()
+{
+    const QByteArray picture = m_run->forum.pictureBytes(QStringLiteral("a-1"));
+    StandIn::Fault slowLine;
+    // Three times the limit from first byte to last, a slice every 50 ms.
+    slowLine.bytesPerSecond = std::max<qint64>(1, picture.size() / 3 * 4);
+    m_run->forum.setFault(m_picture, slowLine);
+    const QString path = m_run->path(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path, 0.25),
+             SaveError::Ok);
+    QCOMPARE(m_run->fileContent(QStringLiteral("1.jpg")), picture);
+}
+
 void TestHostile::hugeBodyIsRefusedEarly()
 {
     StandIn::Fault huge;
-    huge.streamBytes = qint64(500) * 1024 * 1024;
+    huge.streamBytes = qint64(1536) * 1024 * 1024;
     m_run->forum.setFault(m_picture, huge);
     const QString path = m_run->path(QStringLiteral("1.jpg"));
     QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path),

@@ -4,7 +4,6 @@
 
 #include <QFile>
 
-
 namespace {
 
 bool isFlag(const QByteArray& field)

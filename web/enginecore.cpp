@@ -65,6 +65,9 @@ EngineCore::EngineCore(TransferEngine& owner, EngineSettings settings)
     m_gateTimer.setSingleShot(true);
     m_gateTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_gateTimer, &QTimer::timeout, &m_owner, [this] { startWaiting(); });
+    m_deadlineTimer.setSingleShot(true);
+    m_deadlineTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_deadlineTimer, &QTimer::timeout, &m_owner, [this] { endOverdue(); });
 
     // Cookies live as long as the program, as in a browser session, and are never stored on
     // disk; libcurl bounds how many an answer may set and how many go back.
@@ -169,6 +172,7 @@ void EngineCore::begin(TransferJob* job)
     }
     job->deadline.setRemainingTime(std::max<qint64>(1, job->budgetMs), Qt::PreciseTimer);
     m_running.push_back(job);
+    watchDeadline(job->deadline.remainingTime());
     m_gate.started(job->host());
     if (!launch(job)) {
         finish(job, TransferOutcome::Kind::Failed);
@@ -224,9 +228,8 @@ bool EngineCore::configure(TransferJob* job)
     // Larger reads than the 16 KB default: fewer system calls and callbacks per picture.
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
     // Checks only an announced length; the write callback checks what actually arrives.
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(bodyLimit()));
-    const qint64 remaining = job->deadline.remainingTime();
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<qint64>(1, remaining)));
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(bodyLimit(job->toFile())));
 #ifdef Q_OS_WIN
     // A Windows libcurl built on OpenSSL has no certificate file of its own: the system's store.
     curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
@@ -252,6 +255,32 @@ bool EngineCore::mayConnect(TransferJob& job, const char* address, int port)
         return false;
     }
     return true;
+}
+
+void EngineCore::watchDeadline(qint64 remainingMs)
+{
+    remainingMs = std::max<qint64>(0, remainingMs);
+    if (!m_deadlineTimer.isActive() || remainingMs < m_deadlineTimer.remainingTime())
+        m_deadlineTimer.start(static_cast<int>(std::min<qint64>(remainingMs, 24L * 3600 * 1000)));
+}
+
+void EngineCore::endOverdue()
+{
+    // Deadlines move on with every byte that arrives: the timer only says when to look.
+    const std::vector<TransferJob*> running = m_running;
+    bool ended = false;
+    for (TransferJob* job : running) {
+        if (job->deadline.hasExpired()) {
+            finish(job, TransferOutcome::Kind::NotFinished);
+            ended = true;
+        }
+    }
+    for (const TransferJob* job : m_running)
+        watchDeadline(job->deadline.remainingTime());
+    if (ended) {
+        startWaiting();
+        emit m_owner.transferFinished();
+    }
 }
 
 void EngineCore::forget(TransferJob* job)
@@ -508,6 +537,7 @@ void EngineCore::abandonAll()
 {
     m_abandoned = true;
     m_gateTimer.stop();
+    m_deadlineTimer.stop();
     // The handles go first: removing one may call back to watch a socket, and nothing may be
     // watched afterwards.
     for (TransferJob* job : m_running)

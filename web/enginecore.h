@@ -23,7 +23,10 @@ class EngineCore
     EngineCore& operator=(const EngineCore&) = delete;
 
     const EngineSettings& settings() const { return m_settings; }
-    qint64 bodyLimit() const { return m_settings.bodyLimit; }
+    qint64 bodyLimit(bool toFile) const
+    {
+        return toFile ? m_settings.fileLimit : m_settings.pageLimit;
+    }
     void trust(const QByteArray& pem) { m_extraTrust = pem; }
     double serverWaitSeconds() const;
 
@@ -38,6 +41,10 @@ class EngineCore
 
   private:
     void startWaiting();
+    // The deadline timer fires no later than `remainingMs` from now.
+    void watchDeadline(qint64 remainingMs);
+    // Ends the running transfers that have heard nothing within their time limit.
+    void endOverdue();
     bool mustWait(const TransferJob* job) const;
     void begin(TransferJob* job);
     bool launch(TransferJob* job);
@@ -65,6 +72,7 @@ class EngineCore
     CurlMulti m_curl;
     HostGate m_gate;
     QTimer m_gateTimer;
+    QTimer m_deadlineTimer; // for the running transfer whose deadline comes first
     CURLSH* m_share = nullptr;
     curl_slist* m_headers = nullptr;
     std::vector<TransferJob*> m_waiting;

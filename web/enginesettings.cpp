@@ -48,6 +48,22 @@ std::optional<double> parseRate(const QString& text)
     return numberWithin(text, leastRate, mostRate);
 }
 
+std::optional<double> parseTimeout(const QString& text)
+{
+    return numberWithin(text, 1, 600);
+}
+
+std::optional<std::optional<double>> timeoutSetting(std::optional<double> given, QString* problem)
+{
+    if (given || !qEnvironmentVariableIsSet("VARNOLT_TIMEOUT"))
+        return given;
+    const std::optional<double> read = fromEnvironment(
+        "VARNOLT_TIMEOUT", 0.0, parseTimeout, QStringLiteral("1 到 600 之间的秒数"), problem);
+    if (!read)
+        return std::nullopt;
+    return std::optional<double>(read);
+}
+
 std::optional<int> transfersFromEnvironment(QString* problem)
 {
     return fromEnvironment("VARNOLT_TRANSFERS", defaultTransfers, parseTransfers,

@@ -17,6 +17,13 @@ std::optional<int> parseTransfers(const QString& text);
 std::optional<double> parseMaxWait(const QString& text);
 // `text` read as request starts a second at one host, from 0.1 to 1000.
 std::optional<double> parseRate(const QString& text);
+// `text` read as a time limit for pages and pictures, in seconds from 1 to 600.
+std::optional<double> parseTimeout(const QString& text);
+
+// The time limit `given` (on the command line), or else VARNOLT_TIMEOUT's; an empty value when
+// neither says one (each fetch keeps its own). No value, and why in `problem`, when the
+// variable holds anything else.
+std::optional<std::optional<double>> timeoutSetting(std::optional<double> given, QString* problem);
 
 // The engine's settings: each as given (on the command line), or else from VARNOLT_TRANSFERS,
 // VARNOLT_MAX_WAIT and VARNOLT_RATE, or else its default. A variable is read only for a setting

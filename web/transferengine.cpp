@@ -8,7 +8,8 @@ TransferEngine::TransferEngine(int maxTransfers, qint64 bodyLimit)
     : TransferEngine([&] {
           EngineSettings settings;
           settings.transfers = maxTransfers;
-          settings.bodyLimit = bodyLimit;
+          if (bodyLimit > 0)
+              settings.pageLimit = settings.fileLimit = bodyLimit;
           return settings;
       }())
 {}

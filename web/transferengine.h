@@ -13,9 +13,11 @@
 class EngineCore;
 class QHostAddress;
 
-// Bodies beyond this are refused as failures: a generous bound for a picture, and what keeps
-// a server that never stops sending from filling the memory or the disk.
-constexpr qint64 maxBodyBytes = 64 * 1024 * 1024;
+// Bodies beyond these are refused as failures, so that a server that never stops sending fills
+// neither the memory nor the disk: a page, read into memory, is far smaller than this; a
+// picture streams into its file.
+constexpr qint64 maxPageBytes = 16 * 1024 * 1024;
+constexpr qint64 maxFileBytes = qint64(1024) * 1024 * 1024;
 
 // How many transfers may run at once when nothing says otherwise.
 constexpr int defaultTransfers = 4;
@@ -31,7 +33,8 @@ struct EngineSettings
     int transfers = 1;
     double maxWaitSeconds = defaultMaxWaitSeconds;
     double rate = 0; // request starts a second at one host; 0 for no pacing
-    qint64 bodyLimit = maxBodyBytes;
+    qint64 pageLimit = maxPageBytes;
+    qint64 fileLimit = maxFileBytes;
     // Every wait a server asks for lasts this many times as long; tests make it short.
     double waitScale = 1;
     // Which addresses count as internal, which a redirect may reach only from an internal one;
@@ -52,7 +55,8 @@ class TransferEngine : public QObject
     Q_OBJECT
 
   public:
-    explicit TransferEngine(int maxTransfers = 1, qint64 bodyLimit = maxBodyBytes);
+    // `bodyLimit`, when given, bounds pages and files alike.
+    explicit TransferEngine(int maxTransfers = 1, qint64 bodyLimit = 0);
     explicit TransferEngine(EngineSettings settings);
     ~TransferEngine() override;
 

@@ -69,6 +69,8 @@ void TransferJob::restartAt(const QUrl& next)
 
 bool TransferJob::take(const char* data, qint64 size)
 {
+    // The limit is on silence, not on the whole: a transfer that keeps moving is never cut.
+    deadline.setRemainingTime(fullBudgetMs(), Qt::PreciseTimer);
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     // Most servers send a short page with a redirect. It is read and dropped: libcurl works out
@@ -101,13 +103,13 @@ void TransferJob::beginBody()
     curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     // A body kept in memory gets its room at once rather than by doubling.
     if (!toFile() && coding == BodyDecoder::Coding::Identity && announced > 0 &&
-        announced <= engine.bodyLimit())
+        announced <= engine.bodyLimit(false))
         outcome.body.reserve(static_cast<qsizetype>(announced));
 }
 
 bool TransferJob::store(const char* data, qint64 size)
 {
-    if (outcome.bodyBytes + size > engine.bodyLimit())
+    if (outcome.bodyBytes + size > engine.bodyLimit(toFile()))
         return false;
     outcome.bodyBytes += size;
     if (!toFile()) {
