@@ -114,7 +114,7 @@ int run(const QString& name, const QString& folder, bool measureGaps, bool updat
           << " peak_kb=" << after.peakKilobytes << " lines=" << window.lines
           << " failures=" << downloader.failedPictures().entries().size()
           << " transfers=" << network.maxTransfers() << " requests=" << requests
-          << " skipped=" << downloader.tally().skipped;
+          << " skipped=" << downloader.tally().skipped << " missing=" << downloader.tally().missing;
     if (gaps)
         out() << " longest_gap_ms=" << gaps->longest();
     out() << Qt::endl;

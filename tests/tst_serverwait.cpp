@@ -56,6 +56,9 @@ class TestServerWait : public QObject
     void pauseHoldsOnlyItsHost();
     void fewerAtOnceAfterA429ThenMoreAgain();
     void rateSpacesStarts();
+    void refusalsWithoutAWaitSetTheHostARate();
+    void hostThatKeepsRefusing_data();
+    void hostThatKeepsRefusing();
     void waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce_data();
     void waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce();
     void answersThatFailAtOnce_data();
@@ -157,7 +160,8 @@ void TestServerWait::waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce_data()
         {"429, Retry-After 0", Fault::askingToWait(429, "0")}, // taken as a second
         {"429 twice, no Retry-After", Fault::askingToWait(429, QByteArray(), 2)},
     };
-    const int leastWaitMs[] = {1000, 1000, 1000, 1000, 800};
+    // A 429 naming no wait slows the host down instead: no least wait.
+    const int leastWaitMs[] = {1000, 1000, 1000, 1000, 0};
     for (const int transfers : {1, 4}) {
         for (std::size_t n = 0; n < std::size(faults); ++n)
             QTest::newRow(qPrintable(QStringLiteral("%1, %2 at once")
@@ -216,10 +220,61 @@ void TestServerWait::answersThatFailAtOnce_data()
         << Fault::askingToWait(503, QByteArray()) << 1 << SaveError::FetchFailed;
     QTest::newRow("a wait of a day")
         << Fault::askingToWait(429, "86400") << 1 << SaveError::FetchFailed;
-    QTest::newRow("429 without Retry-After, five times")
-        << Fault::askingToWait(429, QByteArray(), 5) << 5 << SaveError::FetchFailed;
-    QTest::newRow("429 without Retry-After, four times")
-        << Fault::askingToWait(429, QByteArray(), 4) << 5 << SaveError::Ok;
+}
+
+void TestServerWait::refusalsWithoutAWaitSetTheHostARate()
+{
+    qint64 now = 0;
+    HostGate gate(4, 0, [&now] { return now; });
+    const QString host = QStringLiteral("http://a:80");
+    for (int n = 0; n < 19; ++n) {
+        gate.started(host);
+        now += 50;
+        gate.answered(host, false);
+        gate.ended(host);
+    }
+    QCOMPARE(gate.waitFor(host), 0); // no rate of its own yet
+    gate.started(host);
+    gate.answered(host, true);
+    gate.ended(host);
+    gate.slowDown(host, now);
+    // 19 clean answers, and one more, over its first 0.95 s: 70 % of that, spaced evenly.
+    QCOMPARE(gate.rateAt(host), 0.7 * 20 / 0.95);
+    QCOMPARE(gate.waitFor(host), 68);
+    QVERIFY(gate.refusingFor(host) == 0);
+    now += 30;
+    QCOMPARE(gate.refusingFor(host), 30);
+    // A refusal of a request started before the slowing down is of the same burst.
+    gate.slowDown(host, now - 40);
+    QCOMPARE(gate.rateAt(host), 0.7 * 20 / 0.95);
+    // A second of clean answers at that rate grows it by 3 a second.
+    for (int n = 0; n < 15; ++n)
+        gate.answered(host, false);
+    QVERIFY2(qAbs(gate.rateAt(host) - 17.6) < 0.3, qPrintable(QString::number(gate.rateAt(host))));
+    QCOMPARE(gate.refusingFor(host), 0);
+}
+
+void TestServerWait::hostThatKeepsRefusing_data()
+{
+    QTest::addColumn<int>("refusals");
+    QTest::addColumn<SaveError>("expected");
+    QTest::newRow("twice, then the picture") << 2 << SaveError::Ok;
+    QTest::newRow("longer than the longest wait") << 100000 << SaveError::FetchFailed;
+}
+
+void TestServerWait::hostThatKeepsRefusing()
+{
+    QFETCH(int, refusals);
+    QFETCH(SaveError, expected);
+    EngineSettings settings = scaled(1);
+    settings.waitScale = 0.01; // the longest wait, 60 s, is 600 ms
+    RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
+    run.forum.setFault(firstPicture, Fault::askingToWait(429, QByteArray(), refusals));
+    QCOMPARE(SaveJpg(run.network, run.pictureUrl(QStringLiteral("a-1")),
+                     run.path(QStringLiteral("1.jpg"))),
+             expected);
+    if (expected == SaveError::Ok)
+        QCOMPARE(run.forum.requestLog().size(), refusals + 1);
 }
 
 void TestServerWait::answersThatFailAtOnce()

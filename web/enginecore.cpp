@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QHostAddress>
-#include <QRandomGenerator>
 
 #include <zlib.h>
 
@@ -18,8 +17,6 @@ constexpr int mostRedirects = 10;
 // However often a server asks to wait, or answers out of step, a request is sent at most this
 // many times again.
 constexpr int mostResends = 10;
-// A 429 without Retry-After waits 1, 2, 4 and 8 seconds, then fails.
-constexpr int mostBackoffs = 4;
 
 void remove(std::vector<TransferJob*>& list, TransferJob* job)
 {
@@ -173,6 +170,7 @@ void EngineCore::begin(TransferJob* job)
     job->deadline.setRemainingTime(std::max<qint64>(1, job->budgetMs), Qt::PreciseTimer);
     m_running.push_back(job);
     watchDeadline(job->deadline.remainingTime());
+    job->startedAtMs = m_gate.now();
     m_gate.started(job->host());
     if (!launch(job)) {
         finish(job, TransferOutcome::Kind::Failed);
@@ -365,6 +363,10 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         finish(job, Kind::Failed, static_cast<int>(status));
         return;
     }
+    if (status == 429 && !namedWait(job)) {
+        paceAfterRefusal(job);
+        return;
+    }
     if (const std::optional<qint64> wait = obeyedWait(job, static_cast<int>(status))) {
         sendAgain(job, *wait, false);
         return;
@@ -436,21 +438,41 @@ bool EngineCore::answeredOutOfStep(TransferJob* job, int status, bool http1)
     return repeated && overKeptConnection(job, http1);
 }
 
+std::optional<double> EngineCore::namedWait(TransferJob* job) const
+{
+    const QList<QByteArray> retryAfter = answerHeaders(job->handle, "Retry-After");
+    if (retryAfter.isEmpty())
+        return std::nullopt;
+    return retryAfterSeconds(retryAfter.constFirst(), QDateTime::currentSecsSinceEpoch());
+}
+
+void EngineCore::paceAfterRefusal(TransferJob* job)
+{
+    m_gate.slowDown(job->host(), job->startedAtMs);
+    // A host that refuses everything for longer than the longest wait obeyed is not coming
+    // back in this run; one that keeps answering others never fails the request.
+    const double refusedMs = static_cast<double>(m_gate.refusingFor(job->host()));
+    if (refusedMs > m_settings.maxWaitSeconds * 1000.0 * m_settings.waitScale) {
+        finish(job, TransferOutcome::Kind::Failed, 429);
+        return;
+    }
+    // Back in line, to start when the host's new rate lets it, with its whole time limit.
+    stopRunning(job);
+    if (job->toFile())
+        job->file->drop();
+    job->restartAt(job->url);
+    job->budgetMs = job->fullBudgetMs();
+    m_waiting.push_back(job);
+}
+
 std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
 {
     if (status != 429 && status != 503)
         return std::nullopt;
-    std::optional<double> seconds;
-    const QList<QByteArray> retryAfter = answerHeaders(job->handle, "Retry-After");
-    if (!retryAfter.isEmpty())
-        seconds = retryAfterSeconds(retryAfter.constFirst(), QDateTime::currentSecsSinceEpoch());
+    std::optional<double> seconds = namedWait(job);
     // "Now" again and again would only hammer the server: a second at least.
     if (seconds)
         seconds = std::max(*seconds, 1.0);
-    if (!seconds && status == 429 && job->backoffs < mostBackoffs) {
-        const double jitter = 0.8 + 0.4 * QRandomGenerator::global()->generateDouble();
-        seconds = std::ldexp(1.0, job->backoffs++) * jitter;
-    }
     // Waits longer than the user allows, one or all of one request's together, fail it at once,
     // and pause nobody.
     if (!seconds || job->waitedSeconds + *seconds > m_settings.maxWaitSeconds ||

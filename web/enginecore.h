@@ -58,6 +58,10 @@ class EngineCore
     bool overKeptConnection(TransferJob* job, bool http1);
     // What was read for `job` is not its answer: its connection goes, and it is asked for again.
     void resendOutOfStep(TransferJob* job, int status);
+    // The seconds the answer just come for `job` asks to wait (Retry-After), when it names any.
+    std::optional<double> namedWait(TransferJob* job) const;
+    // A 429 that named no wait: the host's rate drops, and `job` waits its turn at that rate.
+    void paceAfterRefusal(TransferJob* job);
     // The milliseconds a server asked `job` to wait, when that is a wait to obey.
     std::optional<qint64> obeyedWait(TransferJob* job, int status);
     // Back in line: after `pauseMs` at its host, on a fresh connection when `fresh`.

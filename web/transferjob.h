@@ -66,7 +66,7 @@ class TransferJob
     QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
     int redirects = 0;
     int resends = 0;          // sent again: a server asked to wait, or answered out of step
-    int backoffs = 0;         // 429s without Retry-After so far
+    qint64 startedAtMs = 0;   // on the host gate's clock, when its last request started
     double waitedSeconds = 0; // all the waits servers asked of this request
     bool freshConnection = false;
     std::optional<bool> firstHopInternal; // whether the first request went to an internal address
