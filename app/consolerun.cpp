@@ -39,6 +39,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     downloader = std::make_unique<Downloader>(window, network, output.path, roots);
     downloader->selectAlbums(command.albums);
     downloader->setUpdate(command.update);
+    downloader->stopWaitingWhen(&endRequested);
     if (command.timeout)
         downloader->setTimeout(*command.timeout);
     // Only for someone watching: a file or a pipe gets the lines alone.

@@ -87,6 +87,11 @@ void endOnSignal(std::function<void(ExitStatus)> onEnd)
     poll->start();
 }
 
+bool endRequested()
+{
+    return endedBy.load() != 0;
+}
+
 void endForClosedOutput()
 {
     // Called between two steps of the run, never while a picture is being moved: it may end

@@ -10,5 +10,9 @@
 // moved to its name. It gets the status to exit with.
 void endOnSignal(std::function<void(ExitStatus)> onEnd);
 
+// Whether a signal has asked the program to end, though `onEnd` has not run yet: for waits
+// that do not turn the event loop.
+bool endRequested();
+
 // stdout is closed: the run ends as after a signal, with ExitStatus::PipeClosed.
 void endForClosedOutput();

@@ -30,6 +30,11 @@ class Downloader
     void setUpdate(bool update) { m_context.update = update; }
     // Pages and pictures alike wait `seconds` for their first byte and between bytes.
     void setTimeout(double seconds) { m_context.limits.page = m_context.limits.picture = seconds; }
+    // Asked while the run waits for a record another program holds: true ends that wait.
+    void stopWaitingWhen(std::function<bool()> check)
+    {
+        m_context.limits.stopWaiting = std::move(check);
+    }
 
     bool isBusy() const { return m_busy; }
     const FailedPictures& failedPictures() const { return m_context.failedPictures; }

@@ -3,6 +3,7 @@
 #include "folders.h"
 
 #include <QDateTime>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -85,8 +86,23 @@ void bindText(sqlite3_stmt* statement, int index, const QString& text)
 
 } // namespace
 
-DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds)
-    : m_path(joinPath(forumFolder, fileName()))
+int DownloadRecord::waitWhileBusy(void* record, int tries)
+{
+    // In short naps rather than SQLite's one long wait, so that Ctrl-C is heard meanwhile.
+    auto* self = static_cast<DownloadRecord*>(record);
+    if (tries == 0)
+        self->m_busyFor.start();
+    if (self->m_busyFor.elapsed() >= self->m_busyMs ||
+        (self->m_stopWaiting && self->m_stopWaiting()))
+        return 0;
+    QThread::msleep(10);
+    return 1;
+}
+
+DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds,
+                               std::function<bool()> stopWaiting)
+    : m_path(joinPath(forumFolder, fileName())), m_busyMs(std::llround(busySeconds * 1000)),
+      m_stopWaiting(std::move(stopWaiting))
 {
     const int opened = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -94,7 +110,7 @@ DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds)
         fail(opened);
         return;
     }
-    sqlite3_busy_timeout(m_db, int(std::lround(busySeconds * 1000)));
+    sqlite3_busy_handler(m_db, &DownloadRecord::waitWhileBusy, this);
     if (!prepareSchema())
         return;
     // The log beside the database lets a second program read while this one writes, and a

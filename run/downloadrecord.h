@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
+
+#include <functional>
+
 #include <QList>
 #include <QString>
 
@@ -28,8 +32,10 @@ class DownloadRecord
 {
   public:
     // Opens the record of `forumFolder`, creating it when there is none. A second program on
-    // the same forum may hold it for a moment: it is waited for up to `busySeconds`.
-    DownloadRecord(const QString& forumFolder, double busySeconds);
+    // the same forum may hold it for a moment: it is waited for up to `busySeconds`, or until
+    // `stopWaiting` says so (the program is asked to end).
+    DownloadRecord(const QString& forumFolder, double busySeconds,
+                   std::function<bool()> stopWaiting = {});
     ~DownloadRecord();
     DownloadRecord(const DownloadRecord&) = delete;
     DownloadRecord& operator=(const DownloadRecord&) = delete;
@@ -53,10 +59,14 @@ class DownloadRecord
   private:
     bool fail(int code);
     bool prepareSchema();
+    static int waitWhileBusy(void* record, int tries);
 
     QString m_path;
     QString m_problem;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_remember = nullptr;
     bool m_diskFull = false;
+    qint64 m_busyMs;
+    std::function<bool()> m_stopWaiting;
+    QElapsedTimer m_busyFor;
 };

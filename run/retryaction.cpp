@@ -59,7 +59,8 @@ bool RetryAction::run()
     std::optional<DownloadRecord> record;
     if (std::any_of(entries.begin(), entries.end(),
                     [](const FailedPicture& entry) { return !entry.entry.fileName.isEmpty(); })) {
-        record.emplace(m_context.tally.forumFolder, m_context.limits.recordBusy);
+        record.emplace(m_context.tally.forumFolder, m_context.limits.recordBusy,
+                       m_context.limits.stopWaiting);
         if (!record->isOpen())
             m_context.window.recordUnusable(*record);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "albumselection.h"
 #include "failedpictures.h"
 #include "folders.h"
@@ -14,8 +16,10 @@ struct TimeLimits
 {
     double page = pageTimeLimitSeconds;
     double picture = pictureTimeLimitSeconds;
-    // How long a record held by a second program on the same forum is waited for.
+    // How long a record held by a second program on the same forum is waited for,
     double recordBusy = 5;
+    // unless this says the program is to end.
+    std::function<bool()> stopWaiting;
 };
 
 class TransferEngine;

@@ -57,7 +57,7 @@ bool StartAction::run()
     if (albums.isEmpty())
         return true;
 
-    DownloadRecord record(forumFolder, m_context.limits.recordBusy);
+    DownloadRecord record(forumFolder, m_context.limits.recordBusy, m_context.limits.stopWaiting);
     // Without a record an update still overwrites nothing: every picture is placed as new.
     PicturePlacement placement =
         !m_context.update ? PicturePlacement(forumFolder)

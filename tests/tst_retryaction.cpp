@@ -91,9 +91,11 @@ void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
 
 void TestRetryAction::pictureThatTimedOutIsRetried()
 {
+    TimeLimits limits;
+    limits.picture = 0.3;
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
-        QStringLiteral("f"), 1, TimeLimits{5, 0.3});
+        QStringLiteral("f"), 1, limits);
     const StandIn::Fault stall = StandIn::Fault::stalled();
     const QString picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
     run.forum.setFault(picture, stall);

@@ -2,7 +2,10 @@
 #include "forum/forumpages.h"
 #include "forumbuilder.h"
 #include "run/closingline.h"
+#include "run/downloadrecord.h"
 #include "runfixture.h"
+
+#include <QElapsedTimer>
 
 #include <sqlite3.h>
 
@@ -43,6 +46,7 @@ class TestUpdate : public QObject
     void ownFileComesBackBeforeAnotherAlbumsCopy();
     void unusableRecordIsLeftAlone_data();
     void unusableRecordIsLeftAlone();
+    void waitForAHeldRecordEndsWhenTheProgramIsToEnd();
 };
 
 void TestUpdate::recordSaysWhatEachFileHolds()
@@ -245,6 +249,26 @@ void TestUpdate::unusableRecordIsLeftAlone()
     QCOMPARE(fileBytes(run.path(QStringLiteral("f/甲/1.jpg"))), QByteArray("mine"));
     QCOMPARE(fileBytes(run.path(QStringLiteral("f/甲/4.jpg"))),
              run.forum.pictureBytes(QStringLiteral("a-2")));
+}
+
+void TestUpdate::waitForAHeldRecordEndsWhenTheProgramIsToEnd()
+{
+    QTemporaryDir folder;
+    {
+        DownloadRecord made(folder.path(), 1);
+    }
+    sqlite3* other = nullptr;
+    const QByteArray path = folder.filePath(DownloadRecord::fileName()).toUtf8();
+    QCOMPARE(sqlite3_open(path.constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QElapsedTimer clock;
+    clock.start();
+    // Asked to end a moment into a wait of 30 s: the wait ends then, not 30 s later.
+    DownloadRecord record(folder.path(), 30, [&clock] { return clock.elapsed() > 100; });
+    QVERIFY(!record.isOpen());
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
 }
 
 QTEST_GUILESS_MAIN(TestUpdate)
