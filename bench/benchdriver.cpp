@@ -18,6 +18,10 @@
 #include "processfigures.h"
 #include "run/downloader.h"
 #include "run/runwindow.h"
+#include "text/foldername.h"
+#include "text/gb18030.h"
+#include "text/pagescan.h"
+#include "text/split2.h"
 #include "web/enginesettings.h"
 #include "web/getbody.h"
 #include "web/serviceroots.h"
@@ -32,6 +36,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -186,6 +191,49 @@ int listLines(int count)
     return 0;
 }
 
+// What the run does with one page (decoding it, reading its links, its page count and its
+// title, naming a folder after that), on 64 MB of text written to cost the most: one title,
+// picture-link markers that no quote closes, album-link markers that one quote at the end does.
+int hostileText()
+{
+    constexpr qsizetype size = 64 * 1024 * 1024;
+    const auto repeated = [](const QByteArray& piece, const QByteArray& head,
+                             const QByteArray& tail) {
+        QByteArray text = head;
+        text.reserve(size + tail.size());
+        while (text.size() + piece.size() <= size)
+            text += piece;
+        return text + tail;
+    };
+    const QByteArray title = QByteArrayLiteral("\xcf\xe0"); // 相 in GB2312
+    const std::pair<const char*, QByteArray> pages[] = {
+        {"title", repeated(title, "<title>", "\xb0\xc9_")}, // …吧_
+        {"unclosed_pictures", repeated("f/tupian/pic/", {}, {})},
+        {"far_quote_albums", repeated("f/tupian/album?kw=", {}, "\"")},
+    };
+    out() << "figures:";
+    for (const auto& [name, bytes] : pages) {
+        QElapsedTimer wall;
+        wall.start();
+        const QString text = decodeGb18030(bytes);
+        const qint64 decodedMs = wall.elapsed();
+        const qsizetype found = PageScan::albumLinks(text).size() +
+                                PageScan::pictureLinks(text).size() +
+                                PageScan::lastPageNumber(text);
+        QString folder;
+        try {
+            folder = safeFolderName(
+                split2(text, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false));
+        } catch (const std::invalid_argument&) {
+        }
+        out() << " " << name << "_ms=" << wall.elapsed() << " " << name
+              << "_decoding_ms=" << decodedMs << " " << name << "_found=" << found << " " << name
+              << "_folder_bytes=" << folder.toUtf8().size();
+    }
+    out() << " peak_kb=" << processFigures().peakKilobytes << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -204,8 +252,10 @@ int main(int argc, char* argv[])
         return stalledWait();
     if (mode == QLatin1String("list-lines") && arguments.size() == 3)
         return listLines(arguments.at(2).toInt());
+    if (mode == QLatin1String("hostile-text"))
+        return hostileText();
     QTextStream(stderr)
         << "usage: varnolt-bench run|run-gaps|run-update NAME FOLDER | fetch-list FILE | "
-           "stalled-wait | list-lines N\n";
+           "stalled-wait | list-lines N | hostile-text\n";
     return 64;
 }

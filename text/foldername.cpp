@@ -62,7 +62,11 @@ void cutToByteLimit(QString& name, int limit)
 
 QString safeFolderName(const QString& name, const QString& suffix)
 {
-    QString safe = name;
+    // No more characters than the name can keep bytes: a title of megabytes costs no more than
+    // a short one. Never half of a surrogate pair.
+    QString safe = name.left(maxComponentBytes);
+    if (!safe.isEmpty() && safe.back().isHighSurrogate())
+        safe.chop(1);
     for (QChar& c : safe) {
         if (isRefusedCharacter(c))
             c = replacement;

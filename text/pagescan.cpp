@@ -2,6 +2,8 @@
 
 #include "textsearch.h"
 
+#include <QStringMatcher>
+
 #include <algorithm>
 
 namespace PageScan {
@@ -12,16 +14,19 @@ constexpr int pageCountDigits = 5;
 // How far before the last-page marker the "pn=" of its link may start.
 constexpr int pageNumberReach = 20;
 constexpr qsizetype longestLink = 4096;
+// More than any forum page holds; a page of nothing but markers must not cost a list of millions.
+constexpr qsizetype mostLinks = 100000;
 } // namespace
 
 QList<std::optional<QString>> links(const QString& page, const QString& marker)
 {
     QList<std::optional<QString>> found;
+    const QStringMatcher markerAt(marker);
     qsizetype p = 1;
     qsizetype q = 0; // the first quote after the last match; 0 once there is none
     bool quotesLeft = true;
     // The first search starts at position 2, each later one a character after the last match.
-    while ((p = TextSearch::find(page, marker, p + 1)) != 0) {
+    while (found.size() < mostLinks && (p = markerAt.indexIn(page, p) + 1) != 0) {
         // The quote found for an earlier match is the first after this one too while it lies
         // beyond it: a page of markers without quotes is read once, not once a marker.
         if (quotesLeft && q <= p) {

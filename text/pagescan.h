@@ -10,7 +10,8 @@
 namespace PageScan {
 
 // Every link that starts with `marker`, in order of position: the characters from the marker
-// up to the next double quote, or no value when no quote follows within 4096 characters.
+// up to the next double quote, or no value when no quote follows within 4096 characters. The
+// first 100,000 of them.
 QList<std::optional<QString>> links(const QString& page, const QString& marker);
 
 // The album addresses of a listing page, relative to the forum site root. A link without a
