@@ -4,6 +4,7 @@
 #include "runwindow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -64,8 +65,11 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     // Before the line: once the line says saved, the record says so too. Without room for the
     // entry the picture is not saved as far as a later update knows, and later pictures would
     // be saved unrecorded: it fails, and the run stops as for a full disk.
-    if (outcome == Outcome::Saved && !remember(picture) && m_record.diskIsFull())
+    if (outcome == Outcome::Saved && !remember(picture) && m_record.diskIsFull()) {
+        // Unrecorded, the file would be taken for somebody else's by a later update.
+        QFile::remove(picture.path);
         outcome = Outcome::DiskFull;
+    }
     switch (outcome) {
     case Outcome::Saved:
         report.status = PictureReport::Status::Saved;

@@ -55,29 +55,34 @@ PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<Recor
         if (!pictureNumber(entry.fileName) || !isFolderName(entry.albumFolder))
             continue;
         m_byLink[entry.pageLink].append(entry);
-        m_recordedNames[sameFileKey(joinPath(forumFolder, entry.albumFolder))].append(
-            entry.fileName);
+        const QString folder = sameFileKey(joinPath(forumFolder, entry.albumFolder));
+        m_recordedNames[folder].append(entry.fileName);
+        m_recordedFolders.insert(folder);
     }
 }
 
 QString PicturePlacement::albumFolder(const QString& title, const QStringList& links)
 {
-    const auto claim = [this](const QString& name) {
+    // A folder the record knows goes only to an album that links a picture it holds: a new
+    // album listed before it with the same title must not take it.
+    const auto claim = [this](const QString& name, bool recordedToo) {
         const QString path = joinPath(m_forumFolder, name);
-        const bool free = !m_albumFolders.contains(sameFileKey(path));
+        const QString key = sameFileKey(path);
+        const bool free =
+            !m_albumFolders.contains(key) && (recordedToo || !m_recordedFolders.contains(key));
         if (free)
-            m_albumFolders.insert(sameFileKey(path));
+            m_albumFolders.insert(key);
         return free ? std::optional<QString>(path) : std::nullopt;
     };
     for (const QString& link : links) {
         for (const RecordEntry& entry : m_byLink.value(link)) {
-            if (const std::optional<QString> recorded = claim(entry.albumFolder))
+            if (const std::optional<QString> recorded = claim(entry.albumFolder, true))
                 return *recorded;
         }
     }
-    std::optional<QString> path = claim(safeFolderName(title));
+    std::optional<QString> path = claim(safeFolderName(title), false);
     for (int n = 2; !path; ++n)
-        path = claim(safeFolderName(title, QStringLiteral(" (%1)").arg(n)));
+        path = claim(safeFolderName(title, QStringLiteral(" (%1)").arg(n)), false);
     return *path;
 }
 

@@ -54,4 +54,5 @@ class PicturePlacement
     QHash<QString, Folder> m_folders;               // by album folder path, read when first met
     QSet<QString> m_given;                          // recorded files already given to a link
     QSet<QString> m_albumFolders;                   // the run's, as the file system compares
+    QSet<QString> m_recordedFolders;                // the record's, likewise
 };

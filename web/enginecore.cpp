@@ -17,6 +17,8 @@ constexpr int mostRedirects = 10;
 // However often a server asks to wait, or answers out of step, a request is sent at most this
 // many times again.
 constexpr int mostResends = 10;
+// Refusals (429 naming no wait) of one request, each followed by a slower pace, before it fails.
+constexpr int mostRefusals = 30;
 
 void remove(std::vector<TransferJob*>& list, TransferJob* job)
 {
@@ -58,7 +60,7 @@ EngineCore::EngineCore(TransferEngine& owner, EngineSettings settings)
         };
     QObject::connect(&m_curl, &CurlMulti::acted, &m_owner, [this] { reapFinished(); });
     QObject::connect(&m_curl, &CurlMulti::outOfStep, &m_owner,
-                     [this](const QString& host) { m_singleUse.insert(host); });
+                     [this](const QString& host) { markOutOfStep(host); });
     m_gateTimer.setSingleShot(true);
     m_gateTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_gateTimer, &QTimer::timeout, &m_owner, [this] { startWaiting(); });
@@ -215,7 +217,8 @@ bool EngineCore::configure(TransferJob* job)
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     // A host that has answered out of step once may do so again: no answer of a later request
     // can be misplaced on a connection that carries one request.
-    if (m_singleUse.contains(job->host()))
+    job->ownConnection = m_singleUse.contains(job->host());
+    if (job->ownConnection)
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     job->freshConnection = false;
     // Bodies reach BodyDecoder as sent, only unchunked.
@@ -253,6 +256,14 @@ bool EngineCore::mayConnect(TransferJob& job, const char* address, int port)
         return false;
     }
     return true;
+}
+
+void EngineCore::markOutOfStep(const QString& host)
+{
+    // Over https the server's farewell on an idle connection (a TLS alert) is bytes too, and
+    // TLS would not let a misplaced answer through anyway.
+    if (host.startsWith(QLatin1String("http:")))
+        m_singleUse.insert(host);
 }
 
 void EngineCore::watchDeadline(qint64 remainingMs)
@@ -336,15 +347,15 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     const bool http1 = version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1;
     if (http1)
         m_curl.keepInStep(easy, job->host());
-    // Whatever came over a connection shut down under the request is nobody's answer.
-    if (m_curl.wasOnCondemned(easy)) {
-        resendOutOfStep(job, static_cast<int>(status));
-        return;
-    }
-
     // Stopping at the first byte of an answer other than 200 is still an answer.
     const bool answered =
         result == CURLE_OK || (result == CURLE_WRITE_ERROR && job->stoppedAtStatus);
+    // Whatever came over a connection shut down under the request is nobody's answer; libcurl
+    // may have sent the request again over a new one by itself, and that answer stands.
+    if (m_curl.wasOnCondemned(easy) && (!answered || overKeptConnection(job, http1))) {
+        sendAgainOverANewConnection(job, static_cast<int>(status));
+        return;
+    }
     if (!answered) {
         finish(job,
                job->addressRefused                           ? Kind::Failed
@@ -378,7 +389,7 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
     }
     if ((status == 200 || isRedirectStatus(static_cast<int>(status))) &&
         answeredOutOfStep(job, static_cast<int>(status), http1)) {
-        m_singleUse.insert(job->host());
+        markOutOfStep(job->host());
         resendOutOfStep(job, static_cast<int>(status));
         return;
     }
@@ -403,6 +414,11 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
 void EngineCore::resendOutOfStep(TransferJob* job, int status)
 {
     m_curl.condemn(job->handle);
+    sendAgainOverANewConnection(job, status);
+}
+
+void EngineCore::sendAgainOverANewConnection(TransferJob* job, int status)
+{
     // Never taken as this request's answer: asked for again, or failed.
     if (job->resends < mostResends)
         sendAgain(job, 0, true);
@@ -421,6 +437,10 @@ bool EngineCore::overKeptConnection(TransferJob* job, bool http1)
 
 bool EngineCore::answeredOutOfStep(TransferJob* job, int status, bool http1)
 {
+    // A connection made for one request holds no earlier answer, and its history would only
+    // push out those of connections that are kept.
+    if (job->ownConnection)
+        return false;
     CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes, job->checksum()};
     if (status != 200) {
         // A redirect is known by its status and where it leads.
@@ -450,9 +470,11 @@ void EngineCore::paceAfterRefusal(TransferJob* job)
 {
     m_gate.slowDown(job->host(), job->startedAtMs);
     // A host that refuses everything for longer than the longest wait obeyed is not coming
-    // back in this run; one that keeps answering others never fails the request.
+    // back in this run; one that keeps answering others fails the request only when it refuses
+    // that one far more often than pacing would explain.
     const double refusedMs = static_cast<double>(m_gate.refusingFor(job->host()));
-    if (refusedMs > m_settings.maxWaitSeconds * 1000.0 * m_settings.waitScale) {
+    if (++job->refusals > mostRefusals ||
+        refusedMs > m_settings.maxWaitSeconds * 1000.0 * m_settings.waitScale) {
         finish(job, TransferOutcome::Kind::Failed, 429);
         return;
     }

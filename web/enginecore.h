@@ -58,6 +58,9 @@ class EngineCore
     bool overKeptConnection(TransferJob* job, bool http1);
     // What was read for `job` is not its answer: its connection goes, and it is asked for again.
     void resendOutOfStep(TransferJob* job, int status);
+    void sendAgainOverANewConnection(TransferJob* job, int status);
+    // `host` has sent what nobody asked for: its connections carry one request from now on.
+    void markOutOfStep(const QString& host);
     // The seconds the answer just come for `job` asks to wait (Retry-After), when it names any.
     std::optional<double> namedWait(TransferJob* job) const;
     // A 429 that named no wait: the host's rate drops, and `job` waits its turn at that rate.

@@ -100,6 +100,8 @@ void HostGate::slowDown(const QString& name, qint64 startedAt)
         return;
     const qint64 now = m_clock();
     entry.slowedAt = now;
+    while (!entry.cleanAnswers.empty() && entry.cleanAnswers.front() <= now - 1000)
+        entry.cleanAnswers.pop_front();
     // What the host answered cleanly over the last second (over its first moments, early on),
     // one answer more, so that a first refusal that comes before any clean answer is no zero.
     const qint64 span = std::clamp<qint64>(now - entry.firstStart, 50, 1000);

@@ -67,8 +67,10 @@ class TransferJob
     int redirects = 0;
     int resends = 0;          // sent again: a server asked to wait, or answered out of step
     qint64 startedAtMs = 0;   // on the host gate's clock, when its last request started
+    int refusals = 0;         // 429s that named no wait
     double waitedSeconds = 0; // all the waits servers asked of this request
     bool freshConnection = false;
+    bool ownConnection = false;           // its request's connection carries no other
     std::optional<bool> firstHopInternal; // whether the first request went to an internal address
     bool addressRefused = false;
     bool stoppedAtStatus = false;
