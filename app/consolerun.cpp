@@ -49,8 +49,8 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     }
     downloader->start();
     // After a full disk, a retry would only fail again.
-    for (int round = 0; round < command.retries && !downloader->failedPictures().isEmpty() &&
-                        !downloader->tally().diskFull;
+    for (int round = 0;
+         round < command.retries && downloader->hasFailures() && !downloader->tally().diskFull;
          ++round) {
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
         // before the second, and so on, up to a minute.

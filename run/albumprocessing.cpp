@@ -25,7 +25,7 @@ void AlbumProcessing::run(const QStringList& albums)
     AlbumWalk walk(m_context, albums, m_placement);
     while (const std::optional<AlbumWalk::Step> step = walk.next()) {
         if (step->at.picture == 0) {
-            reportPage(*step, albums.size());
+            reportPage(*step, albums);
             continue;
         }
         if (!reportPicture(*step)) {
@@ -35,8 +35,9 @@ void AlbumProcessing::run(const QStringList& albums)
     }
 }
 
-void AlbumProcessing::reportPage(const AlbumWalk::Step& step, qsizetype count)
+void AlbumProcessing::reportPage(const AlbumWalk::Step& step, const QStringList& albums)
 {
+    const qsizetype count = albums.size();
     RunWindow& window = m_context.window;
     const AlbumWalk::AlbumPage& page = step.page;
     if (step.at.page == 1) {
@@ -48,6 +49,10 @@ void AlbumProcessing::reportPage(const AlbumWalk::Step& step, qsizetype count)
     if (!page.fetched) {
         window.problem(QStringLiteral("无法获取相册页面：") + page.address);
         ++m_context.tally.missing;
+        // The retry processes the album again, as an update.
+        const QString& album = albums.at(step.at.album - 1);
+        if (!m_context.failedAlbums.contains(album))
+            m_context.failedAlbums.append(album);
     }
     window.appendLine(
         QStringLiteral("正在处理相册第%1页,总%2页").arg(step.at.page).arg(page.pageCount));

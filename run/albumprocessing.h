@@ -24,7 +24,7 @@ class AlbumProcessing
     void run(const QStringList& albums);
 
   private:
-    void reportPage(const AlbumWalk::Step& step, qsizetype count);
+    void reportPage(const AlbumWalk::Step& step, const QStringList& albums);
     // False when the run must stop: the disk is full.
     bool reportPicture(const AlbumWalk::Step& step);
     // False when the picture is not in the record.

@@ -9,8 +9,9 @@
 
 Downloader::Downloader(RunWindow& window, TransferEngine& network, QString outputFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_context{window, network, std::move(outputFolder), std::move(roots), limits, {}, false, {},
-                {},     {}}
+    : m_context{
+          window, network, std::move(outputFolder), std::move(roots), limits, {}, false, {}, {}, {},
+          {},     {}}
 {}
 
 template <typename Action> bool Downloader::runExclusively()

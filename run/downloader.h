@@ -38,6 +38,12 @@ class Downloader
 
     bool isBusy() const { return m_busy; }
     const FailedPictures& failedPictures() const { return m_context.failedPictures; }
+    // Whether a retry has anything to do: failed pictures, or pages the run could not have.
+    bool hasFailures() const
+    {
+        return !m_context.failedPictures.isEmpty() || !m_context.failedListingPages.isEmpty() ||
+               !m_context.failedAlbums.isEmpty();
+    }
     const RunTally& tally() const { return m_context.tally; }
 
   private:

@@ -1,9 +1,11 @@
 #include "retryaction.h"
 
+#include "albumprocessing.h"
 #include "downloadrecord.h"
 #include "failedpictures.h"
 #include "folders.h"
 #include "pagefetch.h"
+#include "pictureplacement.h"
 #include "runtally.h"
 #include "runwindow.h"
 #include "text/pagescan.h"
@@ -16,6 +18,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <utility>
 
 void RetryAction::remember(std::optional<DownloadRecord>& record, const FailedPicture& picture,
                            qint64 bytes)
@@ -46,14 +49,63 @@ FailedPicture RetryAction::addressed(FailedPicture picture)
 
 bool RetryAction::run()
 {
-    QList<FailedPicture> entries;
-    for (const FailedPicture& entry : m_context.failedPictures.entries())
-        entries.append(addressed(entry));
-    if (entries.isEmpty()) {
+    if (m_context.failedPictures.isEmpty() && m_context.failedListingPages.isEmpty() &&
+        m_context.failedAlbums.isEmpty()) {
         m_context.window.appendLine(QStringLiteral("没有需要重新下载的文件"));
         return true;
     }
-    int saved = 0;
+    const int savedBefore = m_context.tally.saved;
+    retryPictures();
+    // Pages after pictures: what they lead to is saved beside what the pictures' retry saved.
+    if (!m_context.tally.diskFull)
+        retryPages();
+    m_context.window.appendLine(QStringLiteral("重新下载结束：保存成功%1张，失败%2张")
+                                    .arg(m_context.tally.saved - savedBefore)
+                                    .arg(m_context.failedPictures.entries().size()));
+    return true;
+}
+
+void RetryAction::retryPages()
+{
+    const QStringList listingPages = std::exchange(m_context.failedListingPages, {});
+    QStringList albums = std::exchange(m_context.failedAlbums, {});
+    // Each counts again if it fails again.
+    m_context.tally.missing -= int(listingPages.size() + albums.size());
+    for (const QString& address : listingPages) {
+        const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
+        const QStringList links = PageScan::albumLinks(listing.text);
+        if (!listing.fetched || links.isEmpty()) {
+            m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
+            ++m_context.tally.missing;
+            m_context.failedListingPages.append(address);
+            continue;
+        }
+        for (const QString& link : links)
+            albums.append(m_context.roots.forumRoot + link);
+    }
+    if (albums.isEmpty())
+        return;
+    const QString& forumFolder = m_context.tally.forumFolder;
+    DownloadRecord record(forumFolder, m_context.limits.recordBusy, m_context.limits.stopWaiting);
+    if (!record.isOpen())
+        m_context.window.recordUnusable(record);
+    // As an update: nothing the run saved is fetched again or overwritten, and an album the
+    // record knows keeps its folder. Every album of the list is taken, whatever the run chose.
+    PicturePlacement placement(forumFolder,
+                               record.isOpen() ? record.entries() : QList<RecordEntry>());
+    const AlbumSelection chosen = std::exchange(m_context.albums, AlbumSelection());
+    ensureFolder(forumFolder);
+    AlbumProcessing(m_context, forumFolder, record, placement).run(albums);
+    m_context.albums = chosen;
+}
+
+void RetryAction::retryPictures()
+{
+    QList<FailedPicture> entries;
+    for (const FailedPicture& entry : m_context.failedPictures.entries())
+        entries.append(addressed(entry));
+    if (entries.isEmpty())
+        return;
     m_context.failedPictures.clear();
     // What is saved now goes into the record too, as in the run.
     std::optional<DownloadRecord> record;
@@ -94,7 +146,6 @@ bool RetryAction::run()
             m_context.failedPictures.add(entry.address, entry.path, entry.entry);
         } else {
             remember(record, entry, save->bytes());
-            ++saved;
             ++m_context.tally.saved;
             --m_context.tally.failed;
             report.status = PictureReport::Status::Saved;
@@ -102,8 +153,4 @@ bool RetryAction::run()
         }
         m_context.window.retryEnded(report);
     }
-    m_context.window.appendLine(QStringLiteral("重新下载结束：保存成功%1张，失败%2张")
-                                    .arg(saved)
-                                    .arg(entries.size() - saved));
-    return true;
 }

@@ -6,7 +6,8 @@
 #include <optional>
 
 // The retry button: saves every remembered failure once more and keeps only those that fail
-// again, in their order, with a line for each and one for the whole.
+// again, in their order, with a line for each and one for the whole. Listing and album pages
+// the run could not have are read again, and the albums they lead to processed as an update.
 class RetryAction
 {
   public:
@@ -20,6 +21,9 @@ class RetryAction
                   qint64 bytes);
     // A picture whose page gave no address gets one from its page, read again now.
     FailedPicture addressed(FailedPicture picture);
+    void retryPictures();
+    // The listing and album pages the run could not have, and what they lead to.
+    void retryPages();
 
     RunContext& m_context;
 };

@@ -10,6 +10,7 @@
 #include "web/timelimits.h"
 
 #include <QString>
+#include <QStringList>
 
 // The time limits of a run's fetches; tests make them short.
 struct TimeLimits
@@ -38,6 +39,8 @@ struct RunContext
     AlbumSelection albums; // the albums of the listing a run takes
     bool update = false;   // runs leave out the pictures the record says are saved
     FailedPictures failedPictures;
+    QStringList failedListingPages; // addresses the run could not have
+    QStringList failedAlbums;       // addresses of albums one of whose pages it could not have
     RunTally tally;
     MadeFolders madeFolders; // of the run under way
 };

@@ -35,6 +35,8 @@ bool StartAction::run()
         return true;
     }
     m_context.failedPictures.clear();
+    m_context.failedListingPages.clear();
+    m_context.failedAlbums.clear();
 
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
     const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
@@ -83,6 +85,7 @@ QStringList StartAction::crawlListing(const QString& listingBase)
         if (!listing.fetched || (page > 1 && links.isEmpty())) {
             m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
             ++m_context.tally.missing;
+            m_context.failedListingPages.append(address);
             continue;
         }
         for (const QString& link : links)

@@ -228,6 +228,15 @@ void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
                      QStringLiteral("无法获取相册页面：") + run.forum.forumRoot() + failing.mid(1),
                      pageLine(1, 1), albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
                      pictureLine(1, 1, true)}));
+
+    // The retry processes the album again, as an update beside what the run saved.
+    run.forum.clearFaults();
+    run.downloader->retry();
+    QCOMPARE(run.downloader->tally().missing, 0);
+    QCOMPARE(run.window.lines.filter(QStringLiteral("下载成功")).size(), 3);
+    for (int n = 1; n <= 2; ++n)
+        QCOMPARE(run.fileContent(QStringLiteral("f/甲/%1.jpg").arg(n)),
+                 run.forum.pictureBytes(QStringLiteral("a-%1").arg(n)));
 }
 
 void TestAlbumProcessing::pictureWithoutIdentifierIsRetriedFromItsPage_data()

@@ -124,6 +124,12 @@ void TestStartAction::failedListingPageIsSaidAndPassed()
                                          QStringLiteral("f/tupian?kw=f&pn=2"));
     QCOMPARE(run.window.lines.at(2), summary(QStringLiteral("f"), 7));
     QCOMPARE(run.downloader->tally().missing, 1);
+
+    // The retry reads the page again, and processes the albums it lists.
+    run.forum.clearFaults();
+    run.downloader->retry();
+    QCOMPARE(run.downloader->tally().missing, 0);
+    QVERIFY(run.window.lines.contains(QStringLiteral("开始处理相册(5/5):相册10")));
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()
