@@ -17,6 +17,8 @@ constexpr int mostRedirects = 10;
 // However often a server asks to wait, or answers out of step, a request is sent at most this
 // many times again.
 constexpr int mostResends = 10;
+// Bytes of pages held in memory beyond which only the first page in line starts.
+constexpr qint64 mostPageBytesAhead = 16 * 1024 * 1024;
 // Refusals (429 naming no wait) of one request, each followed by a slower pace, before it fails.
 constexpr int mostRefusals = 30;
 
@@ -136,13 +138,30 @@ bool EngineCore::mustWait(const TransferJob* job) const
            std::any_of(m_waiting.begin(), m_waiting.end(), earlierTwin);
 }
 
+qint64 EngineCore::pageBytesHeld() const
+{
+    qint64 held = 0;
+    for (const TransferJob* job : m_all)
+        held += job->outcome.body.capacity();
+    return held;
+}
+
 void EngineCore::startWaiting()
 {
     while (!m_abandoned && static_cast<int>(m_running.size()) < m_settings.transfers) {
         TransferJob* next = nullptr;
         qint64 soonest = -1; // when a host that keeps a transfer waiting opens again
+        // Pages live in memory until their reader drops them: while those held are many
+        // megabytes, only the first page in line starts, the one the run needs soonest. A run of
+        // ordinary pages never comes near this.
+        const TransferJob* first = nullptr;
+        for (const TransferJob* job : m_waiting) {
+            if (!first || job->startsBefore(*first))
+                first = job;
+        }
+        const bool pagesHeldBack = pageBytesHeld() > mostPageBytesAhead;
         for (TransferJob* job : m_waiting) {
-            if (mustWait(job))
+            if (mustWait(job) || (pagesHeldBack && !job->toFile() && job != first))
                 continue;
             const qint64 wait = m_gate.waitFor(job->host());
             if (wait > 0)
@@ -296,10 +315,9 @@ void EngineCore::forget(TransferJob* job)
 {
     remove(m_waiting, job);
     remove(m_all, job);
-    if (contains(m_running, job)) {
-        stopRunning(job);
-        startWaiting();
-    }
+    stopRunning(job);
+    // Its slot, or the memory its page held, may let another start.
+    startWaiting();
 }
 
 void EngineCore::stopRunning(TransferJob* job)

@@ -29,6 +29,8 @@ class EngineCore
     }
     void trust(const QByteArray& pem) { m_extraTrust = pem; }
     double serverWaitSeconds() const;
+    // The bytes of page bodies held in memory, arrived or arriving, by transfers not yet dropped.
+    qint64 pageBytesHeld() const;
 
     std::unique_ptr<Transfer> enqueue(const QUrl& url, double seconds, const QString& target,
                                       TransferOrder order);
