@@ -4,6 +4,7 @@
 #include "downloadrecord.h"
 #include "failedpictures.h"
 #include "folders.h"
+#include "listingpage.h"
 #include "pagefetch.h"
 #include "pictureplacement.h"
 #include "runtally.h"
@@ -72,16 +73,8 @@ void RetryAction::retryPages()
     // Each counts again if it fails again.
     m_context.tally.missing -= int(listingPages.size() + albums.size());
     for (const QString& address : listingPages) {
-        const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
-        const QStringList links = PageScan::albumLinks(listing.text);
-        if (!listing.fetched || links.isEmpty()) {
-            m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
-            ++m_context.tally.missing;
-            m_context.failedListingPages.append(address);
-            continue;
-        }
-        for (const QString& link : links)
-            albums.append(m_context.roots.forumRoot + link);
+        if (const std::optional<ListingPage> listing = readListingPage(m_context, address, true))
+            albums += listing->albums;
     }
     if (albums.isEmpty())
         return;

@@ -4,11 +4,10 @@
 #include "downloadrecord.h"
 #include "failedpictures.h"
 #include "folders.h"
-#include "pagefetch.h"
+#include "listingpage.h"
 #include "pictureplacement.h"
 #include "runtally.h"
 #include "runwindow.h"
-#include "text/pagescan.h"
 
 #include <QFile>
 #include <QStringList>
@@ -77,20 +76,13 @@ QStringList StartAction::crawlListing(const QString& listingBase)
     int pageCount = 1;
     for (int page = 1; page <= pageCount; ++page) {
         const QString address = listingBase + QStringLiteral("&pn=") + QString::number(page);
-        const Page listing = fetchPage(m_context.network, address, m_context.limits.page);
-        const QStringList links = PageScan::albumLinks(listing.text);
-        // Said, so that a forum that could not be reached does not read as one without albums.
-        // A page that an earlier one announced and that lists no album is not a listing page
-        // (a verification or maintenance page): the crawl goes on past it.
-        if (!listing.fetched || (page > 1 && links.isEmpty())) {
-            m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
-            ++m_context.tally.missing;
-            m_context.failedListingPages.append(address);
-            continue;
+        // A page that an earlier one announced must list albums; one that could not be had
+        // leaves the count announced before, and the crawl goes on past it.
+        if (const std::optional<ListingPage> listing =
+                readListingPage(m_context, address, page > 1)) {
+            albums += listing->albums;
+            pageCount = listing->pageCount;
         }
-        for (const QString& link : links)
-            albums.append(m_context.roots.forumRoot + link);
-        pageCount = PageScan::lastPageNumber(listing.text);
     }
     return albums;
 }
