@@ -164,8 +164,9 @@ void TestProgram::closingLeavesNoUnfinishedPictureBehind()
     QCOMPARE(
         QDir(folder.filePath(QStringLiteral("猫咪"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
         QStringList(QStringLiteral("甲")));
-    // Nothing beyond what the run reads: every request is one of the run's own.
-    QTRY_COMPARE(forum.openConnections(), 0);
+    // Nothing beyond what the run reads: every request is one of the run's own. Under Wine on
+    // a busy machine the closed program's sockets can take seconds to be seen gone.
+    QTRY_COMPARE_WITH_TIMEOUT(forum.openConnections(), 0, 15000);
     const QStringList expected = StandIn::Pages::runTargets(forum.content());
     for (const QString& target : forum.requestedTargets())
         QVERIFY2(expected.contains(target), qPrintable(target));
