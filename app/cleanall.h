@@ -1,5 +1,5 @@
 #pragma once
 
-// Ends the program at once, from wherever it is called, even from inside a page fetch that
-// an action is waiting in: no further event is handled and nothing more is fetched or saved.
-[[noreturn]] void CleanAll();
+// Ends the program once the window has stopped the run: the event loop returns, and everything
+// is closed on the way out.
+void CleanAll();

@@ -8,64 +8,88 @@
 #include "statusline.h"
 #include "web/transferengine.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
+
+namespace {
+
+// Leaves the event loop once it runs again: an action may end before the loop has started.
+void leaveEventLoop()
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(); }, Qt::QueuedConnection);
+}
+
+ExitStatus statusOf(const RunTally& tally)
+{
+    if (tally.failed > 0 || tally.missing > 0 || tally.diskFull)
+        return ExitStatus::Failures;
+    return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
+}
+
+} // namespace
 
 ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
                        const OutputFolder& output, const ServiceRoots& roots)
 {
+    ConsoleWindow window(stdout, command.printing);
+    if (!output.note.isEmpty())
+        window.appendLine(output.note);
+    Downloader downloader(window, network, output.path, roots);
+    downloader.selectAlbums(command.albums);
+    downloader.setUpdate(command.update);
+    downloader.stopWaitingWhen(&endRequested);
+    if (command.timeout)
+        downloader.setTimeout(*command.timeout);
     std::unique_ptr<StatusLine> status;
-    std::unique_ptr<Downloader> downloader;
-    endOnSignal([&network, &status, &downloader](ExitStatus ending) {
-        // As closing the window does: transfers stop and their unfinished files go.
-        if (downloader)
-            downloader->abandon();
-        else
-            network.abandonAll();
+    // Only for someone watching: a file or a pipe gets the lines alone.
+    if (StatusLine::isTerminal(stderr)) {
+        status = std::make_unique<StatusLine>(stderr, downloader.tally(), network);
+        window.keepStatus(status.get());
+    }
+
+    std::optional<ExitStatus> interrupted;
+    endOnSignal([&](ExitStatus ending) {
+        // As closing the window does: transfers stop, their unfinished files go, the record is
+        // closed; then the program ends with `ending`.
+        downloader.stop();
         if (status)
             status->wipe();
         std::fflush(nullptr);
-        std::_Exit(code(ending));
+        if (!interrupted)
+            interrupted = ending;
+        leaveEventLoop();
     });
 
-    ConsoleWindow window(command.forumName, stdout, command.printing);
-    if (!output.note.isEmpty())
-        window.appendLine(output.note);
-    downloader = std::make_unique<Downloader>(window, network, output.path, roots);
-    downloader->selectAlbums(command.albums);
-    downloader->setUpdate(command.update);
-    downloader->stopWaitingWhen(&endRequested);
-    if (command.timeout)
-        downloader->setTimeout(*command.timeout);
-    // Only for someone watching: a file or a pipe gets the lines alone.
-    if (StatusLine::isTerminal(stderr)) {
-        status = std::make_unique<StatusLine>(stderr, downloader->tally(), network);
-        window.keepStatus(status.get());
-    }
-    downloader->start();
-    // After a full disk, a retry would only fail again.
-    for (int round = 0;
-         round < command.retries && downloader->hasFailures() && !downloader->tally().diskFull;
-         ++round) {
+    QObject rounds; // the pauses between retry rounds end with this run
+    int round = 0;
+    std::function<void()> afterAction = [&] {
+        // After a full disk, a retry would only fail again.
+        if (round >= command.retries || !downloader.hasFailures() || downloader.tally().diskFull) {
+            leaveEventLoop();
+            return;
+        }
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
         // before the second, and so on, up to a minute.
-        QEventLoop pause;
-        QTimer::singleShot(std::min(round + 1, 60) * 1000, &pause, &QEventLoop::quit);
-        pause.exec();
-        downloader->retry();
-    }
+        ++round;
+        QTimer::singleShot(std::min(round, 60) * 1000, &rounds,
+                           [&] { downloader.retry(afterAction); });
+    };
+    if (!downloader.start(command.forumName, afterAction))
+        leaveEventLoop();
+    QCoreApplication::exec();
+    if (interrupted)
+        return *interrupted;
 
-    const RunTally& tally = downloader->tally();
     window.keepStatus(nullptr);
     status.reset();
-    if (!window.sumUp(tally))
+    if (!window.sumUp(downloader.tally()))
         return ExitStatus::PipeClosed;
-    if (tally.failed > 0 || tally.missing > 0 || tally.diskFull)
-        return ExitStatus::Failures;
-    return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
+    return statusOf(downloader.tally());
 }

@@ -49,9 +49,7 @@ QString jsonLine(const QJsonObject& object)
 
 } // namespace
 
-ConsoleWindow::ConsoleWindow(QString forumName, std::FILE* out, Output output)
-    : m_forumName(std::move(forumName)), m_out(out), m_output(output)
-{}
+ConsoleWindow::ConsoleWindow(std::FILE* out, Output output) : m_out(out), m_output(output) {}
 
 void ConsoleWindow::write(const QString& line)
 {

@@ -19,10 +19,9 @@ class ConsoleWindow : public RunWindow
         Json
     };
 
-    ConsoleWindow(QString forumName, std::FILE* out, Output output = Output::Lines);
+    explicit ConsoleWindow(std::FILE* out, Output output = Output::Lines);
 
     void appendLine(const QString& line) override;
-    QString forumName() const override { return m_forumName; }
     void showMessage(const QString& text) override;
     void albumStarted(qsizetype album, qsizetype count, const QString& title,
                       const QString& folder) override;
@@ -41,7 +40,6 @@ class ConsoleWindow : public RunWindow
     // A picture saved counts on the status line.
     void countSaved(const PictureReport& picture);
 
-    QString m_forumName;
     std::FILE* m_out;
     Output m_output;
     class StatusLine* m_status = nullptr;

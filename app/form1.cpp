@@ -197,8 +197,8 @@ void Form1::resizeEvent(QResizeEvent* event)
 
 void Form1::Command1_Click()
 {
-    if (m_downloader.start())
-        appendLine(closingLine(m_downloader.tally()));
+    // Read once: the whole run is this forum's, whatever the box holds later.
+    m_downloader.start(forumName(), [this] { appendLine(closingLine(m_downloader.tally())); });
 }
 
 void Form1::Command2_Click()
@@ -227,7 +227,7 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Form_Unload()
 {
-    // Transfers running ahead of the run stop here, and their unfinished files go with them.
-    m_downloader.abandon();
+    // The transfers stop here, their unfinished files go with them, and the record is closed.
+    m_downloader.stop();
     CleanAll();
 }

@@ -24,7 +24,8 @@ class Form1 : public QWidget, public RunWindow
           QWidget* parent = nullptr);
 
     void appendLine(const QString& line) override;
-    QString forumName() const override;
+    // The name box's text as it is now, untrimmed; empty while it shows the hint.
+    QString forumName() const;
     void showMessage(const QString& text) override;
     void setBusy(bool busy) override;
     void showProgress(qsizetype album, qsizetype count) override;

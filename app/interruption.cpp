@@ -94,8 +94,8 @@ bool endRequested()
 
 void endForClosedOutput()
 {
-    // Called between two steps of the run, never while a picture is being moved: it may end
-    // the program at once.
+    // Called while the run reports a step, never while a picture is being moved: the run stops
+    // once that report returns.
     // A signal that came first says why: a closed terminal fails the write too.
     const int signal = endedBy.load();
     if (ending)

@@ -18,12 +18,12 @@
 #include "processfigures.h"
 #include "run/downloader.h"
 #include "run/runwindow.h"
+#include "tests/waitfor.h"
 #include "text/foldername.h"
 #include "text/gb18030.h"
 #include "text/pagescan.h"
 #include "text/split2.h"
 #include "web/enginesettings.h"
-#include "web/getbody.h"
 #include "web/serviceroots.h"
 #include "web/transferengine.h"
 
@@ -50,20 +50,18 @@ QTextStream& out()
 class ConsoleWindow : public RunWindow
 {
   public:
-    ConsoleWindow(QString name, bool echo) : m_name(std::move(name)), m_echo(echo) {}
+    explicit ConsoleWindow(bool echo) : m_echo(echo) {}
     void appendLine(const QString& line) override
     {
         ++lines;
         if (m_echo)
             out() << line << '\n';
     }
-    QString forumName() const override { return m_name; }
     void showMessage(const QString& text) override { out() << "message: " << text << '\n'; }
 
     qint64 lines = 0;
 
   private:
-    QString m_name;
     bool m_echo;
 };
 
@@ -97,7 +95,7 @@ int run(const QString& name, const QString& folder, bool measureGaps, bool updat
         return 2;
     }
     TransferEngine network(*settings);
-    ConsoleWindow window(name, qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
+    ConsoleWindow window(qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
     downloader.setUpdate(update);
     // Every request the run makes ends in one transfer: counted here, on the run's side.
@@ -110,7 +108,7 @@ int run(const QString& name, const QString& folder, bool measureGaps, bool updat
     const ProcessFigures before = processFigures();
     QElapsedTimer wall;
     wall.start();
-    downloader.start();
+    runToEnd(downloader, name);
     const qint64 wallMs = wall.elapsed();
     const ProcessFigures after = processFigures();
 

@@ -20,24 +20,34 @@ RecordEntry entryFor(const AlbumWalk::Picture& picture)
 
 } // namespace
 
-void AlbumProcessing::run(const QStringList& albums)
+AlbumProcessing::AlbumProcessing(RunContext& context, QStringList albums,
+                                 const AlbumSelection& chosen, DownloadRecord& record,
+                                 PicturePlacement& placement)
+    : m_context(context), m_albums(albums), m_record(record),
+      m_walk(context, std::move(albums), chosen, placement)
+{}
+
+bool AlbumProcessing::advance()
 {
-    AlbumWalk walk(m_context, albums, m_placement);
-    while (const std::optional<AlbumWalk::Step> step = walk.next()) {
+    if (m_stopped)
+        return true;
+    while (const std::optional<AlbumWalk::Step> step = m_walk.next()) {
         if (step->at.picture == 0) {
-            reportPage(*step, albums);
+            reportPage(*step);
             continue;
         }
         if (!reportPicture(*step)) {
-            stopForFullDisk(walk);
-            return;
+            stopForFullDisk();
+            m_stopped = true;
+            return true;
         }
     }
+    return m_walk.hasEnded();
 }
 
-void AlbumProcessing::reportPage(const AlbumWalk::Step& step, const QStringList& albums)
+void AlbumProcessing::reportPage(const AlbumWalk::Step& step)
 {
-    const qsizetype count = albums.size();
+    const qsizetype count = m_albums.size();
     RunWindow& window = m_context.window;
     const AlbumWalk::AlbumPage& page = step.page;
     if (step.at.page == 1) {
@@ -50,7 +60,7 @@ void AlbumProcessing::reportPage(const AlbumWalk::Step& step, const QStringList&
         window.problem(QStringLiteral("无法获取相册页面：") + page.address);
         ++m_context.tally.missing;
         // The retry processes the album again, as an update.
-        const QString& album = albums.at(step.at.album - 1);
+        const QString& album = m_albums.at(step.at.album - 1);
         if (!m_context.failedAlbums.contains(album))
             m_context.failedAlbums.append(album);
     }
@@ -109,12 +119,12 @@ bool AlbumProcessing::remember(const AlbumWalk::Picture& picture)
     return false;
 }
 
-void AlbumProcessing::stopForFullDisk(const AlbumWalk& walk)
+void AlbumProcessing::stopForFullDisk()
 {
     // Every later picture would fail the same way, each after its download: the run stops, and
     // what it already knows of them goes to the retry.
     m_context.window.diskFull(m_folder);
-    for (const AlbumWalk::Picture& later : walk.knownPicturesAhead()) {
+    for (const AlbumWalk::Picture& later : m_walk.knownPicturesAhead()) {
         // The retry makes no folder: a later album's must be there for it.
         ensureFolder(QFileInfo(later.path).absolutePath());
         m_context.failedPictures.add(later.address, later.path, entryFor(later));

@@ -1,39 +1,39 @@
 #pragma once
 
+#include "albumselection.h"
 #include "albumwalk.h"
 #include "runcontext.h"
+#include "stage.h"
 
 #include <QStringList>
 
 class DownloadRecord;
 class PicturePlacement;
 
-// Second half of a run: every album in list order, every page of each album, every picture
-// of each page, saved as numbered JPEG files in a folder named after the album and written
-// into the forum's record. Lines, files and failures come in the order of one transfer at a
-// time, however many run at once.
-class AlbumProcessing
+// Second half of a run: every chosen album in list order, every page of each album, every
+// picture of each page, saved as numbered JPEG files in a folder named after the album and
+// written into the forum's record. Lines, files and failures come in the order of one transfer
+// at a time, however many run at once.
+class AlbumProcessing : public Stage
 {
   public:
-    AlbumProcessing(RunContext& context, QString forumFolder, DownloadRecord& record,
-                    PicturePlacement& placement)
-        : m_context(context), m_forumFolder(std::move(forumFolder)), m_record(record),
-          m_placement(placement)
-    {}
+    AlbumProcessing(RunContext& context, QStringList albums, const AlbumSelection& chosen,
+                    DownloadRecord& record, PicturePlacement& placement);
 
-    void run(const QStringList& albums);
+    bool advance() override;
 
   private:
-    void reportPage(const AlbumWalk::Step& step, const QStringList& albums);
+    void reportPage(const AlbumWalk::Step& step);
     // False when the run must stop: the disk is full.
     bool reportPicture(const AlbumWalk::Step& step);
     // False when the picture is not in the record.
     bool remember(const AlbumWalk::Picture& picture);
-    void stopForFullDisk(const AlbumWalk& walk);
+    void stopForFullDisk();
 
     RunContext& m_context;
-    const QString m_forumFolder;
+    const QStringList m_albums;
     DownloadRecord& m_record;
-    PicturePlacement& m_placement;
+    AlbumWalk m_walk;
     QString m_folder; // of the album being walked
+    bool m_stopped = false;
 };

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -33,20 +34,15 @@ TransferOrder orderOf(const WalkPosition& at, int stage = 0)
 
 } // namespace
 
-AlbumWalk::AlbumWalk(RunContext& context, QStringList albums, PicturePlacement& placement)
-    : m_context(context), m_albums(std::move(albums)), m_placement(placement),
-      m_ahead(transfersAhead(context.network))
+AlbumWalk::AlbumWalk(RunContext& context, QStringList albums, AlbumSelection chosen,
+                     PicturePlacement& placement)
+    : m_context(context), m_albums(std::move(albums)), m_chosen(std::move(chosen)),
+      m_placement(placement), m_ahead(transfersAhead(context.network))
 {
-    if (m_ahead > 0)
-        m_finished = QObject::connect(&context.network, &TransferEngine::transferFinished,
-                                      [this] { lookAhead(); });
     lookAhead();
 }
 
-AlbumWalk::~AlbumWalk()
-{
-    QObject::disconnect(m_finished);
-}
+AlbumWalk::~AlbumWalk() = default;
 
 // The one statement of the walk's order; everything else follows it.
 std::optional<WalkPosition> AlbumWalk::after(const WalkPosition& at) const
@@ -66,7 +62,7 @@ std::optional<WalkPosition> AlbumWalk::firstPageFrom(qsizetype album) const
 {
     // An album the run leaves out is never asked for.
     for (; album <= m_albums.size(); ++album) {
-        if (m_context.albums.contains(album))
+        if (m_chosen.contains(album))
             return WalkPosition{album, 1, 0};
     }
     return std::nullopt;
@@ -111,7 +107,7 @@ template <typename Pending> void AlbumWalk::release(std::unique_ptr<Pending>& pe
 
 void AlbumWalk::ask(PageStep& step, const WalkPosition& at)
 {
-    step.fetch = std::make_unique<PendingPage>(m_context.network, step.address,
+    step.fetch = std::make_unique<PageRequest>(m_context.network, step.address,
                                                m_context.limits.page, orderOf(at));
     step.state = PageState::Asked;
     ++m_pending;
@@ -119,7 +115,7 @@ void AlbumWalk::ask(PageStep& step, const WalkPosition& at)
 
 void AlbumWalk::askPicturePage(PictureStep& step, const WalkPosition& at)
 {
-    step.page = std::make_unique<PendingPage>(m_context.network,
+    step.page = std::make_unique<PageRequest>(m_context.network,
                                               m_context.roots.forumRoot + step.picture.link,
                                               m_context.limits.page, orderOf(at));
     step.state = PictureState::PageAsked;
@@ -137,7 +133,7 @@ void AlbumWalk::askSave(PictureStep& step, const WalkPosition& at)
 
 void AlbumWalk::read(PageStep& step, const WalkPosition& at)
 {
-    Page read = step.fetch->take();
+    Page read = readPage(*step.fetch);
     release(step.fetch);
     step.state = PageState::Read;
     const std::optional<QString> title = albumTitle(read.text);
@@ -202,7 +198,7 @@ void AlbumWalk::name(PictureStep& step, const WalkPosition& at)
 
 void AlbumWalk::readPicturePage(PictureStep& step)
 {
-    const Page read = step.page->take();
+    const Page read = readPage(*step.page);
     release(step.page);
     Picture& picture = step.picture;
     picture.identifier = PageScan::pictureIdentifier(read.text);
@@ -215,22 +211,23 @@ void AlbumWalk::readPicturePage(PictureStep& step)
     step.state = PictureState::Addressed;
 }
 
-AlbumWalk::Step AlbumWalk::takePage(const WalkPosition& at)
+std::optional<AlbumWalk::Step> AlbumWalk::takePage(const WalkPosition& at)
 {
     PageStep& step = pageStep(at);
     if (step.state == PageState::Unasked)
         ask(step, at);
     if (step.state == PageState::Asked) {
-        step.fetch->wait(); // the walk looks ahead meanwhile, past this step
+        if (!step.fetch->isFinished())
+            return std::nullopt;
         read(step, at);
     }
     if (at.page == 1)
         placeFolder(at.album);
     const AlbumStep& album = albumStep(at.album);
-    return {at, {step.address, step.fetched, album.title, album.folder, step.count}, {}};
+    return Step{at, {step.address, step.fetched, album.title, album.folder, step.count}, {}};
 }
 
-AlbumWalk::Step AlbumWalk::takePicture(const WalkPosition& at)
+std::optional<AlbumWalk::Step> AlbumWalk::takePicture(const WalkPosition& at)
 {
     PictureStep& step = pictureStep(at);
     if (step.state == PictureState::Found)
@@ -238,37 +235,41 @@ AlbumWalk::Step AlbumWalk::takePicture(const WalkPosition& at)
     if (step.state == PictureState::Named)
         askPicturePage(step, at);
     if (step.state == PictureState::PageAsked) {
-        step.page->wait();
+        if (!step.page->isFinished())
+            return std::nullopt;
         readPicturePage(step);
     }
-    if (step.state == PictureState::Addressed || step.state == PictureState::Saving)
-        finishSave(step, at);
-    else if (step.state == PictureState::Skipped)
+    if (step.state == PictureState::Addressed || step.state == PictureState::Saving) {
+        if (!finishSave(step, at))
+            return std::nullopt;
+    } else if (step.state == PictureState::Skipped)
         step.picture.outcome = Picture::Outcome::Skipped;
     step.state = PictureState::Done;
-    return {at, {}, step.picture};
+    return Step{at, {}, step.picture};
 }
 
-void AlbumWalk::finishSave(PictureStep& step, const WalkPosition& at)
+bool AlbumWalk::finishSave(PictureStep& step, const WalkPosition& at)
 {
-    // Tested before every picture: the folder may have gone while the run waited.
-    m_context.madeFolders.ensure(albumStep(at.album).folder);
-    const bool early = step.state == PictureState::Saving;
-    if (!early)
-        askSave(step, at);
+    if (!step.turnCame) {
+        step.turnCame = true;
+        // Tested before every picture: the folder may have gone while the run waited.
+        m_context.madeFolders.ensure(albumStep(at.album).folder);
+        step.savedAhead = step.state == PictureState::Saving;
+        if (!step.savedAhead)
+            askSave(step, at);
+    }
+    if (!step.save->isFinished())
+        return false;
     Picture& picture = step.picture;
-    const auto finish = [&] {
-        const SaveError error = step.save->finish();
-        picture.bytes = step.save->bytes();
-        release(step.save);
-        return error;
-    };
-    SaveError error = finish();
+    const SaveError error = step.save->finish();
+    picture.bytes = step.save->bytes();
+    release(step.save);
     // A save started ahead found its folder missing, or could not move its file: the folder
     // has just been tested again, so it gets the try that one at a time would give it now.
-    if (early && (error == SaveError::CannotOpen || error == SaveError::CannotReplace)) {
+    if (std::exchange(step.savedAhead, false) &&
+        (error == SaveError::CannotOpen || error == SaveError::CannotReplace)) {
         askSave(step, at);
-        error = finish();
+        return false;
     }
     switch (error) {
     case SaveError::Ok:
@@ -282,22 +283,34 @@ void AlbumWalk::finishSave(PictureStep& step, const WalkPosition& at)
         picture.outcome = Picture::Outcome::Failed;
         picture.bytes = 0;
     }
+    return true;
 }
 
 std::optional<AlbumWalk::Step> AlbumWalk::next()
 {
     if (m_ended)
         return std::nullopt;
-    const std::optional<WalkPosition> at = m_taken ? after(*m_taken) : firstPageFrom(1);
-    if (m_taken && (!at || at->album != m_taken->album))
-        forget(m_taken->album);
-    if (!at) {
-        m_ended = true;
-        return std::nullopt;
+    // A step that was waited for looks at what has arrived meanwhile first, as it came: later
+    // steps' requests go out in the order one at a time would give them.
+    if (m_taking) {
+        lookAhead();
+    } else {
+        const std::optional<WalkPosition> at = m_taken ? after(*m_taken) : firstPageFrom(1);
+        if (m_taken && (!at || at->album != m_taken->album))
+            forget(m_taken->album);
+        if (!at) {
+            m_ended = true;
+            return std::nullopt;
+        }
+        m_taken = at;
+        m_taking = true;
     }
-    m_taken = at;
-    const Step step = at->picture == 0 ? takePage(*at) : takePicture(*at);
-    lookAhead();
+    const std::optional<Step> step =
+        m_taken->picture == 0 ? takePage(*m_taken) : takePicture(*m_taken);
+    if (step) {
+        m_taking = false;
+        lookAhead();
+    }
     return step;
 }
 

@@ -4,7 +4,6 @@
 #include "runcontext.h"
 #include "web/savejpg.h"
 
-#include <QMetaObject>
 #include <QStringList>
 
 #include <deque>
@@ -27,7 +26,7 @@ struct WalkPosition
 // The album pages, picture pages and pictures of a run, taken one step at a time, in order,
 // by the album processing, which reports them. Meanwhile the walk asks for what comes next
 // (later pictures, picture pages, the next albums' pages) as soon as what they depend on has
-// arrived, so that several transfers run at once.
+// arrived, so that several transfers run at once. It is asked again whenever transfers end.
 class AlbumWalk
 {
   public:
@@ -66,14 +65,16 @@ class AlbumWalk
         Picture picture; // when `at` is a picture
     };
 
-    AlbumWalk(RunContext& context, QStringList albums, PicturePlacement& placement);
+    AlbumWalk(RunContext& context, QStringList albums, AlbumSelection chosen,
+              PicturePlacement& placement);
     ~AlbumWalk();
     AlbumWalk(const AlbumWalk&) = delete;
     AlbumWalk& operator=(const AlbumWalk&) = delete;
 
-    // The next step, waited for and done with: a page read, a picture saved or left out. No
-    // value once every album has been walked.
+    // The next step, done with: a page read, a picture saved or left out. No value while what
+    // it needs is still on its way, or once every album has been walked.
     std::optional<Step> next();
+    bool hasEnded() const { return m_ended; }
     // The pictures after the last step taken whose addresses are already known, in order.
     QList<Picture> knownPicturesAhead() const;
 
@@ -99,14 +100,16 @@ class AlbumWalk
     {
         PictureState state = PictureState::Found;
         Picture picture;
-        std::unique_ptr<PendingPage> page;
+        std::unique_ptr<PageRequest> page;
         std::unique_ptr<PictureSave> save;
+        bool turnCame = false; // its folder is tested, and its save asked for
+        bool savedAhead = false;
     };
     struct PageStep
     {
         QString address;
         PageState state = PageState::Unasked;
-        std::unique_ptr<PendingPage> fetch;
+        std::unique_ptr<PageRequest> fetch;
         bool fetched = false;
         int count = 1;
         std::vector<PictureStep> pictures; // filled once, when the page is read
@@ -146,9 +149,10 @@ class AlbumWalk
     void name(PictureStep& step, const WalkPosition& at);
     void readPicturePage(PictureStep& step);
 
-    Step takePage(const WalkPosition& at);
-    Step takePicture(const WalkPosition& at);
-    void finishSave(PictureStep& step, const WalkPosition& at);
+    std::optional<Step> takePage(const WalkPosition& at);
+    std::optional<Step> takePicture(const WalkPosition& at);
+    // False while the save is still on its way.
+    bool finishSave(PictureStep& step, const WalkPosition& at);
 
     void lookAhead();
     Known knownPastTaken() const;
@@ -158,11 +162,12 @@ class AlbumWalk
 
     RunContext& m_context;
     const QStringList m_albums;
+    const AlbumSelection m_chosen;
     PicturePlacement& m_placement;
     const int m_ahead;
     std::map<qsizetype, AlbumStep> m_steps;
     int m_pending = 0;                   // transfers asked for and not yet read
     std::optional<WalkPosition> m_taken; // the step being taken, or taken last
+    bool m_taking = false;               // m_taken waits for what it needs
     bool m_ended = false;
-    QMetaObject::Connection m_finished;
 };

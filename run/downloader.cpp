@@ -12,42 +12,92 @@ Downloader::Downloader(RunWindow& window, TransferEngine& network, QString outpu
     : m_context{
           window, network, std::move(outputFolder), std::move(roots), limits, {}, false, {}, {}, {},
           {},     {}}
-{}
-
-template <typename Action> bool Downloader::runExclusively()
 {
-    if (m_busy)
-        return false;
-    m_busy = true;
-    m_context.window.setBusy(true);
-    struct Release
-    {
-        Downloader& downloader;
-        ~Release()
-        {
-            downloader.m_busy = false;
-            downloader.m_context.window.setBusy(false);
-        }
-    } release{*this};
-    return Action(m_context).run();
+    m_transfersEnded =
+        QObject::connect(&network, &TransferEngine::transferFinished, [this] { advance(); });
 }
 
-bool Downloader::start()
+Downloader::~Downloader()
 {
-    const bool ran = runExclusively<StartAction>();
-    // A run that came to its end keeps its folders: only one cut short takes them away.
-    if (ran)
-        m_context.madeFolders = {};
-    return ran;
-}
-
-bool Downloader::retry()
-{
-    return runExclusively<RetryAction>();
-}
-
-void Downloader::abandon()
-{
-    m_context.network.abandonAll();
+    QObject::disconnect(m_transfersEnded);
+    // As stop() does, but the window may be half gone: nothing is reported.
+    m_action.reset();
     m_context.madeFolders.removeEmpty();
+}
+
+bool Downloader::start(const QString& forumName, std::function<void()> whenDone)
+{
+    if (m_action)
+        return false;
+    if (forumName.isEmpty()) {
+        m_context.window.showMessage(QStringLiteral("请输入贴吧名称"));
+        return false;
+    }
+    return begin(std::make_unique<StartAction>(m_context, forumName), true, std::move(whenDone));
+}
+
+bool Downloader::retry(std::function<void()> whenDone)
+{
+    if (m_action)
+        return false;
+    return begin(std::make_unique<RetryAction>(m_context), false, std::move(whenDone));
+}
+
+bool Downloader::begin(std::unique_ptr<Stage> action, bool isRun, std::function<void()> whenDone)
+{
+    m_action = std::move(action);
+    m_isRun = isRun;
+    m_whenDone = std::move(whenDone);
+    m_context.window.setBusy(true);
+    advance();
+    return true;
+}
+
+void Downloader::advance()
+{
+    // A report may start the event loop's work again (a message box): the action goes on
+    // from where it is only once that report has returned.
+    if (!m_action)
+        return;
+    if (m_advancing) {
+        m_advanceAgain = true;
+        return;
+    }
+    m_advancing = true;
+    bool done = false;
+    do {
+        m_advanceAgain = false;
+        done = m_action->advance();
+    } while (!done && m_advanceAgain && !m_stopAsked);
+    m_advancing = false;
+    if (std::exchange(m_stopAsked, false))
+        stop();
+    else if (done)
+        end();
+}
+
+void Downloader::end()
+{
+    m_action.reset();
+    // A run that came to its end keeps its folders: only one cut short takes them away.
+    if (m_isRun)
+        m_context.madeFolders = {};
+    m_context.window.setBusy(false);
+    if (const std::function<void()> whenDone = std::exchange(m_whenDone, {}))
+        whenDone();
+}
+
+void Downloader::stop()
+{
+    if (!m_action)
+        return;
+    if (m_advancing) {
+        m_stopAsked = true;
+        return;
+    }
+    // Dropping the action drops its transfers, with their working files, and closes the record.
+    m_action.reset();
+    m_whenDone = {};
+    m_context.madeFolders.removeEmpty();
+    m_context.window.setBusy(false);
 }

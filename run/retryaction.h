@@ -1,29 +1,66 @@
 #pragma once
 
 #include "downloadrecord.h"
+#include "failedpictures.h"
 #include "runcontext.h"
+#include "stage.h"
+#include "web/savejpg.h"
 
+#include <QList>
+
+#include <deque>
+#include <memory>
 #include <optional>
+
+class AlbumProcessing;
+class ListingCrawl;
+class PageRequest;
+class PicturePlacement;
 
 // The retry button: saves every remembered failure once more and keeps only those that fail
 // again, in their order, with a line for each and one for the whole. Listing and album pages
 // the run could not have are read again, and the albums they lead to processed as an update.
-class RetryAction
+class RetryAction : public Stage
 {
   public:
-    explicit RetryAction(RunContext& context) : m_context(context) {}
+    explicit RetryAction(RunContext& context);
+    ~RetryAction() override;
 
-    // Always true: a retry always takes place, if only to say there is nothing to retry.
-    bool run();
+    bool advance() override;
 
   private:
-    void remember(std::optional<DownloadRecord>& record, const FailedPicture& picture,
-                  qint64 bytes);
-    // A picture whose page gave no address gets one from its page, read again now.
-    FailedPicture addressed(FailedPicture picture);
-    void retryPictures();
-    // The listing and album pages the run could not have, and what they lead to.
-    void retryPages();
+    enum class Phase
+    {
+        Addressing, // pictures whose page gave no address read it again, one after the other
+        Saving,
+        ReadingPages,
+        Processing,
+    };
+
+    bool advancePhase();
+    void beginSaving();
+    // True once every picture page asked for again has been read.
+    bool address();
+    // True once every save is done with, or a full disk stopped them.
+    bool save();
+    void keep(const FailedPicture& picture, SaveError error);
+    void remember(const FailedPicture& picture, qint64 bytes);
+    void stopForFullDisk(qsizetype from);
+    // False when the run's pages led to no album to process.
+    bool beginPages();
+    void beginProcessing();
 
     RunContext& m_context;
+    bool m_begun = false;
+    Phase m_phase = Phase::Addressing;
+    const int m_savedBefore;
+    QList<FailedPicture> m_pictures;
+    qsizetype m_next = 0; // the picture whose page or save is taken next
+    std::unique_ptr<PageRequest> m_page;
+    std::deque<std::unique_ptr<PictureSave>> m_saves; // asked for, from m_next on
+    std::optional<DownloadRecord> m_record;
+    std::unique_ptr<ListingCrawl> m_crawl;
+    QStringList m_albums;
+    std::unique_ptr<PicturePlacement> m_placement;
+    std::unique_ptr<AlbumProcessing> m_processing;
 };

@@ -32,8 +32,6 @@ class RunWindow
 
     // Adds `line` at the end of the progress list.
     virtual void appendLine(const QString& line) = 0;
-    // The name box's text as it is now, untrimmed. A run reads it once, as it starts.
-    virtual QString forumName() const = 0;
     // A message box with only an OK button and the program's title.
     virtual void showMessage(const QString& text) = 0;
     // A run or a retry is under way (true), or has ended (false).

@@ -1,19 +1,38 @@
 #pragma once
 
 #include "runcontext.h"
+#include "stage.h"
 
-// The start button: checks the forum name, walks the forum's listing pages for album
-// addresses, prepares the forum folder and hands the albums to the album processing.
-class StartAction
+#include <QFile>
+
+#include <memory>
+
+class AlbumProcessing;
+class DownloadRecord;
+class ListingCrawl;
+class PicturePlacement;
+
+// The start button: walks the forum's listing pages for album addresses, prepares the forum
+// folder and hands the albums to the album processing.
+class StartAction : public Stage
 {
   public:
-    explicit StartAction(RunContext& context) : m_context(context) {}
+    StartAction(RunContext& context, QString forumName);
+    ~StartAction() override;
 
-    // False when no run took place: the name box held no name.
-    bool run();
+    bool advance() override;
 
   private:
-    QStringList crawlListing(const QString& listingBase);
+    // False when the run cannot go on.
+    bool begin();
+    // False when there is nothing to process.
+    bool prepareAlbums();
 
     RunContext& m_context;
+    const QString m_name;
+    QFile m_runFile; // stays open, and empty, for the whole run
+    std::unique_ptr<ListingCrawl> m_crawl;
+    std::unique_ptr<DownloadRecord> m_record;
+    std::unique_ptr<PicturePlacement> m_placement;
+    std::unique_ptr<AlbumProcessing> m_processing;
 };

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-// Records what a run shows, and lets a test change the name box while the run reads it.
+// Records what a run shows, and holds the name a test's run starts with.
 class FakeWindow : public RunWindow
 {
   public:
@@ -18,7 +18,6 @@ class FakeWindow : public RunWindow
         if (onLine)
             onLine(line);
     }
-    QString forumName() const override { return name; }
     void showMessage(const QString& text) override { messages.append(text); }
 
     QString name;

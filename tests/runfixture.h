@@ -4,6 +4,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "run/downloader.h"
+#include "waitfor.h"
 #include "web/transferengine.h"
 
 #include <QDir>
@@ -33,6 +34,11 @@ struct RunFixture
             window, network, outputFolder, ServiceRoots{forum.forumRoot(), forum.pictureRoot()},
             limits);
     }
+
+    // The start button pressed with what the name box holds, and the run waited for. False when
+    // no run started.
+    bool start() { return runToEnd(*downloader, window.name); }
+    bool retry() { return retryToEnd(*downloader); }
 
     // In the platform's own form, as the run writes paths in its lines and lists.
     QString path(const QString& relative) const

@@ -54,7 +54,7 @@ void TestAlbumProcessing::picturesBecomeNumberedFiles()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
         QStringLiteral("f"));
-    run.downloader->start();
+    run.start();
     QCOMPARE(
         run.window.lines.mid(2),
         QStringList({albumLine(1, 1, QStringLiteral("甲")), pageLine(1, 1), pictureLine(1, 1, true),
@@ -73,7 +73,7 @@ void TestAlbumProcessing::numberingRestartsPerAlbumAndRunsOnAcrossPages()
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 5, 2),
                                     album(QStringLiteral("b"), QStringLiteral("乙"), 2)}),
         QStringLiteral("f"));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.mid(2),
              QStringList({albumLine(1, 2, QStringLiteral("甲")), pageLine(1, 3),
                           pictureLine(1, 1, true), pictureLine(1, 2, true), pageLine(2, 3),
@@ -115,7 +115,7 @@ void TestAlbumProcessing::albumsWithOneFolderNameKeepApart()
     folders.sort();
     for (const bool update : {false, true}) {
         run.downloader->setUpdate(update);
-        run.downloader->start();
+        run.start();
         QCOMPARE(QDir(run.path(QStringLiteral("f"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
                  folders);
         for (int n = 1; n <= 3; ++n)
@@ -138,7 +138,7 @@ void TestAlbumProcessing::failedSavesAreRememberedInOrder()
                        StandIn::Fault::withStatus(404));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")),
                        StandIn::Fault::withStatus(500));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
                           pictureLine(1, 3, true), pictureLine(1, 4, false)}));
@@ -158,10 +158,10 @@ void TestAlbumProcessing::runWithoutFailuresEmptiesEarlierLists()
         QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
                        StandIn::Fault::withStatus(503));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
     run.forum.clearFaults();
-    run.downloader->start();
+    run.start();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     QVERIFY(run.downloader->failedPictures().paths().isEmpty());
     // The second run's lines follow the first's.
@@ -188,7 +188,7 @@ void TestAlbumProcessing::titlesStayInsideTheForumFolder()
     QFETCH(QString, title);
     RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), title, 1)}),
                    QStringLiteral("f"));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.at(2), albumLine(1, 1, title));
     QCOMPARE(QDir(run.outputFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList({QStringLiteral("1.txt"), QStringLiteral("f")}));
@@ -220,7 +220,7 @@ void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
     const QString failing =
         StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
     run.forum.setFault(failing, fault);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.downloader->tally().missing, 1);
     QCOMPARE(
         run.window.lines.mid(2),
@@ -231,7 +231,7 @@ void TestAlbumProcessing::albumPageThatFailsGetsAFallbackTitle()
 
     // The retry processes the album again, as an update beside what the run saved.
     run.forum.clearFaults();
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.downloader->tally().missing, 0);
     QCOMPARE(run.window.lines.filter(QStringLiteral("下载成功")).size(), 3);
     for (int n = 1; n <= 2; ++n)
@@ -257,7 +257,7 @@ void TestAlbumProcessing::pictureWithoutIdentifierIsRetriedFromItsPage()
     const QString page =
         StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1"));
     run.forum.setFault(page, fault);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.mid(4), QStringList({pictureLine(1, 1, false)}));
     // No address was made up: nothing was asked of the picture store.
     QCOMPARE(run.pictureFileTargets().size(), 0);
@@ -266,7 +266,7 @@ void TestAlbumProcessing::pictureWithoutIdentifierIsRetriedFromItsPage()
     QCOMPARE(run.downloader->failedPictures().addresses(), QStringList(QString()));
 
     run.forum.clearFaults();
-    run.downloader->retry();
+    run.retry();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
@@ -283,7 +283,7 @@ void TestAlbumProcessing::albumFolderThatCannotBeMadeFailsItsPictures()
     QFile inTheWay(run.path(QStringLiteral("f/甲")));
     QVERIFY(inTheWay.open(QIODevice::WriteOnly));
     inTheWay.close();
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, false), pictureLine(1, 2, false),
                           albumLine(2, 2, QStringLiteral("乙")), pageLine(1, 1),
@@ -310,7 +310,7 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
         QStringLiteral("f"), transfers);
     QVERIFY(QDir(run.outputFolder).mkpath(QStringLiteral("f/甲")));
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), run.path(QStringLiteral("f/甲/2.jpg.part"))));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.mid(4),
              QStringList({pictureLine(1, 1, true), pictureLine(1, 2, false),
                           QStringLiteral("磁盘空间不足，下载已停止：") +
@@ -327,7 +327,7 @@ void TestAlbumProcessing::fullDiskStopsTheRun()
     // The retry stops at the full disk the same way, and keeps every picture for later.
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), run.path(QStringLiteral("f/甲/2.jpg.part"))));
     const qsizetype before = run.window.lines.size();
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.window.lines.mid(before, 2),
              QStringList({QStringLiteral("重新下载失败：") + failed.constFirst(),
                           QStringLiteral("磁盘空间不足，下载已停止：") +

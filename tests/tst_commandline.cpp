@@ -4,6 +4,7 @@
 #include "forumbuilder.h"
 #include "run/downloader.h"
 #include "underwine.h"
+#include "waitfor.h"
 #include "web/transferengine.h"
 
 #include <QDirIterator>
@@ -154,10 +155,11 @@ void TestCommandLine::sampleForumEndToEnd()
         QTemporaryDir folder;
         TransferEngine network;
         FakeWindow window(name);
-        if (reference.start())
-            Downloader(window, network, folder.path(),
-                       ServiceRoots{reference.forumRoot(), reference.pictureRoot()})
-                .start();
+        if (!reference.start())
+            return QStringList();
+        Downloader downloader(window, network, folder.path(),
+                              ServiceRoots{reference.forumRoot(), reference.pictureRoot()});
+        runToEnd(downloader, name);
         return window.lines;
     }();
     QVERIFY(windowLines.size() > 300);

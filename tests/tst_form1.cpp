@@ -3,6 +3,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
+#include "waitfor.h"
 #include "web/transferengine.h"
 
 #include <QAction>
@@ -61,6 +62,12 @@ class TestForm1 : public QObject
         for (int row = 0; row < progressList()->count(); ++row)
             all.append(progressList()->item(row)->text());
         return all;
+    }
+
+    // Runs the event loop until the run or retry a press began has ended.
+    void untilIdle()
+    {
+        waitUntil(m_network, [this] { return !m_window->downloader().isBusy(); });
     }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
@@ -181,6 +188,7 @@ void TestForm1::enterStartsEscapeDoesNothing()
     QCOMPARE(progressList()->count(), 0);
     nameBox()->setText(QStringLiteral("猫咪"));
     QTest::keyClick(nameBox(), Qt::Key_Return);
+    untilIdle();
     QCOMPARE(lines().constFirst(), QStringLiteral("开始获取相册地址！"));
     QCOMPARE(lines().constLast(),
              QStringLiteral("下载结束：保存成功2张，失败1张，保存在：") +
@@ -228,6 +236,7 @@ void TestForm1::duringARunTheNameAndButtonsWait()
         nameBox()->setText(QStringLiteral("风景"));
     });
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
     QVERIFY(disabled);
     QCOMPARE(lines().at(1), QStringLiteral("获取相册地址完成！猫咪吧共有1个相册"));
     QVERIFY(QFileInfo::exists(m_folder->filePath(QStringLiteral("猫咪/橘猫/1.jpg"))));
@@ -288,6 +297,7 @@ void TestForm1::emptyNameShowsTheMessageBox()
         box->accept();
     });
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
     QCOMPARE(title, QStringLiteral("Varnolt"));
     QCOMPARE(text, QStringLiteral("请输入贴吧名称"));
     // Qt's own texts are in Chinese as well.
@@ -301,12 +311,15 @@ void TestForm1::runsAppendBelowEachOther()
     QTest::mouseClick(nameBox(), Qt::LeftButton);
     nameBox()->insert(QStringLiteral("猫咪")); // typed: keyClicks takes only ASCII
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
     const QStringList first = lines();
     QCOMPARE(first.size(), 8);
     QCOMPARE(first.at(1), QStringLiteral("获取相册地址完成！猫咪吧共有1个相册"));
     QCOMPARE(first.at(5), QStringLiteral("第1页,第2张下载失败！"));
 
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+
+    untilIdle();
     QCOMPARE(lines().mid(0, 8), first);
     QCOMPARE(lines().size(), 16);
     QCOMPARE(lines().at(13), QStringLiteral("第1页,第2张下载成功！"));
@@ -314,6 +327,7 @@ void TestForm1::runsAppendBelowEachOther()
     // In update mode the window's runs leave out what is saved.
     m_window->setUpdate(true);
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
     QCOMPARE(lines().mid(20, 3), QStringList({QStringLiteral("第1页,第1张已存在，跳过！"),
                                               QStringLiteral("第1页,第2张已存在，跳过！"),
                                               QStringLiteral("第1页,第3张已存在，跳过！")}));
@@ -381,9 +395,11 @@ void TestForm1::retryButtonSavesTheFailures()
 {
     nameBox()->setText(QStringLiteral("猫咪"));
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
     QCOMPARE(m_window->downloader().failedPictures().entries().size(), 1);
     const int linesAfterRun = progressList()->count();
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    untilIdle();
     QVERIFY(m_window->downloader().failedPictures().isEmpty());
     const QString saved = m_folder->filePath(QStringLiteral("猫咪/橘猫/2.jpg"));
     QVERIFY(QFile::exists(saved));
@@ -391,6 +407,7 @@ void TestForm1::retryButtonSavesTheFailures()
              QStringList({QStringLiteral("重新下载成功：") + QDir::toNativeSeparators(saved),
                           QStringLiteral("重新下载结束：保存成功1张，失败0张")}));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    untilIdle();
     QCOMPARE(lines().constLast(), QStringLiteral("没有需要重新下载的文件"));
 }
 

@@ -1,6 +1,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
+#include "waitfor.h"
 #include "web/getbody.h"
 #include "web/transferengine.h"
 
@@ -25,7 +26,6 @@ class TestGetBody : public QObject
     void stallEndsAtTheLimitWithTheEmptyText();
     void refusedConnectionGivesNoValue();
     void addressThatCannotBeRequestedGivesTheEmptyText();
-    void nestedFetchRunsToItsEndFirst();
     void answerCompleteOnlyAfterTheLimit_data();
     void answerCompleteOnlyAfterTheLimit();
 
@@ -133,24 +133,6 @@ void TestGetBody::addressThatCannotBeRequestedGivesTheEmptyText()
         QCOMPARE(result.kind(), Kind::Text);
         QCOMPARE(result.text(), QString());
     }
-}
-
-void TestGetBody::nestedFetchRunsToItsEndFirst()
-{
-    const Fault slow = Fault::delayedBy(300);
-    m_forum->setFault(m_other, slow);
-    QStringList order;
-    // A handler that runs inside the outer wait, as a button press would.
-    QTimer::singleShot(0, this, [&] {
-        order.append(QStringLiteral("inner starts"));
-        QCOMPARE(GetBody(m_network, url(m_other), 5).kind(), Kind::Body);
-        order.append(QStringLiteral("inner ends"));
-    });
-    const FetchResult outer = GetBody(m_network, url(m_page), 5);
-    order.append(QStringLiteral("outer ends"));
-    QCOMPARE(outer.kind(), Kind::Body);
-    QCOMPARE(order, QStringList({QStringLiteral("inner starts"), QStringLiteral("inner ends"),
-                                 QStringLiteral("outer ends")}));
 }
 
 void TestGetBody::answerCompleteOnlyAfterTheLimit_data()

@@ -4,6 +4,7 @@
 #include "runfixture.h"
 #include "text/pagescan.h"
 #include "underwine.h"
+#include "waitfor.h"
 #include "web/answerrules.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
@@ -127,7 +128,7 @@ void TestHostile::redirectToAnotherHostIsFollowed()
     const StandIn::Fault moved = StandIn::Fault::redirectedTo(
         other.pictureRoot() + QStringLiteral("forum/pic/item/b-1.jpg"));
     m_run->forum.setFault(m_picture, moved);
-    m_run->downloader->start();
+    m_run->start();
     QCOMPARE(m_run->fileContent(QStringLiteral("f/甲/1.jpg")),
              other.pictureBytes(QStringLiteral("b-1")));
 }
@@ -141,7 +142,7 @@ void TestHostile::bytesThatAreNotGb2312()
     const StandIn::Fault garbage = StandIn::Fault::serving(noise);
     m_run->forum.setFault(StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1),
                           garbage);
-    m_run->downloader->start();
+    m_run->start();
     QCOMPARE(m_run->window.lines.at(2), QStringLiteral("开始处理相册(1/1):无标题相册1"));
     QCOMPARE(
         QDir(m_run->outputFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -171,7 +172,7 @@ void TestHostile::pictureIdentifierThatClimbsOut()
         StandIn::Pages::encodeGb2312(QStringLiteral("ZyqAlbum.picID = \"../../../1.txt\";")));
     m_run->forum.setFault(
         StandIn::Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")), sly);
-    m_run->downloader->start();
+    m_run->start();
     QCOMPARE(m_run->window.lines.at(4), QStringLiteral("第1页,第1张下载失败！"));
     QCOMPARE(m_run->fileContent(QStringLiteral("1.txt")), QByteArray());
     QVERIFY(!QFileInfo::exists(m_run->path(QStringLiteral("f/甲/1.jpg"))));
@@ -292,7 +293,7 @@ void TestHostile::answerSentAgainLaterShiftsNoPicture()
 
     Downloader downloader(run.window, run.network, run.outputFolder,
                           ServiceRoots{run.forum.forumRoot(), pictures.pictureRoot()});
-    downloader.start();
+    runToEnd(downloader, run.window.name);
     QVERIFY(downloader.failedPictures().isEmpty());
     for (const auto& [folder, id] : {std::pair{"甲", "a"}, {"乙", "b"}}) {
         const int count = id == QLatin1String("a") ? 4 : 3;
@@ -340,7 +341,7 @@ void TestHostile::copiesOfEveryAnswerLandNowhere()
             run.forum.setFault(StandIn::Pages::pictureFileTarget(picture.id), pictureCopied);
         }
     }
-    run.downloader->start();
+    run.start();
     // Whatever failed says so; whatever is on disk is its own picture.
     int saved = 0;
     for (const StandIn::Album& each : list) {

@@ -69,9 +69,9 @@ QPair<Seen, Seen> runAndRetry(const StandIn::ForumContent& content, const QStrin
     RunFixture run(content, name, transfers);
     for (const auto& [target, fault] : faults)
         run.forum.setFault(target, fault);
-    run.downloader->start();
+    run.start();
     const Seen afterRun = seenAfter(run);
-    run.downloader->retry();
+    run.retry();
     return {afterRun, seenAfter(run)};
 }
 
@@ -169,7 +169,7 @@ void TestPipeline::oneAtATimeAsksInTheOrderItReads()
                                     album(QStringLiteral("b"), QStringLiteral("乙"), 3)});
     RunFixture run(content, QStringLiteral("f"), 1);
     run.forum.setDefaultDelay(5);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.forum.requestedTargets(), StandIn::Pages::runTargets(content));
     QCOMPARE(run.forum.mostAtOnce(), 1);
 }
@@ -182,7 +182,7 @@ void TestPipeline::severalAtOnceAsksForTheSameAddresses()
     const StandIn::ForumContent content = forum(QStringLiteral("f"), albums);
     RunFixture run(content, QStringLiteral("f"), 8);
     run.forum.setDefaultDelay(20);
-    run.downloader->start();
+    run.start();
 
     QStringList asked = run.forum.requestedTargets();
     QStringList expected = StandIn::Pages::runTargets(content);

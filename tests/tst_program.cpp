@@ -158,6 +158,11 @@ void TestProgram::closingLeavesNoUnfinishedPictureBehind()
 
     QCOMPARE(filesBelow(folder.path()),
              QStringList({QStringLiteral("1.txt"), QStringLiteral("猫咪/甲/1.jpg")}));
+    // The record was closed on the way out: no journal of SQLite's is left beside it.
+    QCOMPARE(QDir(folder.filePath(QStringLiteral("猫咪")))
+                 .entryList({DownloadRecord::fileName() + QStringLiteral("-*")},
+                            QDir::Files | QDir::Hidden),
+             QStringList());
     // The record says what the one picture put in place holds, and the album the run never
     // reached has no folder, though its pictures were fetched ahead.
     QCOMPARE(recordBelow(folder.filePath(QStringLiteral("猫咪"))).size(), 1);

@@ -28,11 +28,11 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
                        StandIn::Fault::failingFirst(1));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-4")),
                        StandIn::Fault::failingFirst(2));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.downloader->failedPictures().entries().size(), 3);
     const int linesAfterRun = run.window.lines.size();
 
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList(
                  {run.path(QStringLiteral("f/甲/1.jpg")), run.path(QStringLiteral("f/甲/4.jpg"))}));
@@ -46,12 +46,12 @@ void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
              run.forum.pictureBytes(QStringLiteral("a-2")));
 
     // A second press retries what is left: picture 4 now comes, picture 1 still fails.
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList({run.path(QStringLiteral("f/甲/1.jpg"))}));
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/4.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-4")));
-    run.downloader->retry();
+    run.retry();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
@@ -63,13 +63,13 @@ void TestRetryAction::emptyListsFetchNothing()
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
         QStringLiteral("f"));
-    run.downloader->retry();
+    run.retry();
     QVERIFY(run.forum.requestLog().isEmpty());
 
-    run.downloader->start();
+    run.start();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     run.forum.clearLog();
-    run.downloader->retry();
+    run.retry();
     QVERIFY(run.forum.requestLog().isEmpty());
     QCOMPARE(run.window.lines.constLast(), QStringLiteral("没有需要重新下载的文件"));
 }
@@ -81,10 +81,10 @@ void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
         QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
                        StandIn::Fault::failingFirst(1));
-    run.downloader->start();
+    run.start();
     QVERIFY(QDir(run.path(QStringLiteral("f/甲"))).removeRecursively());
 
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲"))));
 }
@@ -99,16 +99,16 @@ void TestRetryAction::pictureThatTimedOutIsRetried()
     const StandIn::Fault stall = StandIn::Fault::stalled();
     const QString picture = StandIn::Pages::pictureFileTarget(QStringLiteral("a-1"));
     run.forum.setFault(picture, stall);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.constLast(), QStringLiteral("第1页,第1张下载失败！"));
     QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/1.jpg"))));
 
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
 
     run.forum.clearFaults();
-    run.downloader->retry();
+    run.retry();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-1")));
@@ -126,12 +126,12 @@ void TestRetryAction::lineBreakInAnAddressShiftsNothing()
             StandIn::Pages::encodeGb2312(QStringLiteral("ZyqAlbum.picID = \"a-3\r\nx\";"))));
     run.forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
                        StandIn::Fault::failingFirst(1));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList(
                  {run.path(QStringLiteral("f/甲/1.jpg")), run.path(QStringLiteral("f/甲/2.jpg"))}));
 
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/2.jpg")),
              run.forum.pictureBytes(QStringLiteral("a-2")));
     QCOMPARE(run.downloader->failedPictures().paths(),

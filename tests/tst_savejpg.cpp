@@ -1,6 +1,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
+#include "waitfor.h"
 #include "web/savejpg.h"
 #include "web/transferengine.h"
 

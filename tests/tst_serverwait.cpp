@@ -3,6 +3,7 @@
 // answered at once.
 #include "forumbuilder.h"
 #include "runfixture.h"
+#include "waitfor.h"
 #include "web/answerrules.h"
 #include "web/hostgate.h"
 #include "web/savejpg.h"
@@ -177,12 +178,12 @@ void TestServerWait::waitIsObeyedAndTheRunEndsAsIfAnsweredAtOnce()
     QFETCH(int, transfers);
     QFETCH(int, waitMs);
     RunFixture clean(twoAlbums(), QStringLiteral("f"), transfers);
-    clean.downloader->start();
+    clean.start();
 
     RunFixture run(twoAlbums(), QStringLiteral("f"), scaled(transfers));
     fault.extraHeaders.replace("DATE", httpDate(2).toLatin1());
     run.forum.setFault(firstPicture, fault);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines, clean.window.lines);
     QVERIFY(run.downloader->failedPictures().isEmpty());
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")),
@@ -304,10 +305,10 @@ void TestServerWait::throttlingServerLosesNoPicture()
 {
     // Real seconds: the server counts in them.
     RunFixture clean(twoAlbums(), QStringLiteral("f"), 8);
-    clean.downloader->start();
+    clean.start();
     RunFixture run(twoAlbums(), QStringLiteral("f"), 8);
     run.forum.setRateLimit(12);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines, clean.window.lines);
     QVERIFY(run.downloader->failedPictures().isEmpty());
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();
@@ -319,7 +320,7 @@ void TestServerWait::rateOptionPacesRequests()
     EngineSettings settings = RunFixture::settingsWith(4);
     settings.rate = 20;
     RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
-    run.downloader->start();
+    run.start();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     // Started 50 ms apart; the stand-in may log one late, never the whole run early.
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();

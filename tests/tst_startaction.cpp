@@ -63,7 +63,7 @@ void TestStartAction::crawlFollowsTheLastPageLink()
     QFETCH(int, albumCount);
     QFETCH(int, pages);
     RunFixture run(forum(QStringLiteral("猫"), albums(albumCount)), QStringLiteral("猫"));
-    run.downloader->start();
+    run.start();
 
     QStringList expected;
     for (int page = 1; page <= pages; ++page)
@@ -83,7 +83,7 @@ void TestStartAction::noAlbumsMakesNoFolder()
     runFile.write("left by an earlier run");
     runFile.close();
 
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines,
              QStringList({QStringLiteral("开始获取相册地址！"), summary(QStringLiteral("空"), 0)}));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("空"))));
@@ -95,7 +95,7 @@ void TestStartAction::albumLinkedTwiceIsProcessedTwice()
 {
     const StandIn::Album once = album(QStringLiteral("a1"), QStringLiteral("一"), 0);
     RunFixture run(forum(QStringLiteral("f"), {once, once}), QStringLiteral("f"));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("f"), 2));
     const QString target =
         StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a1"), 1);
@@ -116,7 +116,7 @@ void TestStartAction::failedListingPageIsSaidAndPassed()
     QFETCH(StandIn::Fault, fault);
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), fault);
-    run.downloader->start();
+    run.start();
     // The count the first page announced stands: the third page is read.
     QCOMPARE(run.listingTargets().size(), 3);
     // Said before the summary, which counts the albums of the pages read.
@@ -127,7 +127,7 @@ void TestStartAction::failedListingPageIsSaidAndPassed()
 
     // The retry reads the page again, and processes the albums it lists.
     run.forum.clearFaults();
-    run.downloader->retry();
+    run.retry();
     QCOMPARE(run.downloader->tally().missing, 0);
     QVERIFY(run.window.lines.contains(QStringLiteral("开始处理相册(5/5):相册10")));
 }
@@ -151,7 +151,7 @@ void TestStartAction::listingThatCannotBeReachedIsSaid()
     RunFixture run(forum(QStringLiteral("f"), albums(2)), QStringLiteral("f"));
     const QString target = StandIn::Pages::listingTarget(QStringLiteral("f"), 1);
     run.forum.setFault(target, fault);
-    run.downloader->start();
+    run.start();
     const QStringList expected = said ? QStringList(QStringLiteral("无法获取相册列表：") +
                                                     run.forum.forumRoot() + target.mid(1))
                                       : QStringList();
@@ -172,7 +172,7 @@ void TestStartAction::namesReachTheServerWhole()
     QFETCH(QString, name);
     // The stand-in finds the forum only when the name arrives whole.
     RunFixture run(forum(name, albums(2)), name);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.at(1), summary(name, 2));
     QVERIFY(QFileInfo(run.path(name)).isDir());
 }
@@ -190,7 +190,7 @@ void TestStartAction::namesBecomeOneSafeFolder()
 {
     QFETCH(QString, name);
     RunFixture run(forum(name, albums(1)), name);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.at(1), summary(name, 1));
     const QStringList entries =
         QDir(run.outputFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -201,7 +201,7 @@ void TestStartAction::namesBecomeOneSafeFolder()
 void TestStartAction::emptyNameOnlyShowsTheMessage()
 {
     RunFixture run(forum(QStringLiteral("f"), albums(1)), QString());
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.messages, QStringList(QStringLiteral("请输入贴吧名称")));
     QVERIFY(run.window.lines.isEmpty());
     QVERIFY(run.forum.requestLog().isEmpty());
@@ -217,7 +217,7 @@ void TestStartAction::unwritableProgramFolderIsReported()
     blocker.close();
     Downloader downloader(run.window, run.network, run.path(QStringLiteral("program")),
                           ServiceRoots{run.forum.forumRoot(), run.forum.pictureRoot()});
-    downloader.start();
+    runToEnd(downloader, run.window.name);
     QCOMPARE(run.window.lines.size(), 1);
     QVERIFY(run.window.lines.first().startsWith(QStringLiteral("无法创建文件：")));
     QVERIFY(run.forum.requestLog().isEmpty());
@@ -229,7 +229,7 @@ void TestStartAction::forumFolderThatCannotBeMadeIsReported()
     QFile inTheWay(run.path(QStringLiteral("f")));
     QVERIFY(inTheWay.open(QIODevice::WriteOnly));
     inTheWay.close();
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.window.lines.last(),
              QStringLiteral("无法创建文件夹：") + run.path(QStringLiteral("f")));
     QVERIFY(run.targetsStartingWith(QStringLiteral("/f/tupian/album")).isEmpty());
@@ -242,14 +242,12 @@ void TestStartAction::pressesAndEditsDuringTheCrawlChangeNothing()
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), slow);
     QTimer::singleShot(100, &run.forum, [&run] {
         QVERIFY(run.downloader->isBusy());
-        run.downloader->start();
-        run.downloader->retry();
-        run.window.name = QStringLiteral("g");
+        QVERIFY(!run.downloader->start(QStringLiteral("g")));
+        QVERIFY(!run.downloader->retry());
     });
-    run.downloader->start();
+    run.start();
     QVERIFY(!run.downloader->isBusy());
     QCOMPARE(run.listingTargets().size(), 1);
-    // The name is the one the run started with, whatever the box holds later.
     QCOMPARE(run.window.lines.at(1), summary(QStringLiteral("f"), 1));
     QVERIFY(QFileInfo(run.path(QStringLiteral("f"))).isDir());
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("g"))));

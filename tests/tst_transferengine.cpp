@@ -5,6 +5,7 @@
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
 #include "underwine.h"
+#include "waitfor.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
 #include "web/transferengine.h"
@@ -49,7 +50,6 @@ class TestTransferEngine : public QObject
     void cookiesGoBackAcrossARedirect();
     void tenRedirectsOverConnectionsThatDie();
     void secondRequestForAnAddressWaitsForTheFirst();
-    void transferDroppedWhileWaitedOnLetsTheWaitGo();
 };
 
 void TestTransferEngine::waitingTransfersStartInTheirOrder()
@@ -62,7 +62,7 @@ void TestTransferEngine::waitingTransfersStartInTheirOrder()
     const auto third = engine.fetch(QUrl(listing(forum, 4)), 5, {3, 0, 0, 0});
     const auto second = engine.fetch(QUrl(listing(forum, 3)), 5, {2, 0, 0, 0});
     const auto alsoSecond = engine.fetch(QUrl(listing(forum, 2)), 5, {2, 0, 0, 0});
-    third->wait();
+    waitFor(engine, *third);
     QVERIFY(first->isFinished() && second->isFinished() && alsoSecond->isFinished());
     QStringList expected;
     for (int page : {1, 3, 2, 4})
@@ -183,24 +183,11 @@ void TestTransferEngine::secondRequestForAnAddressWaitsForTheFirst()
     TransferEngine engine(8);
     const auto first = engine.fetch(QUrl(listing(forum, 1)), 5, {1, 0, 0, 0});
     const auto second = engine.fetch(QUrl(listing(forum, 1)), 5, {2, 0, 0, 0});
-    second->wait();
+    waitFor(engine, *second);
     QVERIFY(first->isFinished());
     QCOMPARE(first->outcome().status, 503);
     QCOMPARE(second->outcome().status, 200);
     QCOMPARE(forum.mostAtOnce(), 1);
-}
-
-void TestTransferEngine::transferDroppedWhileWaitedOnLetsTheWaitGo()
-{
-    StandIn::StandInForum forum(smallForum());
-    QVERIFY(forum.start());
-    forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), Fault::stalled());
-    TransferEngine engine(1);
-    std::unique_ptr<Transfer> transfer = engine.fetch(QUrl(listing(forum, 1)), 5);
-    Transfer* waited = transfer.get();
-    QTimer::singleShot(0, [&transfer] { transfer.reset(); });
-    waited->wait();
-    QVERIFY(!transfer);
 }
 
 QTEST_GUILESS_MAIN(TestTransferEngine)

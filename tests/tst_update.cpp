@@ -54,12 +54,12 @@ void TestUpdate::recordSaysWhatEachFileHolds()
     StandIn::Album first = album(QStringLiteral("a"), QStringLiteral("甲"), 2);
     first.pictures[1].failFirst = 1;
     RunFixture run(forum(QStringLiteral("f"), {first}), QStringLiteral("f"));
-    run.downloader->start();
+    run.start();
     const QString forumFolder = run.path(QStringLiteral("f"));
     const qint64 a1 = QFileInfo(run.path(QStringLiteral("f/甲/1.jpg"))).size();
     QCOMPARE(recordBelow(forumFolder), QStringList(recordLine("甲/1.jpg", "a", "a-1", a1)));
     // What the retry saves is recorded as well.
-    run.downloader->retry();
+    run.retry();
     const qint64 a2 = QFileInfo(run.path(QStringLiteral("f/甲/2.jpg"))).size();
     QCOMPARE(recordBelow(forumFolder), QStringList({recordLine("甲/1.jpg", "a", "a-1", a1),
                                                     recordLine("甲/2.jpg", "a", "a-2", a2)}));
@@ -68,7 +68,7 @@ void TestUpdate::recordSaysWhatEachFileHolds()
     StandIn::Album changed = album(QStringLiteral("a"), QStringLiteral("甲"), 3);
     changed.pictures.removeFirst();
     run.forum.setContent(forum(QStringLiteral("f"), {changed}));
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/1.jpg")), run.forum.pictureBytes("a-2"));
     QCOMPARE(recordBelow(forumFolder),
              QStringList({recordLine("甲/1.jpg", "a", "a-2", a2),
@@ -80,7 +80,7 @@ void TestUpdate::recordSaysWhatEachFileHolds()
     changed.pictures.append(album(QStringLiteral("a"), QString(), 4).pictures.constLast());
     run.forum.setContent(forum(QStringLiteral("f"), {changed}));
     run.downloader->setUpdate(true);
-    run.downloader->start();
+    run.start();
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("escaped.jpg"))));
     QCOMPARE(run.fileContent(QStringLiteral("f/甲/3.jpg")), run.forum.pictureBytes("a-4"));
 }
@@ -105,7 +105,7 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
     RunFixture run(forum(QStringLiteral("f"), {shorterA, laterB, c}), QStringLiteral("f"),
                    transfers);
     run.downloader->setUpdate(true);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.downloader->tally().saved, 7);
     const QByteArray goneAlbum[] = {run.forum.pictureBytes("c-1"), run.forum.pictureBytes("c-2")};
 
@@ -125,7 +125,7 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
     edited.close();
     run.forum.clearLog();
     run.window.lines.clear();
-    run.downloader->start();
+    run.start();
 
     QStringList fetched = pictureTargets(run);
     fetched.sort();
@@ -160,7 +160,7 @@ void TestUpdate::updateFetchesOnlyWhatIsNew()
 
     // Once everything is there, an update asks for listing and album pages only.
     run.forum.clearLog();
-    run.downloader->start();
+    run.start();
     QCOMPARE(pictureTargets(run), QStringList());
     QCOMPARE(run.downloader->tally().skipped, 8);
 }
@@ -170,13 +170,13 @@ void TestUpdate::ownFileComesBackBeforeAnotherAlbumsCopy()
     // One album, renamed between two plain runs: the record knows its picture in two folders.
     StandIn::Album renamed = album(QStringLiteral("a"), QStringLiteral("甲"), 1);
     RunFixture run(forum(QStringLiteral("f"), {renamed}), QStringLiteral("f"));
-    run.downloader->start();
+    run.start();
     renamed.title = QStringLiteral("乙");
     run.forum.setContent(forum(QStringLiteral("f"), {renamed}));
-    run.downloader->start();
+    run.start();
     QVERIFY(QFile::remove(run.path(QStringLiteral("f/乙/1.jpg"))));
     run.downloader->setUpdate(true);
-    run.downloader->start();
+    run.start();
     QCOMPARE(run.fileContent(QStringLiteral("f/乙/1.jpg")), run.forum.pictureBytes("a-1"));
     QCOMPARE(filesBelow(run.path(QStringLiteral("f"))),
              QStringList({QStringLiteral("乙/1.jpg"), QStringLiteral("甲/1.jpg")}));
@@ -208,7 +208,7 @@ void TestUpdate::unusableRecordIsLeftAlone()
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
         QStringLiteral("f"), 1, limits);
     run.downloader->setUpdate(true);
-    run.downloader->start();
+    run.start();
     const QString path = run.path(QStringLiteral("f/.varnolt.db"));
 
     sqlite3* other = nullptr;
@@ -233,7 +233,7 @@ void TestUpdate::unusableRecordIsLeftAlone()
     mine.close();
     run.forum.clearLog();
     run.window.lines.clear();
-    run.downloader->start();
+    run.start();
     if (other) {
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);

@@ -3,7 +3,6 @@
 #include "answerrules.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 #include <QHostAddress>
 
 #include <zlib.h>
@@ -580,8 +579,6 @@ void EngineCore::finish(TransferJob* job, TransferOutcome::Kind kind, int status
             job->file->drop();
     }
     job->finished = true;
-    if (job->waiter)
-        job->waiter->quit();
 }
 
 void EngineCore::announceSoon()

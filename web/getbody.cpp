@@ -27,15 +27,10 @@ PageRequest::PageRequest(TransferEngine& network, const QString& address, double
     : m_transfer(network.fetch(QUrl(address), seconds, order))
 {}
 
-FetchResult PageRequest::result()
+FetchResult PageRequest::result() const
 {
-    m_transfer->wait();
+    Q_ASSERT(m_transfer->isFinished());
     // Measured on a monotonic clock from the request's start, not from the call: a wait for a
     // free slot is no part of the limit, and midnight or a clock change moves nothing.
     return fetchResultOf(m_transfer->outcome(), m_transfer->isPastDeadline());
-}
-
-FetchResult GetBody(TransferEngine& network, const QString& Weburl, double chaoshi)
-{
-    return PageRequest(network, Weburl, chaoshi).result();
 }

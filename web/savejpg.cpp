@@ -41,7 +41,7 @@ PictureSave::PictureSave(TransferEngine& network, const QString& url, const QStr
 
 SaveError PictureSave::finish()
 {
-    m_transfer->wait();
+    Q_ASSERT(m_transfer->isFinished());
     const SaveError error = saveErrorOf(m_transfer->outcome());
     if (error != SaveError::Ok)
         return error;
@@ -51,9 +51,4 @@ SaveError PictureSave::finish()
 qint64 PictureSave::bytes() const
 {
     return m_transfer->outcome().bodyBytes;
-}
-
-SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm, double chaoshi)
-{
-    return PictureSave(network, url, tpm, chaoshi).finish();
 }

@@ -25,26 +25,21 @@ enum class SaveError : qint32
 };
 
 // One picture on its way to its file. The bytes stream into a working file beside `tpm` as they
-// arrive; finish() moves that file over `tpm` when the answer was whole and sound. Started
-// early, several can download at once while their callers finish them one by one, in order.
+// arrive; once it has finished, finish() moves that file over `tpm` when the answer was whole and
+// sound. Started early, several download at once while their callers finish them in order.
 class PictureSave
 {
   public:
     PictureSave(TransferEngine& network, const QString& url, const QString& tpm, double seconds,
                 TransferOrder order = {});
 
-    // Waits for the picture (window events run meanwhile) and puts it in place. A failed
-    // save leaves whatever was at `tpm` as it was.
+    bool isFinished() const { return m_transfer->isFinished(); }
+    // Puts the finished picture in place. A failed save leaves whatever was at `tpm` as it was.
     SaveError finish();
+    const TransferOutcome& outcome() const { return m_transfer->outcome(); }
     // The picture's bytes, all in its file once finish() gave Ok.
     qint64 bytes() const;
 
   private:
     std::unique_ptr<Transfer> m_transfer;
 };
-
-// Fetches the picture at `url` (`chaoshi` seconds at most from the request's start) and stores
-// its bytes at `tpm`. The file appears whole or not at all: an existing file is replaced only
-// when the new one is complete.
-SaveError SaveJpg(TransferEngine& network, const QString& url, const QString& tpm,
-                  double chaoshi = pictureTimeLimitSeconds);

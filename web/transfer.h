@@ -42,9 +42,8 @@ class Transfer
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
+    // Once true, the engine's transferFinished() has been or is about to be sent for it.
     bool isFinished() const;
-    // Runs the event loop until the transfer has finished; window events are handled meanwhile.
-    void wait();
     const TransferOutcome& outcome() const;
     // Whether the time limit of its last request has passed by now (never, before it started).
     bool isPastDeadline() const;

@@ -15,14 +15,13 @@
 #include <tuple>
 
 class EngineCore;
-class QEventLoop;
 
 // Every value of the last answer's headers called `name`, in order.
 QList<QByteArray> answerHeaders(CURL* easy, const char* name);
 
 // Everything of one transfer while it lives: its addresses, its libcurl handle while a request is
 // out, the body as it arrives, and what became of it. The engine drives it; the Transfer that
-// owns it only waits on it.
+// owns it only reads it.
 class TransferJob
 {
   public:
@@ -77,8 +76,6 @@ class TransferJob
     bool writeFailed = false;
     TransferOutcome outcome;
     bool finished = false;
-    QEventLoop* waiter = nullptr;
-    bool* destroyedWhileWaiting = nullptr;
 
   private:
     void beginBody();

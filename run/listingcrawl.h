@@ -1,0 +1,39 @@
+#pragma once
+
+#include "runcontext.h"
+#include "stage.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class PageRequest;
+
+// Reads a forum's album listing, one page after the other, for the addresses of its albums.
+class ListingCrawl : public Stage
+{
+  public:
+    // The listing from its first page on, as far as its pages announce more.
+    static std::unique_ptr<ListingCrawl> ofForum(RunContext& context, const QString& listingBase);
+    // Just these pages, each of which must list albums.
+    static std::unique_ptr<ListingCrawl> ofPages(RunContext& context, QStringList addresses);
+    ~ListingCrawl() override;
+
+    bool advance() override;
+    // Their addresses, in the order of the pages and of their positions on them.
+    const QStringList& albums() const { return m_albums; }
+
+  private:
+    ListingCrawl(RunContext& context, QStringList addresses, QString listingBase);
+    QString addressOf(int page) const;
+    void read(int page);
+
+    RunContext& m_context;
+    const QStringList m_addresses;
+    const QString m_listingBase; // when the pages announce each other
+    int m_pageCount = 1;
+    int m_page = 0; // being read, from 0
+    std::unique_ptr<PageRequest> m_request;
+    QStringList m_albums;
+};
