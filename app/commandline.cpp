@@ -138,6 +138,10 @@ CommandLine readCommandLine(const QStringList& arguments)
             "只下载新的图片：下载记录（吧文件夹中的 .varnolt.db）中已保存、文件仍在且大小未变的"
             "图片不再请求，已有的文件不会被覆盖；中断的下载这样继续。也可打开窗口时用，"
             "窗口中的每次下载都如此。"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("在标准错误上为每个请求打印一行：地址、状态和用时，失败时还有原因"
+                       "（与 --download 一起用）。"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("只打印结束行（与 --download 一起用）。"));
     const QCommandLineOption json(
@@ -145,7 +149,7 @@ CommandLine readCommandLine(const QStringList& arguments)
         QStringLiteral("每行打印一个 JSON 对象代替进度行：album、picture、retry、problem 和 "
                        "summary 事件（与 --download 一起用）。"));
     parser.addOptions({download, output, transfers, retries, maxWait, rate, timeout, albums,
-                       cookies, update, quiet, json});
+                       cookies, update, verbose, quiet, json});
     // Taken by the window's application object before the arguments are read again there;
     // accepted here so that they are no error when read before it exists.
     for (const char* option :
@@ -183,9 +187,9 @@ CommandLine readCommandLine(const QStringList& arguments)
         if (line.forumName.isEmpty())
             return refused(QStringLiteral("--download 需要一个吧名"));
     } else if (parser.isSet(retries) || parser.isSet(albums) || parser.isSet(quiet) ||
-               parser.isSet(json)) {
-        return refused(
-            QStringLiteral("--retries、--albums、--quiet 和 --json 只能与 --download 一起用"));
+               parser.isSet(json) || parser.isSet(verbose)) {
+        return refused(QStringLiteral(
+            "--retries、--albums、--quiet、--json 和 --verbose 只能与 --download 一起用"));
     }
     if (parser.isSet(quiet) && parser.isSet(json))
         return refused(QStringLiteral("--quiet 和 --json 不能同时用"));
@@ -205,6 +209,7 @@ CommandLine readCommandLine(const QStringList& arguments)
     if (parser.isSet(cookies))
         line.cookies = parser.value(cookies);
     line.update = parser.isSet(update);
+    line.verbose = parser.isSet(verbose);
 
     if (parser.isSet(transfers)) {
         line.transfers = parseTransfers(parser.value(transfers));

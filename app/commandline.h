@@ -27,6 +27,7 @@ struct CommandLine
     std::optional<double> timeout;  // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
     int retries = 2;
     bool update = false;   // --update: what the record says is saved is not fetched again
+    bool verbose = false;  // --verbose: a line on stderr for every request
     AlbumSelection albums; // --albums; every album when absent
     ConsoleWindow::Output printing = ConsoleWindow::Output::Lines; // --quiet, --json
 

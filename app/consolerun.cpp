@@ -26,6 +26,20 @@ void leaveEventLoop()
         QCoreApplication::instance(), [] { QCoreApplication::exit(); }, Qt::QueuedConnection);
 }
 
+// One line on stderr for a request, below the lines before it and above the status line.
+void reportRequest(StatusLine* status, const QUrl& url, int statusCode, qint64 milliseconds,
+                   const QString& error)
+{
+    if (status)
+        status->wipe();
+    QString line = url.toString() + QLatin1Char(' ') +
+                   (statusCode > 0 ? QString::number(statusCode) : QStringLiteral("-")) +
+                   QLatin1Char(' ') + QString::number(milliseconds) + QStringLiteral("ms");
+    if (!error.isEmpty())
+        line += QStringLiteral(" 失败：") + error;
+    writeLine(stderr, line);
+}
+
 ExitStatus statusOf(const RunTally& tally)
 {
     if (tally.failed > 0 || tally.missing > 0 || tally.diskFull)
@@ -54,6 +68,14 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         window.keepStatus(status.get());
     }
 
+    // What is connected or timed for this run ends with it.
+    QObject thisRun;
+    if (command.verbose)
+        QObject::connect(&network, &TransferEngine::transferEnded, &thisRun,
+                         [&status](const QUrl& url, int code, qint64 ms, const QString& error) {
+                             reportRequest(status.get(), url, code, ms, error);
+                         });
+
     std::optional<ExitStatus> interrupted;
     endOnSignal([&](ExitStatus ending) {
         // As closing the window does: transfers stop, their unfinished files go, the record is
@@ -67,7 +89,6 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         leaveEventLoop();
     });
 
-    QObject rounds; // the pauses between retry rounds end with this run
     int round = 0;
     std::function<void()> afterAction = [&] {
         // After a full disk, a retry would only fail again.
@@ -78,7 +99,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
         // before the second, and so on, up to a minute.
         ++round;
-        QTimer::singleShot(std::min(round, 60) * 1000, &rounds,
+        QTimer::singleShot(std::min(round, 60) * 1000, &thisRun,
                            [&] { downloader.retry(afterAction); });
     };
     if (!downloader.start(command.forumName, afterAction))

@@ -2,11 +2,11 @@
 
 #include "consoletext.h"
 #include "interruption.h"
+#include "jsonevents.h"
 #include "run/closingline.h"
 #include "run/runtally.h"
 #include "statusline.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <utility>
@@ -19,37 +19,34 @@
 
 namespace {
 
-QString statusOf(const PictureReport& picture)
+// The progress lines, printed or (quiet) not.
+class ConsoleLines : public ProgressLines
 {
-    switch (picture.status) {
-    case PictureReport::Status::Saved:
-        return QStringLiteral("saved");
-    case PictureReport::Status::Skipped:
-        return QStringLiteral("skipped");
-    case PictureReport::Status::Failed:
-        break;
+  public:
+    ConsoleLines(ConsoleWindow& console, bool printed) : m_console(console), m_printed(printed) {}
+    void addLine(const QString& line, const QString&) override
+    {
+        if (m_printed)
+            m_console.write(line);
     }
-    return QStringLiteral("failed");
-}
 
-// What every picture event says of its picture.
-QJsonObject pictureObject(const char* event, const PictureReport& picture)
-{
-    return {{QStringLiteral("event"), QLatin1String(event)},
-            {QStringLiteral("status"), statusOf(picture)},
-            {QStringLiteral("path"), picture.path},
-            {QStringLiteral("address"), picture.address},
-            {QStringLiteral("bytes"), picture.bytes}};
-}
-
-QString jsonLine(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
+  private:
+    ConsoleWindow& m_console;
+    bool m_printed;
+};
 
 } // namespace
 
-ConsoleWindow::ConsoleWindow(std::FILE* out, Output output) : m_out(out), m_output(output) {}
+ConsoleWindow::ConsoleWindow(std::FILE* out, Output output) : m_out(out), m_output(output)
+{
+    if (output == Output::Json)
+        m_format = std::make_unique<JsonEvents>(
+            [this](const QJsonObject& object) { write(jsonLine(object)); });
+    else
+        m_format = std::make_unique<ConsoleLines>(*this, output == Output::Lines);
+}
+
+ConsoleWindow::~ConsoleWindow() = default;
 
 void ConsoleWindow::write(const QString& line)
 {
@@ -60,9 +57,10 @@ void ConsoleWindow::write(const QString& line)
         endForClosedOutput();
 }
 
-void ConsoleWindow::writeObject(const QJsonObject& object)
+void ConsoleWindow::appendLine(const QString& line)
 {
-    write(jsonLine(object));
+    if (m_output == Output::Lines)
+        write(line);
 }
 
 void ConsoleWindow::countSaved(const PictureReport& picture)
@@ -71,56 +69,24 @@ void ConsoleWindow::countSaved(const PictureReport& picture)
         m_status->pictureSaved(picture.bytes);
 }
 
-void ConsoleWindow::appendLine(const QString& line)
-{
-    if (m_output == Output::Lines)
-        write(line);
-}
-
 void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,
                                  const QString& folder)
 {
-    if (m_output != Output::Json)
-        return RunWindow::albumStarted(album, count, title, folder);
-    writeObject({{QStringLiteral("event"), QStringLiteral("album")},
-                 {QStringLiteral("index"), album},
-                 {QStringLiteral("count"), count},
-                 {QStringLiteral("title"), title},
-                 {QStringLiteral("folder"), folder}});
-}
-
-void ConsoleWindow::showProgress(qsizetype, qsizetype count)
-{
     if (m_status)
         m_status->albumReached(count);
+    m_format->albumStarted(album, count, title, folder);
 }
 
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
 {
     countSaved(picture);
-    if (m_output != Output::Json)
-        return RunWindow::pictureEnded(picture);
-    QJsonObject object = pictureObject("picture", picture);
-    object.insert(QStringLiteral("album"), picture.album);
-    object.insert(QStringLiteral("page"), picture.page);
-    object.insert(QStringLiteral("number"), picture.number);
-    writeObject(object);
+    m_format->pictureEnded(picture);
 }
 
 void ConsoleWindow::retryEnded(const PictureReport& picture)
 {
     countSaved(picture);
-    if (m_output != Output::Json)
-        return RunWindow::retryEnded(picture);
-    writeObject(pictureObject("retry", picture));
-}
-
-void ConsoleWindow::problem(const QString& line)
-{
-    if (m_output != Output::Json)
-        return RunWindow::problem(line);
-    writeObject(
-        {{QStringLiteral("event"), QStringLiteral("problem")}, {QStringLiteral("text"), line}});
+    m_format->retryEnded(picture);
 }
 
 bool ConsoleWindow::sumUp(const RunTally& tally)
@@ -135,11 +101,6 @@ bool ConsoleWindow::sumUp(const RunTally& tally)
                               {QStringLiteral("skipped"), tally.skipped},
                               {QStringLiteral("folder"), tally.forumFolder}};
     return writeLine(m_out, jsonLine(summary));
-}
-
-void ConsoleWindow::showMessage(const QString& text)
-{
-    writeLine(stderr, text);
 }
 
 bool writeLine(std::FILE* out, const QString& line)

@@ -1,15 +1,16 @@
 #pragma once
 
-#include "run/runwindow.h"
+#include "run/progresslines.h"
 
 #include <cstdio>
+#include <memory>
 
 struct RunTally;
 
 // The run's front end in command-line mode: every progress line goes to stdout as UTF-8 the
-// moment it is appended; or nothing but the closing line (quiet); or, for scripts, one JSON
+// moment its step is reported; or nothing but the closing line (quiet); or, for scripts, one JSON
 // object a line for each album, picture, retried picture and problem, and one for the summary.
-class ConsoleWindow : public RunWindow
+class ConsoleWindow : public RunObserver
 {
   public:
     enum class Output
@@ -20,28 +21,43 @@ class ConsoleWindow : public RunWindow
     };
 
     explicit ConsoleWindow(std::FILE* out, Output output = Output::Lines);
+    ~ConsoleWindow() override;
 
-    void appendLine(const QString& line) override;
-    void showMessage(const QString& text) override;
-    void albumStarted(qsizetype album, qsizetype count, const QString& title,
-                      const QString& folder) override;
-    void pictureEnded(const PictureReport& picture) override;
-    void retryEnded(const PictureReport& picture) override;
-    void problem(const QString& line) override;
-    void showProgress(qsizetype album, qsizetype count) override;
+    // A line of the program's own, printed among the progress lines.
+    void appendLine(const QString& line);
+    // Writes `line` on stdout, below everything before it and above the status line.
+    void write(const QString& line);
     // The last line: the closing line, or the summary object. False when it could not be written.
     bool sumUp(const RunTally& tally);
     // A status line on a terminal, kept below the lines written from now on.
     void keepStatus(class StatusLine* status) { m_status = status; }
 
+    void listingStarted() override { m_format->listingStarted(); }
+    void listingRead(const QString& forumName, qsizetype albums) override
+    {
+        m_format->listingRead(forumName, albums);
+    }
+    void albumStarted(qsizetype album, qsizetype count, const QString& title,
+                      const QString& folder) override;
+    void pageRead(int page, int pageCount) override { m_format->pageRead(page, pageCount); }
+    void pictureEnded(const PictureReport& picture) override;
+    void retryEnded(const PictureReport& picture) override;
+    void retryFinished(int saved, int failing) override { m_format->retryFinished(saved, failing); }
+    void nothingToRetry() override { m_format->nothingToRetry(); }
+    void problem(const QString& text, const QString& cause) override
+    {
+        m_format->problem(text, cause);
+    }
+    // The closing line comes from sumUp(), once the retries are done too.
+    void runFinished(const RunTally&) override {}
+
   private:
-    void write(const QString& line);
-    void writeObject(const class QJsonObject& object);
     // A picture saved counts on the status line.
     void countSaved(const PictureReport& picture);
 
     std::FILE* m_out;
     Output m_output;
+    std::unique_ptr<RunObserver> m_format;
     class StatusLine* m_status = nullptr;
 };
 

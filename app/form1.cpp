@@ -5,7 +5,6 @@
 #include "layoutscale.h"
 #include "windowicon.h"
 
-#include "run/closingline.h"
 #include "web/transferengine.h"
 
 #include <QAction>
@@ -111,9 +110,13 @@ Form1::Form1(TransferEngine& network, const QString& outputFolder, const Service
     }
 }
 
-void Form1::appendLine(const QString& line)
+void Form1::addLine(const QString& line, const QString& cause)
 {
-    List1->addItem(line);
+    auto* item = new QListWidgetItem(line);
+    // Why a failure failed, for whoever points at its line.
+    if (!cause.isEmpty())
+        item->setToolTip(cause);
+    List1->addItem(item);
 }
 
 QString Form1::forumName() const
@@ -130,7 +133,7 @@ void Form1::showMessage(const QString& text)
     box.exec();
 }
 
-void Form1::setBusy(bool busy)
+void Form1::busyChanged(bool busy)
 {
     // The run keeps the name it started with, and one action runs at a time.
     for (QWidget* control : std::initializer_list<QWidget*>{Text1, Command1, Command2})
@@ -147,8 +150,10 @@ void Form1::setBusy(bool busy)
     updateCaption();
 }
 
-void Form1::showProgress(qsizetype album, qsizetype count)
+void Form1::albumStarted(qsizetype album, qsizetype count, const QString& title,
+                         const QString& folder)
 {
+    ProgressLines::albumStarted(album, count, title, folder);
     m_album = album;
     m_albums = count;
     updateCaption();
@@ -198,7 +203,11 @@ void Form1::resizeEvent(QResizeEvent* event)
 void Form1::Command1_Click()
 {
     // Read once: the whole run is this forum's, whatever the box holds later.
-    m_downloader.start(forumName(), [this] { appendLine(closingLine(m_downloader.tally())); });
+    const QString name = forumName();
+    if (name.isEmpty() && !m_downloader.isBusy())
+        showMessage(QStringLiteral("请输入贴吧名称"));
+    else
+        m_downloader.start(name);
 }
 
 void Form1::Command2_Click()

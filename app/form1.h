@@ -1,7 +1,7 @@
 #pragma once
 
 #include "run/downloader.h"
-#include "run/runwindow.h"
+#include "run/progresslines.h"
 
 #include <QWidget>
 
@@ -15,7 +15,7 @@ class QPushButton;
 // The program's only window: the name box, the start and retry buttons, and the progress
 // list. At its first size the controls stand where they were laid out; a larger window gives
 // the room to the list and the name box.
-class Form1 : public QWidget, public RunWindow
+class Form1 : public QWidget, public ProgressLines
 {
     Q_OBJECT
 
@@ -23,12 +23,17 @@ class Form1 : public QWidget, public RunWindow
     Form1(TransferEngine& network, const QString& outputFolder, const ServiceRoots& roots,
           QWidget* parent = nullptr);
 
-    void appendLine(const QString& line) override;
+    // Adds `line` at the end of the progress list.
+    void appendLine(const QString& line) { addLine(line, QString()); }
     // The name box's text as it is now, untrimmed; empty while it shows the hint.
     QString forumName() const;
-    void showMessage(const QString& text) override;
-    void setBusy(bool busy) override;
-    void showProgress(qsizetype album, qsizetype count) override;
+    // A message box with only an OK button and the program's title.
+    void showMessage(const QString& text);
+
+    void addLine(const QString& line, const QString& cause) override;
+    void busyChanged(bool busy) override;
+    void albumStarted(qsizetype album, qsizetype count, const QString& title,
+                      const QString& folder) override;
 
     const Downloader& downloader() const { return m_downloader; }
     // Runs leave out what the forum's record says is saved.

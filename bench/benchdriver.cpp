@@ -17,7 +17,7 @@
 #include "forum/standinforum.h"
 #include "processfigures.h"
 #include "run/downloader.h"
-#include "run/runwindow.h"
+#include "run/progresslines.h"
 #include "tests/waitfor.h"
 #include "text/foldername.h"
 #include "text/gb18030.h"
@@ -47,17 +47,16 @@ QTextStream& out()
 }
 
 // Counts the lines instead of keeping them, so the run's own memory is what gets measured.
-class ConsoleWindow : public RunWindow
+class ConsoleWindow : public ProgressLines
 {
   public:
     explicit ConsoleWindow(bool echo) : m_echo(echo) {}
-    void appendLine(const QString& line) override
+    void addLine(const QString& line, const QString&) override
     {
         ++lines;
         if (m_echo)
             out() << line << '\n';
     }
-    void showMessage(const QString& text) override { out() << "message: " << text << '\n'; }
 
     qint64 lines = 0;
 

@@ -1,7 +1,7 @@
 #include "albumprocessing.h"
 
 #include "downloadrecord.h"
-#include "runwindow.h"
+#include "runobserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,24 +48,22 @@ bool AlbumProcessing::advance()
 void AlbumProcessing::reportPage(const AlbumWalk::Step& step)
 {
     const qsizetype count = m_albums.size();
-    RunWindow& window = m_context.window;
+    RunObserver& observer = m_context.observer;
     const AlbumWalk::AlbumPage& page = step.page;
     if (step.at.page == 1) {
         // Positions keep their numbers: album k of M, whatever else is left out.
-        window.showProgress(step.at.album, count);
-        window.albumStarted(step.at.album, count, page.title, page.folder);
+        observer.albumStarted(step.at.album, count, page.title, page.folder);
         m_folder = page.folder;
     }
     if (!page.fetched) {
-        window.problem(QStringLiteral("无法获取相册页面：") + page.address);
+        observer.problem(QStringLiteral("无法获取相册页面：") + page.address, page.cause);
         ++m_context.tally.missing;
         // The retry processes the album again, as an update.
         const QString& album = m_albums.at(step.at.album - 1);
         if (!m_context.failedAlbums.contains(album))
             m_context.failedAlbums.append(album);
     }
-    window.appendLine(
-        QStringLiteral("正在处理相册第%1页,总%2页").arg(step.at.page).arg(page.pageCount));
+    observer.pageRead(step.at.page, page.pageCount);
 }
 
 bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
@@ -75,7 +73,7 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     const AlbumWalk::Picture& picture = step.picture;
     PictureReport report{
         step.at.album, step.at.page,    picture.number, PictureReport::Status::Failed,
-        picture.path,  picture.address, picture.bytes};
+        picture.path,  picture.address, picture.bytes,  picture.cause};
     Outcome outcome = picture.outcome;
     // Before the line: once the line says saved, the record says so too. Without room for the
     // entry the picture is not saved as far as a later update knows, and later pictures would
@@ -84,6 +82,7 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         // Unrecorded, the file would be taken for somebody else's by a later update.
         QFile::remove(picture.path);
         outcome = Outcome::DiskFull;
+        report.cause = QStringLiteral("磁盘空间不足");
     }
     switch (outcome) {
     case Outcome::Saved:
@@ -105,7 +104,7 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         ++m_context.tally.failed;
         break;
     }
-    m_context.window.pictureEnded(report);
+    m_context.observer.pictureEnded(report);
     return goOn;
 }
 
@@ -115,7 +114,7 @@ bool AlbumProcessing::remember(const AlbumWalk::Picture& picture)
         return false;
     if (m_record.remember(entryFor(picture)))
         return true;
-    m_context.window.recordUnusable(m_record);
+    reportRecordUnusable(m_context.observer, m_record);
     return false;
 }
 
@@ -123,7 +122,7 @@ void AlbumProcessing::stopForFullDisk()
 {
     // Every later picture would fail the same way, each after its download: the run stops, and
     // what it already knows of them goes to the retry.
-    m_context.window.diskFull(m_folder);
+    reportDiskFull(m_context.observer, m_folder);
     for (const AlbumWalk::Picture& later : m_walk.knownPicturesAhead()) {
         // The retry makes no folder: a later album's must be there for it.
         ensureFolder(QFileInfo(later.path).absolutePath());

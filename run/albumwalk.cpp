@@ -141,6 +141,7 @@ void AlbumWalk::read(PageStep& step, const WalkPosition& at)
     if (!title)
         read.text.clear();
     step.fetched = read.fetched && title;
+    step.cause = !read.fetched ? read.cause : !title ? QStringLiteral("不是相册页面") : QString();
     AlbumStep& album = albumStep(at.album);
     // The last page carries no last-page link; the count already known stands for it.
     step.count = std::max(PageScan::lastPageNumber(read.text), at.page);
@@ -161,6 +162,7 @@ void AlbumWalk::read(PageStep& step, const WalkPosition& at)
         // Without a closing quote there is no page to read: the picture fails as it stands.
         if (!links.at(n)) {
             picture.state = PictureState::Unusable;
+            picture.picture.cause = QStringLiteral("图片链接不完整");
             continue;
         }
         picture.picture.link = *links.at(n);
@@ -205,6 +207,8 @@ void AlbumWalk::readPicturePage(PictureStep& step)
     if (!picture.identifier) {
         // The retry reads the picture page again.
         step.state = PictureState::Unusable;
+        picture.cause = read.fetched ? QStringLiteral("图片页面没有图片编号")
+                                     : QStringLiteral("图片页面：") + read.cause;
         return;
     }
     picture.address = pictureAddressOf(m_context.roots, *picture.identifier);
@@ -224,7 +228,8 @@ std::optional<AlbumWalk::Step> AlbumWalk::takePage(const WalkPosition& at)
     if (at.page == 1)
         placeFolder(at.album);
     const AlbumStep& album = albumStep(at.album);
-    return Step{at, {step.address, step.fetched, album.title, album.folder, step.count}, {}};
+    return Step{
+        at, {step.address, step.fetched, album.title, album.folder, step.count, step.cause}, {}};
 }
 
 std::optional<AlbumWalk::Step> AlbumWalk::takePicture(const WalkPosition& at)
@@ -263,6 +268,7 @@ bool AlbumWalk::finishSave(PictureStep& step, const WalkPosition& at)
     Picture& picture = step.picture;
     const SaveError error = step.save->finish();
     picture.bytes = step.save->bytes();
+    picture.cause = step.save->cause(error);
     release(step.save);
     // A save started ahead found its folder missing, or could not move its file: the folder
     // has just been tested again, so it gets the try that one at a time would give it now.

@@ -37,6 +37,7 @@ class AlbumWalk
         QString title;  // of the album, cut from its first page
         QString folder; // where the album's pictures go
         int pageCount = 1;
+        QString cause; // why it could not be had
     };
 
     struct Picture
@@ -56,6 +57,7 @@ class AlbumWalk
         QString albumTitle;
         Outcome outcome = Outcome::Failed;
         qint64 bytes = 0; // of the file, when it holds the picture
+        QString cause;    // why it failed
     };
 
     struct Step
@@ -111,6 +113,7 @@ class AlbumWalk
         PageState state = PageState::Unasked;
         std::unique_ptr<PageRequest> fetch;
         bool fetched = false;
+        QString cause;
         int count = 1;
         std::vector<PictureStep> pictures; // filled once, when the page is read
     };

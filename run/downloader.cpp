@@ -1,17 +1,26 @@
 #include "downloader.h"
 
 #include "retryaction.h"
-#include "runwindow.h"
+#include "runobserver.h"
 #include "startaction.h"
 #include "web/transferengine.h"
 
 #include <utility>
 
-Downloader::Downloader(RunWindow& window, TransferEngine& network, QString outputFolder,
+Downloader::Downloader(RunObserver& observer, TransferEngine& network, QString outputFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_context{
-          window, network, std::move(outputFolder), std::move(roots), limits, {}, false, {}, {}, {},
-          {},     {}}
+    : m_context{observer,
+                network,
+                std::move(outputFolder),
+                std::move(roots),
+                limits,
+                {},
+                false,
+                {},
+                {},
+                {},
+                {},
+                {}}
 {
     m_transfersEnded =
         QObject::connect(&network, &TransferEngine::transferFinished, [this] { advance(); });
@@ -29,10 +38,8 @@ bool Downloader::start(const QString& forumName, std::function<void()> whenDone)
 {
     if (m_action)
         return false;
-    if (forumName.isEmpty()) {
-        m_context.window.showMessage(QStringLiteral("请输入贴吧名称"));
+    if (forumName.isEmpty())
         return false;
-    }
     return begin(std::make_unique<StartAction>(m_context, forumName), true, std::move(whenDone));
 }
 
@@ -48,7 +55,7 @@ bool Downloader::begin(std::unique_ptr<Stage> action, bool isRun, std::function<
     m_action = std::move(action);
     m_isRun = isRun;
     m_whenDone = std::move(whenDone);
-    m_context.window.setBusy(true);
+    m_context.observer.busyChanged(true);
     advance();
     return true;
 }
@@ -82,7 +89,9 @@ void Downloader::end()
     // A run that came to its end keeps its folders: only one cut short takes them away.
     if (m_isRun)
         m_context.madeFolders = {};
-    m_context.window.setBusy(false);
+    m_context.observer.busyChanged(false);
+    if (m_isRun)
+        m_context.observer.runFinished(m_context.tally);
     if (const std::function<void()> whenDone = std::exchange(m_whenDone, {}))
         whenDone();
 }
@@ -99,5 +108,5 @@ void Downloader::stop()
     m_action.reset();
     m_whenDone = {};
     m_context.madeFolders.removeEmpty();
-    m_context.window.setBusy(false);
+    m_context.observer.busyChanged(false);
 }

@@ -16,16 +16,16 @@ class Stage;
 class Downloader
 {
   public:
-    Downloader(RunWindow& window, TransferEngine& network, QString outputFolder, ServiceRoots roots,
-               TimeLimits limits = {});
+    Downloader(RunObserver& observer, TransferEngine& network, QString outputFolder,
+               ServiceRoots roots, TimeLimits limits = {});
     ~Downloader();
 
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
     // The start button's action, for the forum `forumName`. False when nothing started: another
-    // action was under way, or there was no name. `whenDone` is called once the run has ended,
-    // unless it is stopped.
+    // action was under way, or there was no name. `whenDone` is called once the run has ended
+    // and said so, unless it is stopped.
     bool start(const QString& forumName, std::function<void()> whenDone = {});
     // The retry button's action. False when another action was under way.
     bool retry(std::function<void()> whenDone = {});

@@ -1,7 +1,7 @@
 #include "listingcrawl.h"
 
 #include "pagefetch.h"
-#include "runwindow.h"
+#include "runobserver.h"
 #include "text/pagescan.h"
 #include "web/getbody.h"
 
@@ -55,7 +55,9 @@ void ListingCrawl::read(int page)
     // not be reached does not read as one without albums, counted, and kept for the retry.
     const bool mustListAlbums = m_listingBase.isEmpty() || page > 0;
     if (!listing.fetched || (mustListAlbums && links.isEmpty())) {
-        m_context.window.problem(QStringLiteral("无法获取相册列表：") + address);
+        m_context.observer.problem(QStringLiteral("无法获取相册列表：") + address,
+                                   listing.fetched ? QStringLiteral("不是相册列表")
+                                                   : listing.cause);
         ++m_context.tally.missing;
         m_context.failedListingPages.append(address);
         return;

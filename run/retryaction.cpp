@@ -5,7 +5,7 @@
 #include "listingcrawl.h"
 #include "pagefetch.h"
 #include "pictureplacement.h"
-#include "runwindow.h"
+#include "runobserver.h"
 #include "text/pagescan.h"
 #include "transfersahead.h"
 #include "web/getbody.h"
@@ -27,14 +27,13 @@ bool RetryAction::advance()
 {
     if (!std::exchange(m_begun, true) && m_pictures.isEmpty() &&
         m_context.failedListingPages.isEmpty() && m_context.failedAlbums.isEmpty()) {
-        m_context.window.appendLine(QStringLiteral("没有需要重新下载的文件"));
+        m_context.observer.nothingToRetry();
         return true;
     }
     if (!advancePhase())
         return false;
-    m_context.window.appendLine(QStringLiteral("重新下载结束：保存成功%1张，失败%2张")
-                                    .arg(m_context.tally.saved - m_savedBefore)
-                                    .arg(m_context.failedPictures.entries().size()));
+    m_context.observer.retryFinished(m_context.tally.saved - m_savedBefore,
+                                     int(m_context.failedPictures.entries().size()));
     return true;
 }
 
@@ -84,12 +83,17 @@ bool RetryAction::address()
             return false;
         const Page page = readPage(*m_page);
         m_page.reset();
-        if (const std::optional<QString> identifier = PageScan::pictureIdentifier(page.text)) {
-            picture.entry.identifier = *identifier;
-            picture.address = pictureAddressOf(m_context.roots, *identifier);
-            // The run makes an album's folder only for a picture it fetches.
-            ensureFolder(QFileInfo(picture.path).absolutePath());
+        const std::optional<QString> identifier = PageScan::pictureIdentifier(page.text);
+        if (!identifier) {
+            m_pageCauses.resize(m_pictures.size());
+            m_pageCauses[m_next] = page.fetched ? QStringLiteral("图片页面没有图片编号")
+                                                : QStringLiteral("图片页面：") + page.cause;
+            continue;
         }
+        picture.entry.identifier = *identifier;
+        picture.address = pictureAddressOf(m_context.roots, *identifier);
+        // The run makes an album's folder only for a picture it fetches.
+        ensureFolder(QFileInfo(picture.path).absolutePath());
     }
     return true;
 }
@@ -106,7 +110,7 @@ void RetryAction::beginSaving()
         m_record.emplace(m_context.tally.forumFolder, m_context.limits.recordBusy,
                          m_context.limits.stopWaiting);
         if (!m_record->isOpen())
-            m_context.window.recordUnusable(*m_record);
+            reportRecordUnusable(m_context.observer, *m_record);
     }
 }
 
@@ -141,6 +145,9 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
     PictureReport report;
     report.path = picture.path;
     report.address = picture.address;
+    report.cause = m_pageCauses.value(m_next);
+    if (report.cause.isEmpty())
+        report.cause = m_saves.front()->cause(error);
     if (error != SaveError::Ok) {
         m_context.failedPictures.add(picture.address, picture.path, picture.entry);
     } else {
@@ -151,7 +158,7 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
         report.status = PictureReport::Status::Saved;
         report.bytes = bytes;
     }
-    m_context.window.retryEnded(report);
+    m_context.observer.retryEnded(report);
 }
 
 void RetryAction::remember(const FailedPicture& picture, qint64 bytes)
@@ -161,7 +168,7 @@ void RetryAction::remember(const FailedPicture& picture, qint64 bytes)
     RecordEntry entry = picture.entry;
     entry.size = bytes;
     if (!m_record->remember(entry))
-        m_context.window.recordUnusable(*m_record);
+        reportRecordUnusable(m_context.observer, *m_record);
 }
 
 void RetryAction::stopForFullDisk(qsizetype from)
@@ -171,8 +178,9 @@ void RetryAction::stopForFullDisk(qsizetype from)
     PictureReport report;
     report.path = picture.path;
     report.address = picture.address;
-    m_context.window.retryEnded(report);
-    m_context.window.diskFull(QFileInfo(picture.path).absolutePath());
+    report.cause = QStringLiteral("磁盘空间不足");
+    m_context.observer.retryEnded(report);
+    reportDiskFull(m_context.observer, QFileInfo(picture.path).absolutePath());
     for (const FailedPicture& left : m_pictures.mid(from))
         m_context.failedPictures.add(left.address, left.path, left.entry);
     m_context.tally.diskFull = true;
@@ -197,7 +205,7 @@ void RetryAction::beginProcessing()
     const QString& forumFolder = m_context.tally.forumFolder;
     m_record.emplace(forumFolder, m_context.limits.recordBusy, m_context.limits.stopWaiting);
     if (!m_record->isOpen())
-        m_context.window.recordUnusable(*m_record);
+        reportRecordUnusable(m_context.observer, *m_record);
     // As an update: nothing the run saved is fetched again or overwritten, and an album the
     // record knows keeps its folder. Every album of the list is taken, whatever the run chose.
     m_placement = std::make_unique<PicturePlacement>(

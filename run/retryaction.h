@@ -55,7 +55,8 @@ class RetryAction : public Stage
     Phase m_phase = Phase::Addressing;
     const int m_savedBefore;
     QList<FailedPicture> m_pictures;
-    qsizetype m_next = 0; // the picture whose page or save is taken next
+    QStringList m_pageCauses; // beside m_pictures: why a page read again gave no address
+    qsizetype m_next = 0;     // the picture whose page or save is taken next
     std::unique_ptr<PageRequest> m_page;
     std::deque<std::unique_ptr<PictureSave>> m_saves; // asked for, from m_next on
     std::optional<DownloadRecord> m_record;

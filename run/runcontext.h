@@ -24,14 +24,14 @@ struct TimeLimits
 };
 
 class TransferEngine;
-class RunWindow;
+class RunObserver;
 
 // What the actions of the window work with, and what they leave for each other: a run fills
 // the failed pictures and the tally, the retry works through the one and corrects the other.
 // The window and the network outlive the actions.
 struct RunContext
 {
-    RunWindow& window;
+    RunObserver& observer;
     TransferEngine& network;
     QString outputFolder;
     ServiceRoots roots;

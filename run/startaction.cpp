@@ -5,7 +5,7 @@
 #include "folders.h"
 #include "listingcrawl.h"
 #include "pictureplacement.h"
-#include "runwindow.h"
+#include "runobserver.h"
 
 #include <QStringList>
 #include <QUrl>
@@ -35,7 +35,8 @@ bool StartAction::begin()
     m_context.tally.forumFolder = forumFolderIn(m_context.outputFolder, m_name);
     m_runFile.setFileName(joinPath(m_context.outputFolder, QStringLiteral("1.txt")));
     if (!m_runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_context.window.problem(QStringLiteral("无法创建文件：") + m_runFile.fileName());
+        m_context.observer.problem(QStringLiteral("无法创建文件：") + m_runFile.fileName(),
+                                   m_runFile.errorString());
         ++m_context.tally.missing;
         return false;
     }
@@ -46,28 +47,28 @@ bool StartAction::begin()
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
     const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
                                 QString::fromLatin1(QUrl::toPercentEncoding(m_name));
-    m_context.window.appendLine(QStringLiteral("开始获取相册地址！"));
+    m_context.observer.listingStarted();
     m_crawl = ListingCrawl::ofForum(m_context, listingBase);
     return true;
 }
 
 bool StartAction::prepareAlbums()
 {
-    RunWindow& window = m_context.window;
+    RunObserver& observer = m_context.observer;
     const QStringList& albums = m_crawl->albums();
     const QString& forumFolder = m_context.tally.forumFolder;
     m_context.tally.albums = albums.size();
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
-        window.problem(QStringLiteral("无法创建文件夹：") + forumFolder);
+        observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
         ++m_context.tally.missing;
         return false;
     }
-    window.appendLine(QStringLiteral("获取相册地址完成！") + m_name + QStringLiteral("吧共有") +
-                      QString::number(albums.size()) + QStringLiteral("个相册"));
+    observer.listingRead(m_name, albums.size());
     const QStringList beyond = m_context.albums.beyond(albums.size());
     if (!beyond.isEmpty())
-        window.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
-                       beyond.join(QLatin1Char(',')));
+        observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
+                             beyond.join(QLatin1Char(',')),
+                         QString());
     if (albums.isEmpty())
         return false;
 
@@ -80,7 +81,7 @@ bool StartAction::prepareAlbums()
                                                                             ? m_record->entries()
                                                                             : QList<RecordEntry>());
     if (!m_record->isOpen())
-        window.recordUnusable(*m_record);
+        reportRecordUnusable(observer, *m_record);
     m_processing = std::make_unique<AlbumProcessing>(m_context, albums, m_context.albums, *m_record,
                                                      *m_placement);
     return true;

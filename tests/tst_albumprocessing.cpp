@@ -37,6 +37,7 @@ class TestAlbumProcessing : public QObject
     void albumsWithOneFolderNameKeepApart_data();
     void albumsWithOneFolderNameKeepApart();
     void failedSavesAreRememberedInOrder();
+    void failuresSayWhy();
     void runWithoutFailuresEmptiesEarlierLists();
     void titlesStayInsideTheForumFolder_data();
     void titlesStayInsideTheForumFolder();
@@ -149,6 +150,45 @@ void TestAlbumProcessing::failedSavesAreRememberedInOrder()
              QStringList(
                  {run.path(QStringLiteral("f/甲/2.jpg")), run.path(QStringLiteral("f/甲/4.jpg"))}));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/2.jpg"))));
+}
+
+void TestAlbumProcessing::failuresSayWhy()
+{
+    TimeLimits limits;
+    limits.picture = 0.5;
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 5)}),
+        QStringLiteral("f"), 1, limits);
+    using StandIn::Fault;
+    namespace Pages = StandIn::Pages;
+    Fault withoutMarkers;
+    withoutMarkers.withoutMarkers = true;
+    run.forum.setFault(Pages::pictureFileTarget(QStringLiteral("a-1")), Fault::withStatus(404));
+    run.forum.setFault(Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-2")),
+                       withoutMarkers);
+    run.forum.setFault(Pages::pictureFileTarget(QStringLiteral("a-3")), Fault::stalled());
+    run.forum.setFault(Pages::pictureFileTarget(QStringLiteral("a-4")), Fault::droppedMidBody());
+    run.start();
+    QCOMPARE(
+        run.window.lines.mid(4, 5),
+        QStringList({pictureLine(1, 1, false), pictureLine(1, 2, false), pictureLine(1, 3, false),
+                     pictureLine(1, 4, false), pictureLine(1, 5, true)}));
+    const QStringList causes = run.window.causes.mid(4, 5);
+    QCOMPARE(causes.mid(0, 3),
+             QStringList({QStringLiteral("HTTP 404"), QStringLiteral("图片页面没有图片编号"),
+                          QStringLiteral("超时")}));
+    QVERIFY2(causes.at(3) == QStringLiteral("数据不完整") ||
+                 causes.at(3) == QStringLiteral("连接被重置"),
+             qPrintable(causes.at(3)));
+    QCOMPARE(causes.at(4), QString());
+    // The lines before the pictures' are no failures.
+    QCOMPARE(run.window.causes.mid(0, 4), QStringList(4, QString()));
+
+    run.retry();
+    QCOMPARE(run.window.lines.at(9),
+             QStringLiteral("重新下载失败：") + run.path(QStringLiteral("f/甲/1.jpg")));
+    QCOMPARE(run.window.causes.mid(9, 2),
+             QStringList({QStringLiteral("HTTP 404"), QStringLiteral("图片页面没有图片编号")}));
 }
 
 void TestAlbumProcessing::runWithoutFailuresEmptiesEarlierLists()

@@ -581,9 +581,20 @@ void TestCommandLine::quietAndJson()
         downloadInto(output.path(), {QStringLiteral("--retries"), QStringLiteral("1")});
     const QString folder = QDir::toNativeSeparators(output.filePath(QStringLiteral("f")));
 
-    Outcome outcome = run(download + QStringList(QStringLiteral("--quiet")), environment(forum));
+    Outcome outcome =
+        run(download + QStringList({QStringLiteral("--quiet"), QStringLiteral("--verbose")}),
+            environment(forum));
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(outcome.lines, QStringList(summary(3, 1, folder)));
+    // Every request on stderr, the failed picture twice (the run's try and the retry's) with why.
+    const QStringList requests = outcome.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(requests.size(), int(forum.requestLog().size()));
+    QCOMPARE(requests.filter(QStringLiteral(" 404 ")).size(), 2);
+    for (const QString& failed : requests.filter(QStringLiteral(" 404 ")))
+        QVERIFY2(failed.contains(missing.mid(1)) &&
+                     failed.endsWith(QStringLiteral("失败：HTTP 404")),
+                 qPrintable(failed));
+    QCOMPARE(requests.filter(QStringLiteral("失败")).size(), 2);
 
     outcome = run(download + QStringList(QStringLiteral("--json")), environment(forum));
     QCOMPARE(outcome.exitCode, 1);
@@ -612,6 +623,7 @@ void TestCommandLine::quietAndJson()
     QCOMPARE(failed.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
     QCOMPARE(failed.value(QStringLiteral("album")).toInt(), 2);
     QVERIFY(failed.value(QStringLiteral("address")).toString().endsWith(missing.mid(1)));
+    QCOMPARE(failed.value(QStringLiteral("error")).toString(), QStringLiteral("HTTP 404"));
     const QJsonObject saved = pictures.at(3);
     QCOMPARE(saved.value(QStringLiteral("status")).toString(), QStringLiteral("saved"));
     QCOMPARE(saved.value(QStringLiteral("number")).toInt(), 2);
@@ -622,6 +634,9 @@ void TestCommandLine::quietAndJson()
     QCOMPARE(named("retry").size(), 1);
     QCOMPARE(named("retry").constFirst().value(QStringLiteral("status")).toString(),
              QStringLiteral("failed"));
+    QCOMPARE(named("retry").constFirst().value(QStringLiteral("error")).toString(),
+             QStringLiteral("HTTP 404"));
+    QVERIFY(!saved.contains(QStringLiteral("error")));
     const QJsonObject end = events.constLast();
     QCOMPARE(end.value(QStringLiteral("event")).toString(), QStringLiteral("summary"));
     QCOMPARE(end.value(QStringLiteral("saved")).toInt(), 3);

@@ -398,6 +398,10 @@ void TestForm1::retryButtonSavesTheFailures()
     untilIdle();
     QCOMPARE(m_window->downloader().failedPictures().entries().size(), 1);
     const int linesAfterRun = progressList()->count();
+    // The failure line says why as its tooltip; the others say nothing more.
+    QCOMPARE(progressList()->item(5)->text(), QStringLiteral("第1页,第2张下载失败！"));
+    QCOMPARE(progressList()->item(5)->toolTip(), QStringLiteral("HTTP 503"));
+    QCOMPARE(progressList()->item(4)->toolTip(), QString());
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     untilIdle();
     QVERIFY(m_window->downloader().failedPictures().isEmpty());

@@ -1,6 +1,7 @@
 #include "enginecore.h"
 
 #include "answerrules.h"
+#include "failurecause.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -116,6 +117,7 @@ std::unique_ptr<Transfer> EngineCore::enqueue(const QUrl& url, double seconds,
     // An address that cannot be requested never completes: the same outcome as no answer,
     // without waiting out the limit.
     if (m_abandoned || !TransferEngine::canFetch(url)) {
+        added->failure = m_abandoned ? QStringLiteral("已停止") : QStringLiteral("无法请求的地址");
         finish(added, TransferOutcome::Kind::NotFinished);
         announceSoon();
         return transfer;
@@ -193,6 +195,7 @@ void EngineCore::begin(TransferJob* job)
     job->startedAtMs = m_gate.now();
     m_gate.started(job->host());
     if (!launch(job)) {
+        job->failure = QStringLiteral("无法发出请求");
         finish(job, TransferOutcome::Kind::Failed);
         announceSoon();
     }
@@ -217,6 +220,8 @@ bool EngineCore::configure(TransferJob* job)
     const QByteArray url = job->url.toEncoded();
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.constData()) == CURLE_OK;
     curl_easy_setopt(easy, CURLOPT_PRIVATE, job);
+    job->curlError[0] = '\0';
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, job->curlError);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::body);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, job);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlCallbacks::connected);
@@ -374,6 +379,8 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         return;
     }
     if (!answered) {
+        job->failure = job->addressRefused ? QStringLiteral("重定向到本机或内网，已拒绝")
+                                           : transportFailure(result, job->curlError);
         finish(job,
                job->addressRefused                           ? Kind::Failed
                : result == CURLE_OPERATION_TIMEDOUT          ? Kind::NotFinished
@@ -388,6 +395,7 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         // Where such an answer ends nobody knows: what is left of it must not become the next.
         if (http1)
             m_curl.condemn(easy);
+        job->failure = QStringLiteral("Content-Length 有误");
         finish(job, Kind::Failed, static_cast<int>(status));
         return;
     }
@@ -437,10 +445,12 @@ void EngineCore::resendOutOfStep(TransferJob* job, int status)
 void EngineCore::sendAgainOverANewConnection(TransferJob* job, int status)
 {
     // Never taken as this request's answer: asked for again, or failed.
-    if (job->resends < mostResends)
+    if (job->resends < mostResends) {
         sendAgain(job, 0, true);
-    else
-        finish(job, TransferOutcome::Kind::Failed, status);
+        return;
+    }
+    job->failure = QStringLiteral("回答与请求对不上");
+    finish(job, TransferOutcome::Kind::Failed, status);
 }
 
 bool EngineCore::overKeptConnection(TransferJob* job, bool http1)
@@ -550,8 +560,10 @@ std::optional<TransferOutcome::Kind> EngineCore::followRedirect(TransferJob* job
     const QUrl next = QUrl::fromEncoded(QByteArray(location));
     const bool downgrade =
         job->url.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http");
-    if (++job->redirects > mostRedirects || !TransferEngine::canFetch(next) || downgrade)
+    if (++job->redirects > mostRedirects || !TransferEngine::canFetch(next) || downgrade) {
+        job->failure = QStringLiteral("重定向无效");
         return Kind::Failed;
+    }
     if (job->deadline.hasExpired())
         return Kind::NotFinished;
     // A fresh handle for every hop: libcurl's few retries on a connection that died under it
@@ -578,7 +590,12 @@ void EngineCore::finish(TransferJob* job, TransferOutcome::Kind kind, int status
         if (!sound)
             job->file->drop();
     }
+    outcome.error = job->failure.isEmpty() || outcome.kind != kind
+                        ? outcomeFailure(outcome.kind, status)
+                        : job->failure;
     job->finished = true;
+    const qint64 took = job->startedAtMs > 0 ? m_gate.now() - job->startedAtMs : 0;
+    emit m_owner.transferEnded(job->firstUrl, status, took, outcome.error);
 }
 
 void EngineCore::announceSoon()
@@ -606,8 +623,10 @@ void EngineCore::abandonAll()
     m_waiting.clear();
     // Nothing is left to wait for; nothing half-fetched or untaken is left on disk.
     for (TransferJob* job : m_all) {
-        if (!job->finished)
+        if (!job->finished) {
+            job->failure = QStringLiteral("已停止");
             finish(job, TransferOutcome::Kind::NotFinished);
+        }
         if (job->toFile())
             job->file->drop();
     }

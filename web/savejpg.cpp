@@ -48,6 +48,20 @@ SaveError PictureSave::finish()
     return m_transfer->putInPlace() ? SaveError::Ok : SaveError::CannotReplace;
 }
 
+QString PictureSave::cause(SaveError error) const
+{
+    switch (error) {
+    case SaveError::Ok:
+        return QString();
+    case SaveError::EmptyBody:
+        return QStringLiteral("空文件");
+    case SaveError::CannotReplace:
+        return QStringLiteral("无法替换原有文件");
+    default:
+        return m_transfer->outcome().error;
+    }
+}
+
 qint64 PictureSave::bytes() const
 {
     return m_transfer->outcome().bodyBytes;

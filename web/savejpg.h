@@ -39,6 +39,8 @@ class PictureSave
     const TransferOutcome& outcome() const { return m_transfer->outcome(); }
     // The picture's bytes, all in its file once finish() gave Ok.
     qint64 bytes() const;
+    // Why finish() gave `error`, for a person: "HTTP 404", "超时", …; empty for Ok.
+    QString cause(SaveError error) const;
 
   private:
     std::unique_ptr<Transfer> m_transfer;

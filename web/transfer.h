@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <array>
@@ -29,6 +30,7 @@ struct TransferOutcome
     int status = 0;
     QByteArray body; // the body of a 200 answer when it went to memory
     qint64 bodyBytes = 0;
+    QString error; // why it failed, for a person: "HTTP 404", "超时"; empty for a whole 200
 };
 
 // One GET made by the engine, into memory or into a working file beside its target. The object

@@ -87,6 +87,9 @@ class TransferEngine : public QObject
   signals:
     // One or more transfers have finished.
     void transferFinished();
+    // A transfer has just finished: its first address, the status of its last answer (0 for
+    // none), how long its last request took, and why it failed (empty for a whole 200).
+    void transferEnded(const QUrl& url, int status, qint64 milliseconds, const QString& error);
 
   private:
     std::unique_ptr<EngineCore> m_core;

@@ -65,6 +65,7 @@ void TransferJob::restartAt(const QUrl& next)
     stoppedAtStatus = false;
     writeFailed = false;
     addressRefused = false;
+    failure.clear();
 }
 
 bool TransferJob::take(const char* data, qint64 size)

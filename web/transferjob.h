@@ -74,6 +74,8 @@ class TransferJob
     bool addressRefused = false;
     bool stoppedAtStatus = false;
     bool writeFailed = false;
+    char curlError[CURL_ERROR_SIZE] = {}; // libcurl's own words for its last failure
+    QString failure;                      // why it fails, when known before it is finished
     TransferOutcome outcome;
     bool finished = false;
 
