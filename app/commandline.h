@@ -2,6 +2,7 @@
 
 #include "consolewindow.h"
 #include "run/albumselection.h"
+#include "web/transferengine.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,11 +21,11 @@ struct CommandLine
     Mode mode = Mode::Window;
     QString forumName;
     std::optional<QString> output;
-    std::optional<QString> cookies; // --cookies: a cookie file to start with
-    std::optional<int> transfers;   // --transfers; VARNOLT_TRANSFERS or the default when absent
-    std::optional<double> maxWait;  // --max-wait; VARNOLT_MAX_WAIT or the default when absent
-    std::optional<double> rate;     // --rate; VARNOLT_RATE or no pacing when absent
-    std::optional<double> timeout;  // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
+    std::optional<QString> cookies;  // --cookies: a cookie file to start with
+    std::optional<double> transfers; // --transfers; VARNOLT_TRANSFERS or the default when absent
+    std::optional<double> maxWait;   // --max-wait; VARNOLT_MAX_WAIT or the default when absent
+    std::optional<double> rate;      // --rate; VARNOLT_RATE or no pacing when absent
+    std::optional<double> timeout;   // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
     int retries = 2;
     bool update = false;   // --update: what the record says is saved is not fetched again
     bool verbose = false;  // --verbose: a line on stderr for every request
@@ -38,6 +39,12 @@ struct CommandLine
 
 // Reads `arguments` (the program's own name first), as QCoreApplication::arguments() gives it.
 CommandLine readCommandLine(const QStringList& arguments);
+
+// Fills in the numbers `line` leaves out from their variables, else their defaults. False, and
+// why in `problem`, when a variable holds a value its option does not take.
+bool completeFromEnvironment(CommandLine& line, QString* problem);
+// The engine's settings a complete `line` asks for.
+EngineSettings engineSettingsOf(const CommandLine& line);
 
 // Whether `arguments` (as the program received them) open the window: they ask for no download,
 // help or version, and hold no error. Told before any application object exists, so that the

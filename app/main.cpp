@@ -6,7 +6,6 @@
 #include "app/qttranslations.h"
 #include "run/outputfolder.h"
 #include "web/cookiefile.h"
-#include "web/enginesettings.h"
 #include "web/serviceroots.h"
 #include "web/transferengine.h"
 
@@ -75,19 +74,14 @@ int main(int argc, char* argv[])
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
     if (!roots)
         return refuse(problem);
-    std::optional<EngineSettings> settings =
-        engineSettings(command.transfers, command.maxWait, command.rate, &problem);
-    if (!settings)
+    if (!completeFromEnvironment(command, &problem))
         return refuse(problem);
-    const std::optional<std::optional<double>> timeout = timeoutSetting(command.timeout, &problem);
-    if (!timeout)
-        return refuse(problem);
-    command.timeout = *timeout;
+    EngineSettings settings = engineSettingsOf(command);
     if (command.cookies) {
         const std::optional<QList<QByteArray>> cookies = readCookieFile(*command.cookies, &problem);
         if (!cookies)
             return refuse(QStringLiteral("--cookies: ") + problem);
-        settings->cookies = *cookies;
+        settings.cookies = *cookies;
     }
     const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
     const std::optional<OutputFolder> output = chooseOutputFolder(
@@ -97,7 +91,7 @@ int main(int argc, char* argv[])
             (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
             problem);
 
-    TransferEngine network(*settings);
+    TransferEngine network(settings);
     if (command.mode == CommandLine::Mode::Download)
         return code(runDownload(command, network, *output, *roots));
 

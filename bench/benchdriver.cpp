@@ -12,6 +12,7 @@
 //   varnolt-bench list-lines N      time to append N lines to the window's progress list
 //
 // Each prints one line "figures: key=value …" at the end.
+#include "app/commandline.h"
 #include "app/form1.h"
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
@@ -23,7 +24,6 @@
 #include "text/gb18030.h"
 #include "text/pagescan.h"
 #include "text/split2.h"
-#include "web/enginesettings.h"
 #include "web/serviceroots.h"
 #include "web/transferengine.h"
 
@@ -87,13 +87,12 @@ int run(const QString& name, const QString& folder, bool measureGaps, bool updat
 {
     QString problem;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
-    const std::optional<EngineSettings> settings =
-        roots ? engineSettingsFromEnvironment(&problem) : std::nullopt;
-    if (!roots || !settings) {
+    CommandLine line;
+    if (!roots || !completeFromEnvironment(line, &problem)) {
         out() << "varnolt-bench: " << problem << Qt::endl;
         return 2;
     }
-    TransferEngine network(*settings);
+    TransferEngine network(engineSettingsOf(line));
     ConsoleWindow window(qEnvironmentVariableIsSet("VARNOLT_BENCH_ECHO"));
     Downloader downloader(window, network, folder, *roots);
     downloader.setUpdate(update);

@@ -1,8 +1,8 @@
 // Opens the window, starts a run for the forum named on the command line and closes the window
 // after the given number of milliseconds, the way a user would. Used by tst_program, which
 // expects this process to end soon after the close with status 0.
+#include "app/commandline.h"
 #include "app/form1.h"
-#include "web/enginesettings.h"
 #include "web/transferengine.h"
 
 #include <QApplication>
@@ -21,10 +21,10 @@ int main(int argc, char* argv[])
     if (!roots)
         return 65;
 
-    const std::optional<int> transfers = transfersFromEnvironment(nullptr);
-    if (!transfers)
+    CommandLine line;
+    if (!completeFromEnvironment(line, nullptr))
         return 66;
-    TransferEngine network(*transfers);
+    TransferEngine network(engineSettingsOf(line));
     Form1 window(network, arguments.at(1), *roots);
     window.show();
     QTimer::singleShot(0, &window, [&] {
