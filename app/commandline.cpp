@@ -180,6 +180,10 @@ CommandLine readRequest(const QCommandLineParser& parser)
 
 bool completeFromEnvironment(CommandLine& line, QString* problem)
 {
+    bool scaled = false;
+    const double scale = qEnvironmentVariable("VARNOLT_WAIT_SCALE").toDouble(&scaled);
+    if (scaled && scale >= 0.001 && scale <= 1)
+        line.waitScale = scale;
     return resolveNumber(optionNamed("transfers"), line.transfers, problem) &&
            resolveNumber(optionNamed("max-wait"), line.maxWait, problem) &&
            resolveNumber(optionNamed("rate"), line.rate, problem) &&
@@ -192,6 +196,7 @@ EngineSettings engineSettingsOf(const CommandLine& line)
     settings.transfers = int(line.transfers.value_or(defaultTransfers));
     settings.maxWaitSeconds = line.maxWait.value_or(defaultMaxWaitSeconds);
     settings.rate = line.rate.value_or(0);
+    settings.waitScale = line.waitScale;
     return settings;
 }
 

@@ -27,8 +27,11 @@ struct CommandLine
     std::optional<double> rate;      // --rate; VARNOLT_RATE or no pacing when absent
     std::optional<double> timeout;   // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
     int retries = 2;
-    bool update = false;   // --update: what the record says is saved is not fetched again
-    bool verbose = false;  // --verbose: a line on stderr for every request
+    bool update = false;  // --update: what the record says is saved is not fetched again
+    bool verbose = false; // --verbose: a line on stderr for every request
+    // Every wait the program makes of its own accord or at a server's asking lasts this many
+    // times as long: VARNOLT_WAIT_SCALE, from 0.001 to 1, which tests set to pass waits quickly.
+    double waitScale = 1;
     AlbumSelection albums; // --albums; every album when absent
     ConsoleWindow::Output printing = ConsoleWindow::Output::Lines; // --quiet, --json
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -99,8 +100,9 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         // A server that failed a picture may need a moment: 1 s before the first round, 2 s
         // before the second, and so on, up to a minute.
         ++round;
-        QTimer::singleShot(std::min(round, 60) * 1000, &thisRun,
-                           [&] { downloader.retry(afterAction); });
+        const auto pause =
+            std::chrono::milliseconds(qRound64(std::min(round, 60) * 1000 * command.waitScale));
+        QTimer::singleShot(pause, &thisRun, [&] { downloader.retry(afterAction); });
     };
     if (!downloader.start(command.forumName, afterAction))
         leaveEventLoop();

@@ -30,7 +30,7 @@ Downloader::~Downloader()
 {
     QObject::disconnect(m_transfersEnded);
     // As stop() does, but the window may be half gone: nothing is reported.
-    m_action.reset();
+    m_context.network.dropTogether([this] { m_action.reset(); });
     m_context.madeFolders.removeEmpty();
 }
 
@@ -105,7 +105,7 @@ void Downloader::stop()
         return;
     }
     // Dropping the action drops its transfers, with their working files, and closes the record.
-    m_action.reset();
+    m_context.network.dropTogether([this] { m_action.reset(); });
     m_whenDone = {};
     m_context.madeFolders.removeEmpty();
     m_context.observer.busyChanged(false);

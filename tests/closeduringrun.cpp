@@ -26,6 +26,8 @@ int main(int argc, char* argv[])
         return 66;
     TransferEngine network(engineSettingsOf(line));
     Form1 window(network, arguments.at(1), *roots);
+    if (line.timeout)
+        window.setTimeout(*line.timeout);
     window.show();
     QTimer::singleShot(0, &window, [&] {
         window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(arguments.at(2));

@@ -21,8 +21,8 @@ Q_DECLARE_METATYPE(std::optional<double>)
 
 namespace {
 
-// Every wait a server asks for lasts a third as long.
-constexpr double waitScale = 0.3;
+// Every wait a server asks for lasts a twentieth as long.
+constexpr double waitScale = 0.05;
 
 StandIn::ForumContent twoAlbums()
 {

@@ -149,6 +149,8 @@ qint64 EngineCore::pageBytesHeld() const
 
 void EngineCore::startWaiting()
 {
+    if (m_startsHeld)
+        return;
     while (!m_abandoned && static_cast<int>(m_running.size()) < m_settings.transfers) {
         TransferJob* next = nullptr;
         qint64 soonest = -1; // when a host that keeps a transfer waiting opens again
@@ -607,6 +609,13 @@ void EngineCore::announceSoon()
         m_announcing = false;
         emit m_owner.transferFinished();
     });
+}
+
+void EngineCore::holdStarts(bool hold)
+{
+    m_startsHeld = hold;
+    if (!hold)
+        startWaiting();
 }
 
 void EngineCore::abandonAll()

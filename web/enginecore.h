@@ -37,6 +37,8 @@ class EngineCore
     // The transfer's owner drops it.
     void forget(TransferJob* job);
     void abandonAll();
+    // While held, no waiting transfer starts.
+    void holdStarts(bool hold);
 
     // libcurl has connected `job` to `address`: whether its request may go there.
     bool mayConnect(TransferJob& job, const char* address, int port);
@@ -93,4 +95,5 @@ class EngineCore
     quint64 m_nextSequence = 0;
     bool m_announcing = false;
     bool m_abandoned = false;
+    bool m_startsHeld = false;
 };

@@ -56,6 +56,13 @@ double TransferEngine::serverWaitSeconds() const
     return m_core->serverWaitSeconds();
 }
 
+void TransferEngine::dropTogether(const std::function<void()>& drop)
+{
+    m_core->holdStarts(true);
+    drop();
+    m_core->holdStarts(false);
+}
+
 void TransferEngine::abandonAll()
 {
     m_core->abandonAll();

@@ -84,6 +84,10 @@ class TransferEngine : public QObject
     // further one starts, and no file of an unfinished or untaken transfer is left behind.
     void abandonAll();
 
+    // While `drop` runs, a transfer dropped does not let a waiting one start: the waiting ones
+    // are being dropped too. Those left then start as usual.
+    void dropTogether(const std::function<void()>& drop);
+
   signals:
     // One or more transfers have finished.
     void transferFinished();
