@@ -1,0 +1,151 @@
+#include "walksteps.h"
+
+#include "pagefetch.h"
+#include "pictureplacement.h"
+#include "text/pagescan.h"
+#include "text/split2.h"
+#include "web/getbody.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+// The title between "<title>" and "吧_"; no value for a page without them, which is no album
+// page (a failed fetch, a verification or maintenance page).
+std::optional<QString> albumTitle(const QString& page)
+{
+    try {
+        return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+WalkSteps::WalkSteps(QStringList albums, AlbumSelection chosen, WalkServices& services)
+    : m_albums(std::move(albums)), m_chosen(std::move(chosen)), m_services(services)
+{}
+
+WalkSteps::~WalkSteps() = default;
+
+// The one statement of the walk's order; everything else follows it.
+std::optional<WalkPosition> WalkSteps::after(const WalkPosition& at) const
+{
+    // What an unread page holds is not known yet: as far as is known, the next album follows.
+    const PageStep* page = pageAt(at);
+    if (page && page->state == PageState::Read) {
+        if (at.picture < int(page->pictures.size()))
+            return WalkPosition{at.album, at.page, at.picture + 1};
+        if (page->count > at.page)
+            return WalkPosition{at.album, at.page + 1, 0};
+    }
+    return firstPageFrom(at.album + 1);
+}
+
+std::optional<WalkPosition> WalkSteps::firstPageFrom(qsizetype album) const
+{
+    // An album the run leaves out is never asked for.
+    for (; album <= m_albums.size(); ++album) {
+        if (m_chosen.contains(album))
+            return WalkPosition{album, 1, 0};
+    }
+    return std::nullopt;
+}
+
+const WalkSteps::PageStep* WalkSteps::pageAt(const WalkPosition& at) const
+{
+    const auto found = m_steps.find(at.album);
+    if (found == m_steps.end() || at.page > int(found->second.pages.size()))
+        return nullptr;
+    return &found->second.pages[std::size_t(at.page - 1)];
+}
+
+WalkSteps::AlbumStep& WalkSteps::album(qsizetype album)
+{
+    const auto found = m_steps.find(album);
+    if (found != m_steps.end())
+        return found->second;
+    AlbumStep& step = m_steps[album];
+    step.pages.emplace_back();
+    step.pages.back().address = m_albums.at(album - 1) + QStringLiteral("&pn=1");
+    return step;
+}
+
+WalkSteps::PageStep& WalkSteps::page(const WalkPosition& at)
+{
+    return album(at.album).pages.at(std::size_t(at.page - 1));
+}
+
+PicturePipeline& WalkSteps::picture(const WalkPosition& at)
+{
+    return page(at).pictures.at(std::size_t(at.picture - 1));
+}
+
+void WalkSteps::askPage(PageStep& step, const WalkPosition& at)
+{
+    step.fetch = std::make_unique<PageRequest>(m_services.network, step.address,
+                                               m_services.limits.page, orderOf(at));
+    step.state = PageState::Asked;
+    ++m_services.inFlight;
+}
+
+void WalkSteps::readPage(PageStep& step, const WalkPosition& at)
+{
+    Page read = ::readPage(*step.fetch);
+    step.fetch.reset();
+    --m_services.inFlight;
+    step.state = PageState::Read;
+    const std::optional<QString> title = albumTitle(read.text);
+    // What a page that is not an album page links to is nobody's picture.
+    if (!title)
+        read.text.clear();
+    step.fetched = read.fetched && title;
+    step.cause = !read.fetched ? read.cause : !title ? QStringLiteral("不是相册页面") : QString();
+    AlbumStep& album = this->album(at.album);
+    // The last page carries no last-page link; the count already known stands for it.
+    step.count = std::max(PageScan::lastPageNumber(read.text), at.page);
+    const QList<std::optional<QString>> links = PageScan::pictureLinks(read.text);
+    if (at.page == 1) {
+        // A title that still tells the albums apart.
+        album.title = title.value_or(QStringLiteral("无标题相册") + QString::number(at.album));
+        for (const std::optional<QString>& link : links) {
+            if (link)
+                album.firstLinks.append(*link);
+        }
+    }
+    step.pictures.reserve(std::size_t(links.size()));
+    for (const std::optional<QString>& link : links)
+        step.pictures.emplace_back(++album.numbered, album.title, link);
+    if (step.count > at.page) {
+        album.pages.emplace_back();
+        album.pages.back().address =
+            m_albums.at(at.album - 1) + QStringLiteral("&pn=") + QString::number(at.page + 1);
+    }
+}
+
+void WalkSteps::placeFolder(qsizetype albumNumber)
+{
+    AlbumStep& album = this->album(albumNumber);
+    if (!album.folder.isEmpty())
+        return;
+    album.folder = m_services.placement.albumFolder(album.title, album.firstLinks);
+    album.firstLinks.clear();
+}
+
+void WalkSteps::forget(qsizetype album)
+{
+    const auto found = m_steps.find(album);
+    if (found == m_steps.end())
+        return;
+    for (PageStep& page : found->second.pages) {
+        if (page.fetch) {
+            page.fetch.reset();
+            --m_services.inFlight;
+        }
+        for (PicturePipeline& picture : page.pictures)
+            picture.release(m_services);
+    }
+    m_steps.erase(found);
+}
