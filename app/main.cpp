@@ -30,6 +30,40 @@ int refuse(const QString& problem)
     return code(ExitStatus::BadArguments);
 }
 
+// The engine's settings the command asks for, with what its variables and its cookie file add.
+// No value, and why in `problem`, when one of them cannot be used.
+std::optional<EngineSettings> settingsFor(CommandLine& command, QString* problem)
+{
+    if (!completeFromEnvironment(command, problem))
+        return std::nullopt;
+    EngineSettings settings = engineSettingsOf(command);
+    if (command.cookies) {
+        const std::optional<QList<QByteArray>> cookies = readCookieFile(*command.cookies, problem);
+        if (!cookies) {
+            *problem = QStringLiteral("--cookies: ") + *problem;
+            return std::nullopt;
+        }
+        settings.cookies = *cookies;
+    }
+    return settings;
+}
+
+int openWindow(const CommandLine& command, TransferEngine& network, const OutputFolder& output,
+               const ServiceRoots& roots)
+{
+    Form1 window(network, output.path, roots);
+    if (!output.note.isEmpty())
+        window.appendLine(output.note);
+    if (command.timeout)
+        window.setTimeout(*command.timeout);
+    if (command.update) {
+        window.setUpdate(true);
+        window.appendLine(QStringLiteral("更新模式：下载记录中已保存的图片不再下载"));
+    }
+    window.show();
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -74,15 +108,9 @@ int main(int argc, char* argv[])
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(&problem);
     if (!roots)
         return refuse(problem);
-    if (!completeFromEnvironment(command, &problem))
+    const std::optional<EngineSettings> settings = settingsFor(command, &problem);
+    if (!settings)
         return refuse(problem);
-    EngineSettings settings = engineSettingsOf(command);
-    if (command.cookies) {
-        const std::optional<QList<QByteArray>> cookies = readCookieFile(*command.cookies, &problem);
-        if (!cookies)
-            return refuse(QStringLiteral("--cookies: ") + problem);
-        settings.cookies = *cookies;
-    }
     const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
     const std::optional<OutputFolder> output = chooseOutputFolder(
         QCoreApplication::applicationDirPath(), chosen, picturesFallback(), &problem);
@@ -91,19 +119,8 @@ int main(int argc, char* argv[])
             (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
             problem);
 
-    TransferEngine network(settings);
+    TransferEngine network(*settings);
     if (command.mode == CommandLine::Mode::Download)
         return code(runDownload(command, network, *output, *roots));
-
-    Form1 window(network, output->path, *roots);
-    if (!output->note.isEmpty())
-        window.appendLine(output->note);
-    if (command.timeout)
-        window.setTimeout(*command.timeout);
-    if (command.update) {
-        window.setUpdate(true);
-        window.appendLine(QStringLiteral("更新模式：下载记录中已保存的图片不再下载"));
-    }
-    window.show();
-    return app->exec();
+    return openWindow(command, network, *output, *roots);
 }

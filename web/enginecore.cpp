@@ -362,7 +362,6 @@ void EngineCore::reapFinished()
 
 void EngineCore::settle(TransferJob* job, CURLcode result)
 {
-    using Kind = TransferOutcome::Kind;
     CURL* easy = job->handle;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -381,31 +380,44 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         return;
     }
     if (!answered) {
-        job->failure = job->addressRefused ? QStringLiteral("重定向到本机或内网，已拒绝")
-                                           : transportFailure(result, job->curlError);
-        finish(job,
-               job->addressRefused                           ? Kind::Failed
-               : result == CURLE_OPERATION_TIMEDOUT          ? Kind::NotFinished
-               : job->writeFailed && job->file->diskIsFull() ? Kind::DiskFull
-               : job->writeFailed                            ? Kind::CannotWrite
-                                                             : Kind::Failed,
-               static_cast<int>(status));
+        failUnanswered(job, result, static_cast<int>(status));
         return;
     }
+    judgeAnswer(job, static_cast<int>(status), http1);
+}
+
+void EngineCore::failUnanswered(TransferJob* job, CURLcode result, int status)
+{
+    using Kind = TransferOutcome::Kind;
+    job->failure = job->addressRefused ? QStringLiteral("重定向到本机或内网，已拒绝")
+                                       : transportFailure(result, job->curlError);
+    finish(job,
+           job->addressRefused                           ? Kind::Failed
+           : result == CURLE_OPERATION_TIMEDOUT          ? Kind::NotFinished
+           : job->writeFailed && job->file->diskIsFull() ? Kind::DiskFull
+           : job->writeFailed                            ? Kind::CannotWrite
+                                                         : Kind::Failed,
+           status);
+}
+
+void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
+{
+    using Kind = TransferOutcome::Kind;
+    CURL* easy = job->handle;
     m_gate.answered(job->host(), status == 429);
     if (!contentLengthIsSound(answerHeaders(easy, "Content-Length"))) {
         // Where such an answer ends nobody knows: what is left of it must not become the next.
         if (http1)
             m_curl.condemn(easy);
         job->failure = QStringLiteral("Content-Length 有误");
-        finish(job, Kind::Failed, static_cast<int>(status));
+        finish(job, Kind::Failed, status);
         return;
     }
     if (status == 429 && !namedWait(job)) {
         paceAfterRefusal(job);
         return;
     }
-    if (const std::optional<qint64> wait = obeyedWait(job, static_cast<int>(status))) {
+    if (const std::optional<qint64> wait = obeyedWait(job, status)) {
         sendAgain(job, *wait, false);
         return;
     }
@@ -414,10 +426,9 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
         finish(job, Kind::Failed, 200);
         return;
     }
-    if ((status == 200 || isRedirectStatus(static_cast<int>(status))) &&
-        answeredOutOfStep(job, static_cast<int>(status), http1)) {
+    if ((status == 200 || isRedirectStatus(status)) && answeredOutOfStep(job, status, http1)) {
         markOutOfStep(job->host());
-        resendOutOfStep(job, static_cast<int>(status));
+        resendOutOfStep(job, status);
         return;
     }
     if (status == 200 && job->toFile() && job->outcome.bodyBytes > 0 &&
@@ -430,12 +441,12 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
             finish(job, Kind::NotAPicture, 200);
         return;
     }
-    if (isRedirectStatus(static_cast<int>(status))) {
+    if (isRedirectStatus(status)) {
         if (const std::optional<Kind> ends = followRedirect(job))
-            finish(job, *ends, static_cast<int>(status));
+            finish(job, *ends, status);
         return;
     }
-    finish(job, Kind::Complete, static_cast<int>(status));
+    finish(job, Kind::Complete, status);
 }
 
 void EngineCore::resendOutOfStep(TransferJob* job, int status)

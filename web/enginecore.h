@@ -57,6 +57,10 @@ class EngineCore
     void stopHandle(TransferJob* job);
     void reapFinished();
     void settle(TransferJob* job, CURLcode result);
+    // A request that got no usable answer.
+    void failUnanswered(TransferJob* job, CURLcode result, int status);
+    // What to make of a whole answer: taken, waited on, sent again, followed or failed.
+    void judgeAnswer(TransferJob* job, int status, bool http1);
     // Whether the answer just come for `job` is a copy of an earlier one on its connection.
     bool answeredOutOfStep(TransferJob* job, int status, bool http1);
     bool overKeptConnection(TransferJob* job, bool http1);
