@@ -238,14 +238,15 @@ bool CurlMulti::repeatsEarlierAnswer(CURL* easy, const Answer& answer)
     const std::string ends = endsOf(easy);
     if (ends.empty())
         return false;
-    const Seen seen{qHash(answer.address), answer.size, answer.checksum};
+    const size_t address = qHash(answer.address);
+    const quint64 key = (quint64(answer.size) << 32) ^ answer.checksum;
     History& history = m_histories[ends];
+    // Repeated when an earlier answer of this size and checksum was for another address.
+    const auto [found, first] = history.answers.try_emplace(key, Seen{address});
     const bool repeated =
-        std::any_of(history.answers.begin(), history.answers.end(), [&seen](const Seen& old) {
-            return old.address != seen.address && old.size == seen.size &&
-                   old.checksum == seen.checksum;
-        });
-    history.answers.push_back(seen);
+        !first && (found->second.otherAddresses || found->second.address != address);
+    if (!first && found->second.address != address)
+        found->second.otherAddresses = true;
     history.used = ++m_answersSeen;
     // Only the connections used last can still be open: libcurl keeps no more.
     if (m_histories.size() > m_mostHistories) {

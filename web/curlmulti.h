@@ -89,13 +89,13 @@ class CurlMulti : public QObject
         QString host;         // where it leads, once a transfer over it has ended
     };
 
-    // An answer as a connection's history keeps it: the address only by its hash, so that a
-    // connection that carries thousands of requests stays small.
+    // The answers of one size and checksum a connection has carried, as its history keeps
+    // them: the address of the first only by its hash, so that a connection that carries
+    // thousands of requests stays small, and whether others came for other addresses.
     struct Seen
     {
         size_t address;
-        qint64 size;
-        quint32 checksum;
+        bool otherAddresses = false;
     };
 
     Connection& connection(curl_socket_t socket);
@@ -118,11 +118,12 @@ class CurlMulti : public QObject
     CURLM* m_multi = nullptr;
     QTimer m_timer;
     std::unordered_map<curl_socket_t, std::unique_ptr<Connection>> m_connections;
-    // Every answer a connection has carried, newest last. A connection is known by its two
-    // ends, which libcurl still tells after it has closed the connection.
+    // Every answer a connection has carried, by size and checksum: looked up at once, however
+    // many there were. A connection is known by its two ends, which libcurl still tells after it
+    // has closed the connection.
     struct History
     {
-        std::vector<Seen> answers;
+        std::unordered_map<quint64, Seen> answers;
         quint64 used = 0;
     };
     std::unordered_map<std::string, History> m_histories;
