@@ -65,7 +65,7 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
     std::unique_ptr<StatusLine> status;
     // Only for someone watching: a file or a pipe gets the lines alone.
     if (StatusLine::isTerminal(stderr)) {
-        status = std::make_unique<StatusLine>(stderr, downloader.tally(), network);
+        status = std::make_unique<StatusLine>(stderr, network);
         window.keepStatus(status.get());
     }
 

@@ -63,12 +63,6 @@ void ConsoleWindow::appendLine(const QString& line)
         write(line);
 }
 
-void ConsoleWindow::countSaved(const PictureReport& picture)
-{
-    if (m_status && picture.status == PictureReport::Status::Saved)
-        m_status->pictureSaved(picture.bytes);
-}
-
 void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,
                                  const QString& folder)
 {
@@ -79,13 +73,15 @@ void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString
 
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
 {
-    countSaved(picture);
+    if (m_status)
+        m_status->pictureEnded(picture, false);
     m_format->pictureEnded(picture);
 }
 
 void ConsoleWindow::retryEnded(const PictureReport& picture)
 {
-    countSaved(picture);
+    if (m_status)
+        m_status->pictureEnded(picture, true);
     m_format->retryEnded(picture);
 }
 

@@ -52,9 +52,6 @@ class ConsoleWindow : public RunObserver
     void runFinished(const RunTally&) override {}
 
   private:
-    // A picture saved counts on the status line.
-    void countSaved(const PictureReport& picture);
-
     std::FILE* m_out;
     Output m_output;
     std::unique_ptr<RunObserver> m_format;

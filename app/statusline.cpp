@@ -2,7 +2,6 @@
 
 #include "consoletext.h"
 
-#include "run/runtally.h"
 #include "web/transferengine.h"
 
 #include <QLocale>
@@ -36,8 +35,8 @@ QString durationText(qint64 seconds)
 
 } // namespace
 
-StatusLine::StatusLine(std::FILE* terminal, const RunTally& tally, const TransferEngine& network)
-    : m_terminal(terminal), m_tally(tally), m_network(network)
+StatusLine::StatusLine(std::FILE* terminal, const TransferEngine& network)
+    : m_terminal(terminal), m_network(network)
 {
     m_clock.start();
     m_timer.setInterval(100);
@@ -65,17 +64,38 @@ void StatusLine::albumReached(qsizetype count)
     ++m_albumsReached;
 }
 
-QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const RunTally& tally,
-                         qint64 bytes, qint64 elapsedMs, double serverWait)
+void StatusLine::pictureEnded(const PictureReport& picture, bool retried)
 {
+    switch (picture.status) {
+    case PictureReport::Status::Saved:
+        ++m_counts.saved;
+        m_counts.bytes += picture.bytes;
+        // A retried picture was counted as failed by the run.
+        if (retried)
+            --m_counts.failed;
+        break;
+    case PictureReport::Status::Skipped:
+        ++m_counts.skipped;
+        break;
+    case PictureReport::Status::Failed:
+        if (!retried)
+            ++m_counts.failed;
+        break;
+    }
+}
+
+QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const Counts& counts,
+                         qint64 elapsedMs, double serverWait)
+{
+    const qint64 bytes = counts.bytes;
     const double seconds = std::max<double>(elapsedMs, 1) / 1000.0;
     QString line = QStringLiteral("相册 %1/%2  保存%3张 失败%4张")
                        .arg(albumsDone)
                        .arg(albums)
-                       .arg(tally.saved)
-                       .arg(tally.failed);
-    if (tally.skipped > 0)
-        line += QStringLiteral(" 跳过%1张").arg(tally.skipped);
+                       .arg(counts.saved)
+                       .arg(counts.failed);
+    if (counts.skipped > 0)
+        line += QStringLiteral(" 跳过%1张").arg(counts.skipped);
     line += QStringLiteral("  %1  %2/s").arg(sizeText(double(bytes)), sizeText(bytes / seconds));
     if (serverWait > 0)
         return line + QStringLiteral("  等待服务器 %1s").arg(std::ceil(serverWait));
@@ -89,8 +109,8 @@ QString StatusLine::text(qsizetype albumsDone, qsizetype albums, const RunTally&
 
 void StatusLine::draw()
 {
-    const QString line = text(std::max<qsizetype>(m_albumsReached - 1, 0), m_albums, m_tally,
-                              m_bytes, m_clock.elapsed(), m_network.serverWaitSeconds());
+    const QString line = text(std::max<qsizetype>(m_albumsReached - 1, 0), m_albums, m_counts,
+                              m_clock.elapsed(), m_network.serverWaitSeconds());
     // Back to the line's start, the old line erased (a terminal's own "erase in line"; wide
     // characters make a count of spaces unreliable), then the new one.
     writeText(m_terminal, QStringLiteral("\r\x1b[K") + line);
