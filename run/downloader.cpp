@@ -20,10 +20,14 @@ Downloader::Downloader(RunObserver& observer, TransferEngine& network, QString o
                 {},
                 {},
                 {},
+                {},
                 {}}
 {
     m_transfersEnded =
         QObject::connect(&network, &TransferEngine::transferFinished, [this] { advance(); });
+    m_wake.setSingleShot(true);
+    QObject::connect(&m_wake, &QTimer::timeout, [this] { advance(); });
+    m_context.wakeIn = [this](int milliseconds) { m_wake.start(milliseconds); };
 }
 
 Downloader::~Downloader()

@@ -3,6 +3,7 @@
 #include "runcontext.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -70,4 +71,5 @@ class Downloader
     bool m_stopAsked = false;
     std::function<void()> m_whenDone;
     QMetaObject::Connection m_transfersEnded;
+    QTimer m_wake; // for a stage that waits on something other than a transfer
 };

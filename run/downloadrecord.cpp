@@ -100,8 +100,9 @@ int DownloadRecord::waitWhileBusy(void* record, int tries)
 }
 
 DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds,
-                               std::function<bool()> stopWaiting)
-    : m_path(joinPath(forumFolder, fileName())), m_busyMs(std::llround(busySeconds * 1000)),
+                               std::function<bool()> stopWaiting, bool waitToOpen)
+    : m_path(joinPath(forumFolder, fileName())),
+      m_busyMs(waitToOpen ? std::llround(busySeconds * 1000) : 0),
       m_stopWaiting(std::move(stopWaiting))
 {
     const int opened = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
@@ -125,6 +126,7 @@ DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds,
                                   -1, &m_remember, nullptr);
     if (code != SQLITE_OK)
         fail(code);
+    m_busyMs = std::llround(busySeconds * 1000);
 }
 
 DownloadRecord::~DownloadRecord()
@@ -138,6 +140,7 @@ bool DownloadRecord::fail(int code)
     if (code != SQLITE_OK)
         m_problem = reasonFor(code);
     m_diskFull = (code & 0xff) == SQLITE_FULL;
+    m_heldByAnother = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
     sqlite3_finalize(m_remember);
     m_remember = nullptr;
     sqlite3_close_v2(m_db);

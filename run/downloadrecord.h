@@ -32,10 +32,11 @@ class DownloadRecord
 {
   public:
     // Opens the record of `forumFolder`, creating it when there is none. A second program on
-    // the same forum may hold it for a moment: it is waited for up to `busySeconds`, or until
-    // `stopWaiting` says so (the program is asked to end).
+    // the same forum may hold it for a moment: a write waits for it up to `busySeconds`, or until
+    // `stopWaiting` says so (the program is asked to end); so does the opening, unless
+    // `waitToOpen` is false, when it fails at once and heldByAnother() says so.
     DownloadRecord(const QString& forumFolder, double busySeconds,
-                   std::function<bool()> stopWaiting = {});
+                   std::function<bool()> stopWaiting = {}, bool waitToOpen = true);
     ~DownloadRecord();
     DownloadRecord(const DownloadRecord&) = delete;
     DownloadRecord& operator=(const DownloadRecord&) = delete;
@@ -49,6 +50,8 @@ class DownloadRecord
     QString problem() const { return m_problem; }
     // The record closed because the disk it is on is full.
     bool diskIsFull() const { return m_diskFull; }
+    // The record closed because another program held it.
+    bool heldByAnother() const { return m_heldByAnother; }
 
     // Every entry, by album folder and file name. Empty when the record is closed.
     QList<RecordEntry> entries();
@@ -66,6 +69,7 @@ class DownloadRecord
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_remember = nullptr;
     bool m_diskFull = false;
+    bool m_heldByAnother = false;
     qint64 m_busyMs;
     std::function<bool()> m_stopWaiting;
     QElapsedTimer m_busyFor;

@@ -5,6 +5,7 @@
 #include "listingcrawl.h"
 #include "pagefetch.h"
 #include "pictureplacement.h"
+#include "recordopening.h"
 #include "runobserver.h"
 #include "text/pagescan.h"
 #include "transfersahead.h"
@@ -60,10 +61,15 @@ bool RetryAction::advancePhase()
             return false;
         if (m_albums.isEmpty() && m_crawl->albums().isEmpty())
             return true;
-        beginProcessing();
+        openRecord();
         m_phase = Phase::Processing;
         [[fallthrough]];
     case Phase::Processing:
+        if (!m_processing) {
+            if (!recordReady())
+                return false;
+            beginProcessing();
+        }
         return m_processing->advance();
     }
     return true;
@@ -107,15 +113,33 @@ void RetryAction::beginSaving()
     // What is saved now goes into the record too, as in the run.
     if (std::any_of(m_pictures.begin(), m_pictures.end(),
                     [](const FailedPicture& entry) { return !entry.entry.fileName.isEmpty(); })) {
-        m_record.emplace(m_context.tally.forumFolder, m_context.limits.recordBusy,
-                         m_context.limits.stopWaiting);
-        if (!m_record->isOpen())
-            reportRecordUnusable(m_context.observer, *m_record);
+        openRecord();
     }
+}
+
+void RetryAction::openRecord()
+{
+    m_record.reset();
+    m_opening = std::make_unique<RecordOpening>(m_context.tally.forumFolder, m_context);
+}
+
+bool RetryAction::recordReady()
+{
+    if (!m_opening)
+        return true;
+    m_record = m_opening->take();
+    if (!m_record)
+        return false;
+    m_opening.reset();
+    if (!m_record->isOpen())
+        reportRecordUnusable(m_context.observer, *m_record);
+    return true;
 }
 
 bool RetryAction::save()
 {
+    if (!recordReady())
+        return false;
     // The saves run several at once, but each is finished, and kept as a failure, in order.
     const qsizetype window = std::max(1, transfersAhead(m_context.network));
     while (m_next < m_pictures.size()) {
@@ -203,9 +227,6 @@ void RetryAction::beginProcessing()
 {
     const QStringList albums = m_albums + m_crawl->albums();
     const QString& forumFolder = m_context.tally.forumFolder;
-    m_record.emplace(forumFolder, m_context.limits.recordBusy, m_context.limits.stopWaiting);
-    if (!m_record->isOpen())
-        reportRecordUnusable(m_context.observer, *m_record);
     // As an update: nothing the run saved is fetched again or overwritten, and an album the
     // record knows keeps its folder. Every album of the list is taken, whatever the run chose.
     m_placement = std::make_unique<PicturePlacement>(

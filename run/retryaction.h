@@ -14,6 +14,7 @@
 
 class AlbumProcessing;
 class ListingCrawl;
+class RecordOpening;
 class PageRequest;
 class PicturePlacement;
 
@@ -49,6 +50,10 @@ class RetryAction : public Stage
     // False when the run's pages led to no album to process.
     bool beginPages();
     void beginProcessing();
+    // The record is opened anew, without holding up the event loop.
+    void openRecord();
+    // True once the record asked for is open or known to be unusable, or none was asked for.
+    bool recordReady();
 
     RunContext& m_context;
     bool m_begun = false;
@@ -59,7 +64,8 @@ class RetryAction : public Stage
     qsizetype m_next = 0;     // the picture whose page or save is taken next
     std::unique_ptr<PageRequest> m_page;
     std::deque<std::unique_ptr<PictureSave>> m_saves; // asked for, from m_next on
-    std::optional<DownloadRecord> m_record;
+    std::unique_ptr<RecordOpening> m_opening;
+    std::unique_ptr<DownloadRecord> m_record;
     std::unique_ptr<ListingCrawl> m_crawl;
     QStringList m_albums;
     std::unique_ptr<PicturePlacement> m_placement;

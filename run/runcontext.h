@@ -43,4 +43,6 @@ struct RunContext
     QStringList failedAlbums;       // addresses of albums one of whose pages it could not have
     RunTally tally;
     MadeFolders madeFolders; // of the run under way
+    // Has the action under way advanced again after `milliseconds`, whatever transfers do.
+    std::function<void(int milliseconds)> wakeIn;
 };

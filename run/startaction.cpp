@@ -5,6 +5,7 @@
 #include "folders.h"
 #include "listingcrawl.h"
 #include "pictureplacement.h"
+#include "recordopening.h"
 #include "runobserver.h"
 
 #include <QStringList>
@@ -20,11 +21,17 @@ bool StartAction::advance()
 {
     if (!m_crawl && !begin())
         return true;
-    if (!m_processing) {
+    if (!m_opening) {
         if (!m_crawl->advance())
             return false;
         if (!prepareAlbums())
             return true;
+    }
+    if (!m_processing) {
+        m_record = m_opening->take();
+        if (!m_record)
+            return false;
+        beginProcessing();
     }
     return m_processing->advance();
 }
@@ -72,8 +79,13 @@ bool StartAction::prepareAlbums()
     if (albums.isEmpty())
         return false;
 
-    m_record = std::make_unique<DownloadRecord>(forumFolder, m_context.limits.recordBusy,
-                                                m_context.limits.stopWaiting);
+    m_opening = std::make_unique<RecordOpening>(forumFolder, m_context);
+    return true;
+}
+
+void StartAction::beginProcessing()
+{
+    const QString& forumFolder = m_context.tally.forumFolder;
     // Without a record an update still overwrites nothing: every picture is placed as new.
     m_placement = !m_context.update
                       ? std::make_unique<PicturePlacement>(forumFolder)
@@ -81,8 +93,7 @@ bool StartAction::prepareAlbums()
                                                                             ? m_record->entries()
                                                                             : QList<RecordEntry>());
     if (!m_record->isOpen())
-        reportRecordUnusable(observer, *m_record);
-    m_processing = std::make_unique<AlbumProcessing>(m_context, albums, m_context.albums, *m_record,
-                                                     *m_placement);
-    return true;
+        reportRecordUnusable(m_context.observer, *m_record);
+    m_processing = std::make_unique<AlbumProcessing>(m_context, m_crawl->albums(), m_context.albums,
+                                                     *m_record, *m_placement);
 }

@@ -11,6 +11,7 @@ class AlbumProcessing;
 class DownloadRecord;
 class ListingCrawl;
 class PicturePlacement;
+class RecordOpening;
 
 // The start button: walks the forum's listing pages for album addresses, prepares the forum
 // folder and hands the albums to the album processing.
@@ -27,11 +28,13 @@ class StartAction : public Stage
     bool begin();
     // False when there is nothing to process.
     bool prepareAlbums();
+    void beginProcessing();
 
     RunContext& m_context;
     const QString m_name;
     QFile m_runFile; // stays open, and empty, for the whole run
     std::unique_ptr<ListingCrawl> m_crawl;
+    std::unique_ptr<RecordOpening> m_opening;
     std::unique_ptr<DownloadRecord> m_record;
     std::unique_ptr<PicturePlacement> m_placement;
     std::unique_ptr<AlbumProcessing> m_processing;

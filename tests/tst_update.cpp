@@ -5,6 +5,7 @@
 #include "run/downloadrecord.h"
 #include "runfixture.h"
 
+#include <QTimer>
 
 #include <sqlite3.h>
 
@@ -46,6 +47,7 @@ class TestUpdate : public QObject
     void unusableRecordIsLeftAlone_data();
     void unusableRecordIsLeftAlone();
     void waitForAHeldRecordEndsWhenTheProgramIsToEnd();
+    void runWaitingForAHeldRecordKeepsTheEventLoopTurning();
 };
 
 void TestUpdate::recordSaysWhatEachFileHolds()
@@ -266,6 +268,46 @@ void TestUpdate::waitForAHeldRecordEndsWhenTheProgramIsToEnd()
     DownloadRecord record(folder.path(), 600, [&looks] { return ++looks > 3; });
     QVERIFY(!record.isOpen());
     QCOMPARE(looks, 4);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
+
+void TestUpdate::runWaitingForAHeldRecordKeepsTheEventLoopTurning()
+{
+    TimeLimits limits;
+    limits.recordBusy = 600;
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"), 1, limits);
+    QVERIFY(QDir(run.outputFolder).mkdir(QStringLiteral("f")));
+    {
+        DownloadRecord made(run.path(QStringLiteral("f")), 1);
+    }
+    sqlite3* other = nullptr;
+    const QByteArray path = run.path(QStringLiteral("f/") + DownloadRecord::fileName()).toUtf8();
+    QCOMPARE(sqlite3_open(path.constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    // Once the listing is read, the run waits for the record, for ten minutes if need be: the
+    // other program lets go a moment later, which the run can only see if the loop turns.
+    run.window.onLine = [other](const QString& line) {
+        if (line.startsWith(QStringLiteral("获取相册地址完成")))
+            QTimer::singleShot(
+                200, [other] { sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr); });
+    };
+    run.start();
+    sqlite3_close(other);
+    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), 2);
+    QVERIFY(run.window.lines.filter(QStringLiteral("无法使用下载记录")).isEmpty());
+
+    // Held for good, the wait ends with a stop, which the turning loop lets through.
+    QCOMPARE(sqlite3_open(path.constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    run.window.onLine = [&run](const QString& line) {
+        if (line.startsWith(QStringLiteral("获取相册地址完成")))
+            QTimer::singleShot(100, [&run] { run.downloader->stop(); });
+    };
+    QVERIFY(run.downloader->start(run.window.name));
+    QTRY_VERIFY_WITH_TIMEOUT(!run.downloader->isBusy(), 60000);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 }
