@@ -42,6 +42,7 @@ class TestTransferEngine : public QObject
 
   private slots:
     void waitingTransfersStartInTheirOrder();
+    void largePagesRunAtMostTwoAtATime();
     void bodyLimitHoldsAsBytesArrive_data();
     void bodyLimitHoldsAsBytesArrive();
     void httpsWithATrustedCertificate();
@@ -69,6 +70,32 @@ void TestTransferEngine::waitingTransfersStartInTheirOrder()
         expected.append(StandIn::Pages::listingTarget(QStringLiteral("f"), page));
     QCOMPARE(forum.requestedTargets(), expected);
     QCOMPARE(forum.mostAtOnce(), 1);
+}
+
+void TestTransferEngine::largePagesRunAtMostTwoAtATime()
+{
+    // Listing pages of 5 MB each: once one has come, eight asked for at once, each of which
+    // would be held in memory whole, do not all run at once.
+    StandIn::ForumContent content = smallForum();
+    content.forums[0].padding = 5 * 1024 * 1024;
+    content.forums[0].claimedPageCount = 9;
+    StandIn::StandInForum forum(content);
+    QVERIFY(forum.start());
+    TransferEngine engine(8);
+    const auto first = engine.fetch(QUrl(listing(forum, 1)), 5);
+    waitFor(engine, *first);
+    QVERIFY(first->outcome().bodyBytes > 5 * 1024 * 1024);
+    forum.setDefaultDelay(50); // so that those that run at once are seen at once
+    std::vector<std::unique_ptr<Transfer>> pages;
+    for (int page = 2; page <= 9; ++page)
+        pages.push_back(engine.fetch(QUrl(listing(forum, page)), 5, {page, 0, 0, 0}));
+    waitUntil(engine, [&pages] {
+        return std::all_of(pages.begin(), pages.end(), [](const std::unique_ptr<Transfer>& page) {
+            return page->isFinished();
+        });
+    });
+    QVERIFY2(forum.mostAtOnce() <= 2, qPrintable(QString::number(forum.mostAtOnce())));
+    QCOMPARE(pages.back()->outcome().status, 200);
 }
 
 void TestTransferEngine::bodyLimitHoldsAsBytesArrive_data()

@@ -19,6 +19,10 @@ constexpr int mostRedirects = 10;
 constexpr int mostResends = 10;
 // Bytes of pages held in memory beyond which only the first page in line starts.
 constexpr qint64 mostPageBytesAhead = 16 * 1024 * 1024;
+// Once a page this large has come, pages run at most two at a time: each one started may grow
+// as large before anything says so.
+constexpr qint64 largePageBytes = 4 * 1024 * 1024;
+constexpr int mostLargePagesAtOnce = 2;
 // Refusals (429 naming no wait) of one request, each followed by a slower pace, before it fails.
 constexpr int mostRefusals = 30;
 
@@ -139,6 +143,25 @@ bool EngineCore::mustWait(const TransferJob* job) const
            std::any_of(m_waiting.begin(), m_waiting.end(), earlierTwin);
 }
 
+const TransferJob* EngineCore::firstPage() const
+{
+    // Of those running too: once the first page is on its way, the next must wait its turn.
+    const TransferJob* first = nullptr;
+    for (const std::vector<TransferJob*>* jobs : {&m_running, &m_waiting}) {
+        for (const TransferJob* job : *jobs) {
+            if (!job->toFile() && (!first || job->startsBefore(*first)))
+                first = job;
+        }
+    }
+    return first;
+}
+
+int EngineCore::runningPages() const
+{
+    return int(std::count_if(m_running.begin(), m_running.end(),
+                             [](const TransferJob* job) { return !job->toFile(); }));
+}
+
 qint64 EngineCore::pageBytesHeld() const
 {
     qint64 held = 0;
@@ -157,12 +180,10 @@ void EngineCore::startWaiting()
         // Pages live in memory until their reader drops them: while those held are many
         // megabytes, only the first page in line starts, the one the run needs soonest. A run of
         // ordinary pages never comes near this.
-        const TransferJob* first = nullptr;
-        for (const TransferJob* job : m_waiting) {
-            if (!first || job->startsBefore(*first))
-                first = job;
-        }
-        const bool pagesHeldBack = pageBytesHeld() > mostPageBytesAhead;
+        const TransferJob* first = firstPage();
+        const bool pagesHeldBack = pageBytesHeld() > mostPageBytesAhead ||
+                                   (m_largestPage >= largePageBytes &&
+                                    runningPages() >= mostLargePagesAtOnce);
         for (TransferJob* job : m_waiting) {
             if (mustWait(job) || (pagesHeldBack && !job->toFile() && job != first))
                 continue;
@@ -607,6 +628,8 @@ void EngineCore::finish(TransferJob* job, TransferOutcome::Kind kind, int status
                         ? outcomeFailure(outcome.kind, status)
                         : job->failure;
     job->finished = true;
+    if (!job->toFile())
+        m_largestPage = std::max(m_largestPage, outcome.bodyBytes);
     const qint64 took = job->startedAtMs > 0 ? m_gate.now() - job->startedAtMs : 0;
     emit m_owner.transferEnded(job->firstUrl, status, took, outcome.error);
 }

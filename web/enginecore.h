@@ -31,6 +31,9 @@ class EngineCore
     double serverWaitSeconds() const;
     // The bytes of page bodies held in memory, arrived or arriving, by transfers not yet dropped.
     qint64 pageBytesHeld() const;
+    int runningPages() const;
+    // The page the run needs soonest, running or waiting: it may start whatever pages hold.
+    const TransferJob* firstPage() const;
 
     std::unique_ptr<Transfer> enqueue(const QUrl& url, double seconds, const QString& target,
                                       TransferOrder order);
@@ -100,4 +103,5 @@ class EngineCore
     bool m_announcing = false;
     bool m_abandoned = false;
     bool m_startsHeld = false;
+    qint64 m_largestPage = 0; // of the pages that have come
 };
