@@ -132,11 +132,32 @@ int fetchList(const QString& file)
     const ProcessFigures before = processFigures();
     QElapsedTimer wall;
     wall.start();
+    // One after the other, each asked for as the one before ends, in one event loop: as the run
+    // asks for its pages and pictures.
     int bodies = 0;
-    for (const QByteArray& address : addresses) {
-        if (!address.isEmpty() && GetBody(network, QString::fromUtf8(address), 10).isBody())
+    qsizetype next = 0;
+    std::unique_ptr<PageRequest> current;
+    QEventLoop loop;
+    const auto askNext = [&] {
+        while (next < addresses.size() && addresses.at(next).isEmpty())
+            ++next;
+        if (next == addresses.size()) {
+            loop.quit();
+            return;
+        }
+        current =
+            std::make_unique<PageRequest>(network, QString::fromUtf8(addresses.at(next++)), 10);
+    };
+    QObject::connect(&network, &TransferEngine::transferFinished, &loop, [&] {
+        if (!current || !current->isFinished())
+            return;
+        if (current->result().isBody())
             ++bodies;
-    }
+        askNext();
+    });
+    askNext();
+    if (current)
+        loop.exec();
     out() << "figures: wall_ms=" << wall.elapsed()
           << " cpu_ms=" << (processFigures().cpuMilliseconds - before.cpuMilliseconds)
           << " bodies=" << bodies << Qt::endl;
