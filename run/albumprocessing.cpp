@@ -20,11 +20,12 @@ RecordEntry entryFor(const AlbumWalk::Picture& picture)
 
 } // namespace
 
-AlbumProcessing::AlbumProcessing(RunContext& context, QStringList albums,
+AlbumProcessing::AlbumProcessing(const RunSetup& setup, RunResults& results,
+                                 MadeFolders& madeFolders, QStringList albums,
                                  const AlbumSelection& chosen, DownloadRecord& record,
                                  PicturePlacement& placement)
-    : m_context(context), m_albums(albums), m_record(record),
-      m_walk(context, std::move(albums), chosen, placement)
+    : m_setup(setup), m_results(results), m_albums(albums), m_record(record),
+      m_walk(setup, madeFolders, std::move(albums), chosen, placement)
 {}
 
 bool AlbumProcessing::advance()
@@ -48,7 +49,7 @@ bool AlbumProcessing::advance()
 void AlbumProcessing::reportPage(const AlbumWalk::Step& step)
 {
     const qsizetype count = m_albums.size();
-    RunObserver& observer = m_context.observer;
+    RunObserver& observer = m_setup.observer;
     const AlbumWalk::AlbumPage& page = step.page;
     if (step.at.page == 1) {
         // Positions keep their numbers: album k of M, whatever else is left out.
@@ -57,11 +58,11 @@ void AlbumProcessing::reportPage(const AlbumWalk::Step& step)
     }
     if (!page.fetched) {
         observer.problem(QStringLiteral("无法获取相册页面：") + page.address, page.cause);
-        ++m_context.tally.missing;
+        ++m_results.tally.missing;
         // The retry processes the album again, as an update.
         const QString& album = m_albums.at(step.at.album - 1);
-        if (!m_context.failedAlbums.contains(album))
-            m_context.failedAlbums.append(album);
+        if (!m_results.failedAlbums.contains(album))
+            m_results.failedAlbums.append(album);
     }
     observer.pageRead(step.at.page, page.pageCount);
 }
@@ -87,11 +88,11 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     switch (outcome) {
     case Outcome::Saved:
         report.status = PictureReport::Status::Saved;
-        ++m_context.tally.saved;
+        ++m_results.tally.saved;
         break;
     case Outcome::Skipped:
         report.status = PictureReport::Status::Skipped;
-        ++m_context.tally.skipped;
+        ++m_results.tally.skipped;
         break;
     case Outcome::DiskFull:
         goOn = false;
@@ -100,11 +101,11 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         // Without an identifier the retry reads the picture page again; without a link there
         // is nothing to read.
         if (picture.identifier || !picture.link.isEmpty())
-            m_context.failedPictures.add(picture.address, picture.path, entryFor(picture));
-        ++m_context.tally.failed;
+            m_results.failedPictures.add(picture.address, picture.path, entryFor(picture));
+        ++m_results.tally.failed;
         break;
     }
-    m_context.observer.pictureEnded(report);
+    m_setup.observer.pictureEnded(report);
     return goOn;
 }
 
@@ -114,7 +115,7 @@ bool AlbumProcessing::remember(const AlbumWalk::Picture& picture)
         return false;
     if (m_record.remember(entryFor(picture)))
         return true;
-    reportRecordUnusable(m_context.observer, m_record);
+    reportRecordUnusable(m_setup.observer, m_record);
     return false;
 }
 
@@ -122,12 +123,12 @@ void AlbumProcessing::stopForFullDisk()
 {
     // Every later picture would fail the same way, each after its download: the run stops, and
     // what it already knows of them goes to the retry.
-    reportDiskFull(m_context.observer, m_folder);
+    reportDiskFull(m_setup.observer, m_folder);
     for (const AlbumWalk::Picture& later : m_walk.knownPicturesAhead()) {
         // The retry makes no folder: a later album's must be there for it.
         ensureFolder(QFileInfo(later.path).absolutePath());
-        m_context.failedPictures.add(later.address, later.path, entryFor(later));
-        ++m_context.tally.failed;
+        m_results.failedPictures.add(later.address, later.path, entryFor(later));
+        ++m_results.tally.failed;
     }
-    m_context.tally.diskFull = true;
+    m_results.tally.diskFull = true;
 }

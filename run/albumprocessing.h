@@ -2,7 +2,8 @@
 
 #include "albumselection.h"
 #include "albumwalk.h"
-#include "runcontext.h"
+#include "folders.h"
+#include "runsetup.h"
 #include "stage.h"
 
 #include <QStringList>
@@ -17,8 +18,9 @@ class PicturePlacement;
 class AlbumProcessing : public Stage
 {
   public:
-    AlbumProcessing(RunContext& context, QStringList albums, const AlbumSelection& chosen,
-                    DownloadRecord& record, PicturePlacement& placement);
+    AlbumProcessing(const RunSetup& setup, RunResults& results, MadeFolders& madeFolders,
+                    QStringList albums, const AlbumSelection& chosen, DownloadRecord& record,
+                    PicturePlacement& placement);
 
     bool advance() override;
 
@@ -30,7 +32,8 @@ class AlbumProcessing : public Stage
     bool remember(const AlbumWalk::Picture& picture);
     void stopForFullDisk();
 
-    RunContext& m_context;
+    const RunSetup& m_setup;
+    RunResults& m_results;
     const QStringList m_albums;
     DownloadRecord& m_record;
     AlbumWalk m_walk;

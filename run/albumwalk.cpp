@@ -3,11 +3,11 @@
 #include "transfersahead.h"
 #include "web/getbody.h"
 
-AlbumWalk::AlbumWalk(RunContext& context, QStringList albums, AlbumSelection chosen,
-                     PicturePlacement& placement)
-    : m_services{context.network, context.roots, context.limits, placement, context.madeFolders},
+AlbumWalk::AlbumWalk(const RunSetup& setup, MadeFolders& madeFolders, QStringList albums,
+                     AlbumSelection chosen, PicturePlacement& placement)
+    : m_services{setup.network, setup.roots, setup.limits, placement, madeFolders},
       m_steps(std::move(albums), std::move(chosen), m_services),
-      m_lookAhead(m_steps, m_services, transfersAhead(context.network))
+      m_lookAhead(m_steps, m_services, transfersAhead(setup.network))
 {
     lookAhead();
 }

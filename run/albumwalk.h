@@ -3,7 +3,7 @@
 #include "albumselection.h"
 #include "lookahead.h"
 #include "picturepipeline.h"
-#include "runcontext.h"
+#include "runsetup.h"
 #include "walksteps.h"
 
 #include <QStringList>
@@ -36,8 +36,8 @@ class AlbumWalk
         Picture picture; // when `at` is a picture
     };
 
-    AlbumWalk(RunContext& context, QStringList albums, AlbumSelection chosen,
-              PicturePlacement& placement);
+    AlbumWalk(const RunSetup& setup, MadeFolders& madeFolders, QStringList albums,
+              AlbumSelection chosen, PicturePlacement& placement);
     ~AlbumWalk();
     AlbumWalk(const AlbumWalk&) = delete;
     AlbumWalk& operator=(const AlbumWalk&) = delete;

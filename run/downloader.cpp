@@ -9,33 +9,21 @@
 
 Downloader::Downloader(RunObserver& observer, TransferEngine& network, QString outputFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_context{observer,
-                network,
-                std::move(outputFolder),
-                std::move(roots),
-                limits,
-                {},
-                false,
-                {},
-                {},
-                {},
-                {},
-                {},
-                {}}
+    : m_setup{observer, network, std::move(roots), std::move(limits), {}},
+      m_outputFolder(std::move(outputFolder))
 {
     m_transfersEnded =
         QObject::connect(&network, &TransferEngine::transferFinished, [this] { advance(); });
     m_wake.setSingleShot(true);
     QObject::connect(&m_wake, &QTimer::timeout, [this] { advance(); });
-    m_context.wakeIn = [this](int milliseconds) { m_wake.start(milliseconds); };
+    m_setup.wakeIn = [this](int milliseconds) { m_wake.start(milliseconds); };
 }
 
 Downloader::~Downloader()
 {
     QObject::disconnect(m_transfersEnded);
     // As stop() does, but the window may be half gone: nothing is reported.
-    m_context.network.dropTogether([this] { m_action.reset(); });
-    m_context.madeFolders.removeEmpty();
+    m_setup.network.dropTogether([this] { m_action.reset(); });
 }
 
 bool Downloader::start(const QString& forumName, std::function<void()> whenDone)
@@ -44,14 +32,16 @@ bool Downloader::start(const QString& forumName, std::function<void()> whenDone)
         return false;
     if (forumName.isEmpty())
         return false;
-    return begin(std::make_unique<StartAction>(m_context, forumName), true, std::move(whenDone));
+    return begin(std::make_unique<StartAction>(
+                     m_setup, m_results, RunChoices{forumName, m_outputFolder, m_albums, m_update}),
+                 true, std::move(whenDone));
 }
 
 bool Downloader::retry(std::function<void()> whenDone)
 {
     if (m_action)
         return false;
-    return begin(std::make_unique<RetryAction>(m_context), false, std::move(whenDone));
+    return begin(std::make_unique<RetryAction>(m_setup, m_results), false, std::move(whenDone));
 }
 
 bool Downloader::begin(std::unique_ptr<Stage> action, bool isRun, std::function<void()> whenDone)
@@ -59,7 +49,7 @@ bool Downloader::begin(std::unique_ptr<Stage> action, bool isRun, std::function<
     m_action = std::move(action);
     m_isRun = isRun;
     m_whenDone = std::move(whenDone);
-    m_context.observer.busyChanged(true);
+    m_setup.observer.busyChanged(true);
     advance();
     return true;
 }
@@ -90,12 +80,9 @@ void Downloader::advance()
 void Downloader::end()
 {
     m_action.reset();
-    // A run that came to its end keeps its folders: only one cut short takes them away.
+    m_setup.observer.busyChanged(false);
     if (m_isRun)
-        m_context.madeFolders = {};
-    m_context.observer.busyChanged(false);
-    if (m_isRun)
-        m_context.observer.runFinished(m_context.tally);
+        m_setup.observer.runFinished(m_results.tally);
     if (const std::function<void()> whenDone = std::exchange(m_whenDone, {}))
         whenDone();
 }
@@ -108,9 +95,9 @@ void Downloader::stop()
         m_stopAsked = true;
         return;
     }
-    // Dropping the action drops its transfers, with their working files, and closes the record.
-    m_context.network.dropTogether([this] { m_action.reset(); });
+    // Dropping the action drops its transfers, with their working files, closes the record and
+    // takes away the empty album folders it made.
+    m_setup.network.dropTogether([this] { m_action.reset(); });
     m_whenDone = {};
-    m_context.madeFolders.removeEmpty();
-    m_context.observer.busyChanged(false);
+    m_setup.observer.busyChanged(false);
 }

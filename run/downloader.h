@@ -1,6 +1,7 @@
 #pragma once
 
-#include "runcontext.h"
+#include "albumselection.h"
+#include "runsetup.h"
 
 #include <QMetaObject>
 #include <QTimer>
@@ -37,33 +38,37 @@ class Downloader
     void stop();
 
     // Later runs take only these albums of the listing.
-    void selectAlbums(const AlbumSelection& albums) { m_context.albums = albums; }
+    void selectAlbums(const AlbumSelection& albums) { m_albums = albums; }
     // Later runs leave out what the record says is saved (true), or fetch everything (false).
-    void setUpdate(bool update) { m_context.update = update; }
+    void setUpdate(bool update) { m_update = update; }
     // Pages and pictures alike wait `seconds` for their first byte and between bytes.
-    void setTimeout(double seconds) { m_context.limits.page = m_context.limits.picture = seconds; }
+    void setTimeout(double seconds) { m_setup.limits.page = m_setup.limits.picture = seconds; }
     // Asked while the run waits for a record another program holds: true ends that wait.
     void stopWaitingWhen(std::function<bool()> check)
     {
-        m_context.limits.stopWaiting = std::move(check);
+        m_setup.limits.stopWaiting = std::move(check);
     }
 
     bool isBusy() const { return m_action != nullptr; }
-    const FailedPictures& failedPictures() const { return m_context.failedPictures; }
+    const FailedPictures& failedPictures() const { return m_results.failedPictures; }
     // Whether a retry has anything to do: failed pictures, or pages the run could not have.
     bool hasFailures() const
     {
-        return !m_context.failedPictures.isEmpty() || !m_context.failedListingPages.isEmpty() ||
-               !m_context.failedAlbums.isEmpty();
+        return !m_results.failedPictures.isEmpty() || !m_results.failedListingPages.isEmpty() ||
+               !m_results.failedAlbums.isEmpty();
     }
-    const RunTally& tally() const { return m_context.tally; }
+    const RunTally& tally() const { return m_results.tally; }
 
   private:
     bool begin(std::unique_ptr<Stage> action, bool isRun, std::function<void()> whenDone);
     void advance();
     void end();
 
-    RunContext m_context;
+    RunSetup m_setup;
+    RunResults m_results;
+    const QString m_outputFolder;
+    AlbumSelection m_albums;
+    bool m_update = false;
     std::unique_ptr<Stage> m_action;
     bool m_isRun = false;
     bool m_advancing = false;

@@ -5,20 +5,25 @@
 #include "text/pagescan.h"
 #include "web/getbody.h"
 
-std::unique_ptr<ListingCrawl> ListingCrawl::ofForum(RunContext& context, const QString& listingBase)
+std::unique_ptr<ListingCrawl> ListingCrawl::ofForum(const RunSetup& setup, RunResults& results,
+                                                    const QString& listingBase)
 {
-    return std::unique_ptr<ListingCrawl>(new ListingCrawl(context, {}, listingBase));
+    return std::unique_ptr<ListingCrawl>(new ListingCrawl(setup, results, {}, listingBase));
 }
 
-std::unique_ptr<ListingCrawl> ListingCrawl::ofPages(RunContext& context, QStringList addresses)
+std::unique_ptr<ListingCrawl> ListingCrawl::ofPages(const RunSetup& setup, RunResults& results,
+                                                    QStringList addresses)
 {
-    auto crawl = std::unique_ptr<ListingCrawl>(new ListingCrawl(context, std::move(addresses), {}));
+    auto crawl =
+        std::unique_ptr<ListingCrawl>(new ListingCrawl(setup, results, std::move(addresses), {}));
     crawl->m_pageCount = int(crawl->m_addresses.size());
     return crawl;
 }
 
-ListingCrawl::ListingCrawl(RunContext& context, QStringList addresses, QString listingBase)
-    : m_context(context), m_addresses(std::move(addresses)), m_listingBase(std::move(listingBase))
+ListingCrawl::ListingCrawl(const RunSetup& setup, RunResults& results, QStringList addresses,
+                           QString listingBase)
+    : m_setup(setup), m_results(results), m_addresses(std::move(addresses)),
+      m_listingBase(std::move(listingBase))
 {}
 
 ListingCrawl::~ListingCrawl() = default;
@@ -34,8 +39,8 @@ bool ListingCrawl::advance()
 {
     for (; m_page < m_pageCount; ++m_page) {
         if (!m_request)
-            m_request = std::make_unique<PageRequest>(m_context.network, addressOf(m_page),
-                                                      m_context.limits.page);
+            m_request = std::make_unique<PageRequest>(m_setup.network, addressOf(m_page),
+                                                      m_setup.limits.page);
         if (!m_request->isFinished())
             return false;
         read(m_page);
@@ -55,15 +60,14 @@ void ListingCrawl::read(int page)
     // not be reached does not read as one without albums, counted, and kept for the retry.
     const bool mustListAlbums = m_listingBase.isEmpty() || page > 0;
     if (!listing.fetched || (mustListAlbums && links.isEmpty())) {
-        m_context.observer.problem(QStringLiteral("无法获取相册列表：") + address,
-                                   listing.fetched ? QStringLiteral("不是相册列表")
-                                                   : listing.cause);
-        ++m_context.tally.missing;
-        m_context.failedListingPages.append(address);
+        m_setup.observer.problem(QStringLiteral("无法获取相册列表：") + address,
+                                 listing.fetched ? QStringLiteral("不是相册列表") : listing.cause);
+        ++m_results.tally.missing;
+        m_results.failedListingPages.append(address);
         return;
     }
     for (const QString& link : links)
-        m_albums.append(m_context.roots.forumRoot + link);
+        m_albums.append(m_setup.roots.forumRoot + link);
     if (!m_listingBase.isEmpty())
         m_pageCount = PageScan::lastPageNumber(listing.text);
 }

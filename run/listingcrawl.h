@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runcontext.h"
+#include "runsetup.h"
 #include "stage.h"
 
 #include <QString>
@@ -15,9 +15,11 @@ class ListingCrawl : public Stage
 {
   public:
     // The listing from its first page on, as far as its pages announce more.
-    static std::unique_ptr<ListingCrawl> ofForum(RunContext& context, const QString& listingBase);
+    static std::unique_ptr<ListingCrawl> ofForum(const RunSetup& setup, RunResults& results,
+                                                 const QString& listingBase);
     // Just these pages, each of which must list albums.
-    static std::unique_ptr<ListingCrawl> ofPages(RunContext& context, QStringList addresses);
+    static std::unique_ptr<ListingCrawl> ofPages(const RunSetup& setup, RunResults& results,
+                                                 QStringList addresses);
     ~ListingCrawl() override;
 
     bool advance() override;
@@ -25,11 +27,13 @@ class ListingCrawl : public Stage
     const QStringList& albums() const { return m_albums; }
 
   private:
-    ListingCrawl(RunContext& context, QStringList addresses, QString listingBase);
+    ListingCrawl(const RunSetup& setup, RunResults& results, QStringList addresses,
+                 QString listingBase);
     QString addressOf(int page) const;
     void read(int page);
 
-    RunContext& m_context;
+    const RunSetup& m_setup;
+    RunResults& m_results;
     const QStringList m_addresses;
     const QString m_listingBase; // when the pages announce each other
     int m_pageCount = 1;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "runcontext.h"
+#include "folders.h"
+#include "runsetup.h"
 #include "walkposition.h"
 
 #include <QString>

@@ -2,15 +2,15 @@
 
 #include "downloadrecord.h"
 
-RecordOpening::RecordOpening(QString forumFolder, const RunContext& context)
-    : m_forumFolder(std::move(forumFolder)), m_context(context)
+RecordOpening::RecordOpening(QString forumFolder, const RunSetup& setup)
+    : m_forumFolder(std::move(forumFolder)), m_setup(setup)
 {
     m_since.start();
 }
 
 std::unique_ptr<DownloadRecord> RecordOpening::take()
 {
-    const TimeLimits& limits = m_context.limits;
+    const TimeLimits& limits = m_setup.limits;
     auto record = std::make_unique<DownloadRecord>(m_forumFolder, limits.recordBusy,
                                                    limits.stopWaiting, false);
     const bool waitOn = record->heldByAnother() &&
@@ -18,6 +18,6 @@ std::unique_ptr<DownloadRecord> RecordOpening::take()
                         !(limits.stopWaiting && limits.stopWaiting());
     if (!waitOn)
         return record;
-    m_context.wakeIn(50);
+    m_setup.wakeIn(50);
     return nullptr;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runcontext.h"
+#include "runsetup.h"
 
 #include <QElapsedTimer>
 
@@ -13,7 +13,7 @@ class DownloadRecord;
 class RecordOpening
 {
   public:
-    RecordOpening(QString forumFolder, const RunContext& context);
+    RecordOpening(QString forumFolder, const RunSetup& setup);
 
     // The record once it is known: open, or closed with the reason. Nothing while another
     // program holds it and the wait goes on.
@@ -21,6 +21,6 @@ class RecordOpening
 
   private:
     const QString m_forumFolder;
-    const RunContext& m_context;
+    const RunSetup& m_setup;
     QElapsedTimer m_since;
 };

@@ -17,24 +17,38 @@
 #include <algorithm>
 #include <utility>
 
-RetryAction::RetryAction(RunContext& context)
-    : m_context(context), m_savedBefore(context.tally.saved),
-      m_pictures(context.failedPictures.entries())
+RetryAction::RetryAction(const RunSetup& setup, RunResults& results)
+    : m_setup(setup), m_results(results), m_savedBefore(results.tally.saved),
+      m_pictures(results.failedPictures.entries())
 {}
 
-RetryAction::~RetryAction() = default;
+RetryAction::~RetryAction()
+{
+    // As for a run: a retry dropped before its end takes away the empty folders it made.
+    m_processing.reset();
+    m_saves.clear();
+    m_record.reset();
+    if (!m_ended)
+        m_madeFolders.removeEmpty();
+}
 
 bool RetryAction::advance()
 {
+    m_ended = advanceSteps();
+    return m_ended;
+}
+
+bool RetryAction::advanceSteps()
+{
     if (!std::exchange(m_begun, true) && m_pictures.isEmpty() &&
-        m_context.failedListingPages.isEmpty() && m_context.failedAlbums.isEmpty()) {
-        m_context.observer.nothingToRetry();
+        m_results.failedListingPages.isEmpty() && m_results.failedAlbums.isEmpty()) {
+        m_setup.observer.nothingToRetry();
         return true;
     }
     if (!advancePhase())
         return false;
-    m_context.observer.retryFinished(m_context.tally.saved - m_savedBefore,
-                                     int(m_context.failedPictures.entries().size()));
+    m_setup.observer.retryFinished(m_results.tally.saved - m_savedBefore,
+                                   int(m_results.failedPictures.entries().size()));
     return true;
 }
 
@@ -52,7 +66,7 @@ bool RetryAction::advancePhase()
             return false;
         // Pages after pictures: what they lead to is saved beside what the pictures' retry
         // saved. After a full disk they would only fail again.
-        if (m_context.tally.diskFull || !beginPages())
+        if (m_results.tally.diskFull || !beginPages())
             return true;
         m_phase = Phase::ReadingPages;
         [[fallthrough]];
@@ -82,9 +96,9 @@ bool RetryAction::address()
         if (!picture.address.isEmpty() || picture.entry.pageLink.isEmpty())
             continue;
         if (!m_page)
-            m_page = std::make_unique<PageRequest>(
-                m_context.network, m_context.roots.forumRoot + picture.entry.pageLink,
-                m_context.limits.page);
+            m_page = std::make_unique<PageRequest>(m_setup.network,
+                                                   m_setup.roots.forumRoot + picture.entry.pageLink,
+                                                   m_setup.limits.page);
         if (!m_page->isFinished())
             return false;
         const Page page = readPage(*m_page);
@@ -97,7 +111,7 @@ bool RetryAction::address()
             continue;
         }
         picture.entry.identifier = *identifier;
-        picture.address = pictureAddressOf(m_context.roots, *identifier);
+        picture.address = pictureAddressOf(m_setup.roots, *identifier);
         // The run makes an album's folder only for a picture it fetches.
         ensureFolder(QFileInfo(picture.path).absolutePath());
     }
@@ -109,7 +123,7 @@ void RetryAction::beginSaving()
     m_next = 0;
     if (m_pictures.isEmpty())
         return;
-    m_context.failedPictures.clear();
+    m_results.failedPictures.clear();
     // What is saved now goes into the record too, as in the run.
     if (std::any_of(m_pictures.begin(), m_pictures.end(),
                     [](const FailedPicture& entry) { return !entry.entry.fileName.isEmpty(); })) {
@@ -120,7 +134,7 @@ void RetryAction::beginSaving()
 void RetryAction::openRecord()
 {
     m_record.reset();
-    m_opening = std::make_unique<RecordOpening>(m_context.tally.forumFolder, m_context);
+    m_opening = std::make_unique<RecordOpening>(m_results.tally.forumFolder, m_setup);
 }
 
 bool RetryAction::recordReady()
@@ -132,7 +146,7 @@ bool RetryAction::recordReady()
         return false;
     m_opening.reset();
     if (!m_record->isOpen())
-        reportRecordUnusable(m_context.observer, *m_record);
+        reportRecordUnusable(m_setup.observer, *m_record);
     return true;
 }
 
@@ -141,13 +155,13 @@ bool RetryAction::save()
     if (!recordReady())
         return false;
     // The saves run several at once, but each is finished, and kept as a failure, in order.
-    const qsizetype window = std::max(1, transfersAhead(m_context.network));
+    const qsizetype window = std::max(1, transfersAhead(m_setup.network));
     while (m_next < m_pictures.size()) {
         for (qsizetype ahead = m_next + qsizetype(m_saves.size());
              ahead < m_pictures.size() && qsizetype(m_saves.size()) < window; ++ahead)
             m_saves.push_back(std::make_unique<PictureSave>(
-                m_context.network, m_pictures.at(ahead).address, m_pictures.at(ahead).path,
-                m_context.limits.picture, TransferOrder{ahead + 1, 0, 0, 0}));
+                m_setup.network, m_pictures.at(ahead).address, m_pictures.at(ahead).path,
+                m_setup.limits.picture, TransferOrder{ahead + 1, 0, 0, 0}));
         if (!m_saves.front()->isFinished())
             return false;
         // The album folder is not made again: a folder removed since the run fails the save.
@@ -173,16 +187,16 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
     if (report.cause.isEmpty())
         report.cause = m_saves.front()->cause(error);
     if (error != SaveError::Ok) {
-        m_context.failedPictures.add(picture.address, picture.path, picture.entry);
+        m_results.failedPictures.add(picture.address, picture.path, picture.entry);
     } else {
         const qint64 bytes = m_saves.front()->bytes();
         remember(picture, bytes);
-        ++m_context.tally.saved;
-        --m_context.tally.failed;
+        ++m_results.tally.saved;
+        --m_results.tally.failed;
         report.status = PictureReport::Status::Saved;
         report.bytes = bytes;
     }
-    m_context.observer.retryEnded(report);
+    m_setup.observer.retryEnded(report);
 }
 
 void RetryAction::remember(const FailedPicture& picture, qint64 bytes)
@@ -192,7 +206,7 @@ void RetryAction::remember(const FailedPicture& picture, qint64 bytes)
     RecordEntry entry = picture.entry;
     entry.size = bytes;
     if (!m_record->remember(entry))
-        reportRecordUnusable(m_context.observer, *m_record);
+        reportRecordUnusable(m_setup.observer, *m_record);
 }
 
 void RetryAction::stopForFullDisk(qsizetype from)
@@ -203,35 +217,35 @@ void RetryAction::stopForFullDisk(qsizetype from)
     report.path = picture.path;
     report.address = picture.address;
     report.cause = QStringLiteral("磁盘空间不足");
-    m_context.observer.retryEnded(report);
-    reportDiskFull(m_context.observer, QFileInfo(picture.path).absolutePath());
+    m_setup.observer.retryEnded(report);
+    reportDiskFull(m_setup.observer, QFileInfo(picture.path).absolutePath());
     for (const FailedPicture& left : m_pictures.mid(from))
-        m_context.failedPictures.add(left.address, left.path, left.entry);
-    m_context.tally.diskFull = true;
+        m_results.failedPictures.add(left.address, left.path, left.entry);
+    m_results.tally.diskFull = true;
     m_saves.clear();
 }
 
 bool RetryAction::beginPages()
 {
-    const QStringList listingPages = std::exchange(m_context.failedListingPages, {});
-    m_albums = std::exchange(m_context.failedAlbums, {});
+    const QStringList listingPages = std::exchange(m_results.failedListingPages, {});
+    m_albums = std::exchange(m_results.failedAlbums, {});
     // Each counts again if it fails again.
-    m_context.tally.missing -= int(listingPages.size() + m_albums.size());
+    m_results.tally.missing -= int(listingPages.size() + m_albums.size());
     if (listingPages.isEmpty() && m_albums.isEmpty())
         return false;
-    m_crawl = ListingCrawl::ofPages(m_context, listingPages);
+    m_crawl = ListingCrawl::ofPages(m_setup, m_results, listingPages);
     return true;
 }
 
 void RetryAction::beginProcessing()
 {
     const QStringList albums = m_albums + m_crawl->albums();
-    const QString& forumFolder = m_context.tally.forumFolder;
+    const QString& forumFolder = m_results.tally.forumFolder;
     // As an update: nothing the run saved is fetched again or overwritten, and an album the
     // record knows keeps its folder. Every album of the list is taken, whatever the run chose.
     m_placement = std::make_unique<PicturePlacement>(
         forumFolder, m_record->isOpen() ? m_record->entries() : QList<RecordEntry>());
     ensureFolder(forumFolder);
-    m_processing = std::make_unique<AlbumProcessing>(m_context, albums, AlbumSelection(), *m_record,
-                                                     *m_placement);
+    m_processing = std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, albums,
+                                                     AlbumSelection(), *m_record, *m_placement);
 }

@@ -2,7 +2,8 @@
 
 #include "downloadrecord.h"
 #include "failedpictures.h"
-#include "runcontext.h"
+#include "folders.h"
+#include "runsetup.h"
 #include "stage.h"
 #include "web/savejpg.h"
 
@@ -24,7 +25,7 @@ class PicturePlacement;
 class RetryAction : public Stage
 {
   public:
-    explicit RetryAction(RunContext& context);
+    RetryAction(const RunSetup& setup, RunResults& results);
     ~RetryAction() override;
 
     bool advance() override;
@@ -38,6 +39,7 @@ class RetryAction : public Stage
         Processing,
     };
 
+    bool advanceSteps();
     bool advancePhase();
     void beginSaving();
     // True once every picture page asked for again has been read.
@@ -55,7 +57,10 @@ class RetryAction : public Stage
     // True once the record asked for is open or known to be unusable, or none was asked for.
     bool recordReady();
 
-    RunContext& m_context;
+    const RunSetup& m_setup;
+    RunResults& m_results;
+    MadeFolders m_madeFolders; // of the albums it processes again
+    bool m_ended = false;
     bool m_begun = false;
     Phase m_phase = Phase::Addressing;
     const int m_savedBefore;

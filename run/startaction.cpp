@@ -11,13 +11,26 @@
 #include <QStringList>
 #include <QUrl>
 
-StartAction::StartAction(RunContext& context, QString forumName)
-    : m_context(context), m_name(std::move(forumName))
+StartAction::StartAction(const RunSetup& setup, RunResults& results, RunChoices choices)
+    : m_setup(setup), m_results(results), m_choices(std::move(choices))
 {}
 
-StartAction::~StartAction() = default;
+StartAction::~StartAction()
+{
+    // The transfers and the record go first: a working file keeps its folder from being empty.
+    m_processing.reset();
+    m_record.reset();
+    if (!m_ended)
+        m_madeFolders.removeEmpty();
+}
 
 bool StartAction::advance()
+{
+    m_ended = advanceSteps();
+    return m_ended;
+}
+
+bool StartAction::advanceSteps()
 {
     if (!m_crawl && !begin())
         return true;
@@ -38,40 +51,40 @@ bool StartAction::advance()
 
 bool StartAction::begin()
 {
-    m_context.tally = {};
-    m_context.tally.forumFolder = forumFolderIn(m_context.outputFolder, m_name);
-    m_runFile.setFileName(joinPath(m_context.outputFolder, QStringLiteral("1.txt")));
+    m_results.tally = {};
+    m_results.tally.forumFolder = forumFolderIn(m_choices.outputFolder, m_name);
+    m_runFile.setFileName(joinPath(m_choices.outputFolder, QStringLiteral("1.txt")));
     if (!m_runFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_context.observer.problem(QStringLiteral("无法创建文件：") + m_runFile.fileName(),
-                                   m_runFile.errorString());
-        ++m_context.tally.missing;
+        m_setup.observer.problem(QStringLiteral("无法创建文件：") + m_runFile.fileName(),
+                                 m_runFile.errorString());
+        ++m_results.tally.missing;
         return false;
     }
-    m_context.failedPictures.clear();
-    m_context.failedListingPages.clear();
-    m_context.failedAlbums.clear();
+    m_results.failedPictures.clear();
+    m_results.failedListingPages.clear();
+    m_results.failedAlbums.clear();
 
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
-    const QString listingBase = m_context.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
+    const QString listingBase = m_setup.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
                                 QString::fromLatin1(QUrl::toPercentEncoding(m_name));
-    m_context.observer.listingStarted();
-    m_crawl = ListingCrawl::ofForum(m_context, listingBase);
+    m_setup.observer.listingStarted();
+    m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBase);
     return true;
 }
 
 bool StartAction::prepareAlbums()
 {
-    RunObserver& observer = m_context.observer;
+    RunObserver& observer = m_setup.observer;
     const QStringList& albums = m_crawl->albums();
-    const QString& forumFolder = m_context.tally.forumFolder;
-    m_context.tally.albums = albums.size();
+    const QString& forumFolder = m_results.tally.forumFolder;
+    m_results.tally.albums = albums.size();
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
         observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
-        ++m_context.tally.missing;
+        ++m_results.tally.missing;
         return false;
     }
     observer.listingRead(m_name, albums.size());
-    const QStringList beyond = m_context.albums.beyond(albums.size());
+    const QStringList beyond = m_choices.albums.beyond(albums.size());
     if (!beyond.isEmpty())
         observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
                              beyond.join(QLatin1Char(',')),
@@ -79,21 +92,22 @@ bool StartAction::prepareAlbums()
     if (albums.isEmpty())
         return false;
 
-    m_opening = std::make_unique<RecordOpening>(forumFolder, m_context);
+    m_opening = std::make_unique<RecordOpening>(forumFolder, m_setup);
     return true;
 }
 
 void StartAction::beginProcessing()
 {
-    const QString& forumFolder = m_context.tally.forumFolder;
+    const QString& forumFolder = m_results.tally.forumFolder;
     // Without a record an update still overwrites nothing: every picture is placed as new.
-    m_placement = !m_context.update
+    m_placement = !m_choices.update
                       ? std::make_unique<PicturePlacement>(forumFolder)
                       : std::make_unique<PicturePlacement>(forumFolder, m_record->isOpen()
                                                                             ? m_record->entries()
                                                                             : QList<RecordEntry>());
     if (!m_record->isOpen())
-        reportRecordUnusable(m_context.observer, *m_record);
-    m_processing = std::make_unique<AlbumProcessing>(m_context, m_crawl->albums(), m_context.albums,
-                                                     *m_record, *m_placement);
+        reportRecordUnusable(m_setup.observer, *m_record);
+    m_processing =
+        std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, m_crawl->albums(),
+                                          m_choices.albums, *m_record, *m_placement);
 }

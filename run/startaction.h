@@ -1,6 +1,8 @@
 #pragma once
 
-#include "runcontext.h"
+#include "albumselection.h"
+#include "folders.h"
+#include "runsetup.h"
 #include "stage.h"
 
 #include <QFile>
@@ -13,12 +15,22 @@ class ListingCrawl;
 class PicturePlacement;
 class RecordOpening;
 
+// What the window or the command line chose for one run.
+struct RunChoices
+{
+    QString forumName;
+    QString outputFolder;  // where the forum's folder goes
+    AlbumSelection albums; // the albums of the listing the run takes
+    bool update = false;   // the run leaves out the pictures the record says are saved
+};
+
 // The start button: walks the forum's listing pages for album addresses, prepares the forum
-// folder and hands the albums to the album processing.
+// folder and hands the albums to the album processing. A run dropped before its end takes away
+// the album folders it made that hold nothing.
 class StartAction : public Stage
 {
   public:
-    StartAction(RunContext& context, QString forumName);
+    StartAction(const RunSetup& setup, RunResults& results, RunChoices choices);
     ~StartAction() override;
 
     bool advance() override;
@@ -30,8 +42,14 @@ class StartAction : public Stage
     bool prepareAlbums();
     void beginProcessing();
 
-    RunContext& m_context;
-    const QString m_name;
+    bool advanceSteps();
+
+    const RunSetup& m_setup;
+    RunResults& m_results;
+    const RunChoices m_choices;
+    const QString& m_name = m_choices.forumName;
+    MadeFolders m_madeFolders;
+    bool m_ended = false;
     QFile m_runFile; // stays open, and empty, for the whole run
     std::unique_ptr<ListingCrawl> m_crawl;
     std::unique_ptr<RecordOpening> m_opening;

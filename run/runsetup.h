@@ -1,16 +1,17 @@
 #pragma once
 
-#include <functional>
-
-#include "albumselection.h"
 #include "failedpictures.h"
-#include "folders.h"
 #include "runtally.h"
 #include "web/serviceroots.h"
 #include "web/timelimits.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+
+class RunObserver;
+class TransferEngine;
 
 // The time limits of a run's fetches; tests make them short.
 struct TimeLimits
@@ -23,26 +24,25 @@ struct TimeLimits
     std::function<bool()> stopWaiting;
 };
 
-class TransferEngine;
-class RunObserver;
-
-// What the actions of the window work with, and what they leave for each other: a run fills
-// the failed pictures and the tally, the retry works through the one and corrects the other.
-// The window and the network outlive the actions.
-struct RunContext
+// What a run or a retry is given and does not change while it goes: where it reports, the
+// network, where pages and pictures live, how long it waits for them, and how it has itself
+// woken when it waits on something other than a transfer.
+struct RunSetup
 {
     RunObserver& observer;
     TransferEngine& network;
-    QString outputFolder;
     ServiceRoots roots;
     TimeLimits limits;
-    AlbumSelection albums; // the albums of the listing a run takes
-    bool update = false;   // runs leave out the pictures the record says are saved
+    // Has the action under way advanced again after `milliseconds`, whatever transfers do.
+    std::function<void(int milliseconds)> wakeIn;
+};
+
+// What a run leaves for the retry and for whoever shows it: what failed, and the tally. The
+// retry works through the failures and corrects the tally.
+struct RunResults
+{
     FailedPictures failedPictures;
     QStringList failedListingPages; // addresses the run could not have
     QStringList failedAlbums;       // addresses of albums one of whose pages it could not have
     RunTally tally;
-    MadeFolders madeFolders; // of the run under way
-    // Has the action under way advanced again after `milliseconds`, whatever transfers do.
-    std::function<void(int milliseconds)> wakeIn;
 };
