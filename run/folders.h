@@ -15,13 +15,20 @@ QString forumFolderIn(const QString& outputFolder, const QString& name);
 bool ensureFolder(const QString& path);
 
 // The album folders a run made. A run cut short (the window closed, the program interrupted)
-// takes away those it left empty: a folder made for a picture fetched ahead must not stay
-// behind empty for an album the run never reached.
+// takes away those it left empty when it goes: a folder made for a picture fetched ahead must
+// not stay behind empty for an album the run never reached. One that came to its end keeps them.
 class MadeFolders
 {
   public:
+    MadeFolders() = default;
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+    ~MadeFolders() { removeEmpty(); }
+
     // As ensureFolder(), remembering the folder when it makes it.
     bool ensure(const QString& path);
+    // The run has come to its end: its folders stay, empty or not.
+    void keep() { m_made.clear(); }
     // Removes the remembered folders that hold nothing, and forgets them all.
     void removeEmpty();
 

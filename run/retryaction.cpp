@@ -22,20 +22,14 @@ RetryAction::RetryAction(const RunSetup& setup, RunResults& results)
       m_pictures(results.failedPictures.entries())
 {}
 
-RetryAction::~RetryAction()
-{
-    // As for a run: a retry dropped before its end takes away the empty folders it made.
-    m_processing.reset();
-    m_saves.clear();
-    m_record.reset();
-    if (!m_ended)
-        m_madeFolders.removeEmpty();
-}
+RetryAction::~RetryAction() = default;
 
 bool RetryAction::advance()
 {
-    m_ended = advanceSteps();
-    return m_ended;
+    const bool ended = advanceSteps();
+    if (ended)
+        m_madeFolders.keep();
+    return ended;
 }
 
 bool RetryAction::advanceSteps()

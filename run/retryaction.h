@@ -59,8 +59,8 @@ class RetryAction : public Stage
 
     const RunSetup& m_setup;
     RunResults& m_results;
-    MadeFolders m_madeFolders; // of the albums it processes again
-    bool m_ended = false;
+    // Before what it makes folders for: those go first, working files and all.
+    MadeFolders m_madeFolders;
     bool m_begun = false;
     Phase m_phase = Phase::Addressing;
     const int m_savedBefore;

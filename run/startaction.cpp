@@ -15,19 +15,14 @@ StartAction::StartAction(const RunSetup& setup, RunResults& results, RunChoices 
     : m_setup(setup), m_results(results), m_choices(std::move(choices))
 {}
 
-StartAction::~StartAction()
-{
-    // The transfers and the record go first: a working file keeps its folder from being empty.
-    m_processing.reset();
-    m_record.reset();
-    if (!m_ended)
-        m_madeFolders.removeEmpty();
-}
+StartAction::~StartAction() = default;
 
 bool StartAction::advance()
 {
-    m_ended = advanceSteps();
-    return m_ended;
+    const bool ended = advanceSteps();
+    if (ended)
+        m_madeFolders.keep();
+    return ended;
 }
 
 bool StartAction::advanceSteps()

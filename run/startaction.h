@@ -48,8 +48,8 @@ class StartAction : public Stage
     RunResults& m_results;
     const RunChoices m_choices;
     const QString& m_name = m_choices.forumName;
+    // Before what it makes folders for: those go first, working files and all.
     MadeFolders m_madeFolders;
-    bool m_ended = false;
     QFile m_runFile; // stays open, and empty, for the whole run
     std::unique_ptr<ListingCrawl> m_crawl;
     std::unique_ptr<RecordOpening> m_opening;
