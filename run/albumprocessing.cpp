@@ -32,18 +32,20 @@ bool AlbumProcessing::advance()
 {
     if (m_stopped)
         return true;
-    while (const std::optional<AlbumWalk::Step> step = m_walk.next()) {
+    // A stop asked for by a report is heard before the next step.
+    while (!m_setup.stopAsked()) {
+        const std::optional<AlbumWalk::Step> step = m_walk.next();
+        if (!step)
+            return m_walk.hasEnded();
         if (step->at.picture == 0) {
             reportPage(*step);
-            continue;
-        }
-        if (!reportPicture(*step)) {
+        } else if (!reportPicture(*step)) {
             stopForFullDisk();
             m_stopped = true;
             return true;
         }
     }
-    return m_walk.hasEnded();
+    return false;
 }
 
 void AlbumProcessing::reportPage(const AlbumWalk::Step& step)

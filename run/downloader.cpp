@@ -9,7 +9,7 @@
 
 Downloader::Downloader(RunObserver& observer, TransferEngine& network, QString outputFolder,
                        ServiceRoots roots, TimeLimits limits)
-    : m_setup{observer, network, std::move(roots), std::move(limits), {}},
+    : m_setup{observer, network, std::move(roots), std::move(limits), {}, {}},
       m_outputFolder(std::move(outputFolder))
 {
     m_transfersEnded =
@@ -17,6 +17,7 @@ Downloader::Downloader(RunObserver& observer, TransferEngine& network, QString o
     m_wake.setSingleShot(true);
     QObject::connect(&m_wake, &QTimer::timeout, [this] { advance(); });
     m_setup.wakeIn = [this](int milliseconds) { m_wake.start(milliseconds); };
+    m_setup.stopAsked = [this] { return m_stopAsked; };
 }
 
 Downloader::~Downloader()
@@ -79,7 +80,8 @@ void Downloader::advance()
 
 void Downloader::end()
 {
-    m_action.reset();
+    // What the action still had asked for goes together, as in stop().
+    m_setup.network.dropTogether([this] { m_action.reset(); });
     m_setup.observer.busyChanged(false);
     if (m_isRun)
         m_setup.observer.runFinished(m_results.tally);

@@ -11,6 +11,7 @@
 #include "transfersahead.h"
 #include "web/getbody.h"
 #include "web/savejpg.h"
+#include "web/transferengine.h"
 
 #include <QFileInfo>
 
@@ -69,6 +70,10 @@ bool RetryAction::advancePhase()
             return false;
         if (m_albums.isEmpty() && m_crawl->albums().isEmpty())
             return true;
+        // The listing's albums the run could not count count now.
+        m_results.tally.albums += m_crawl->albums().size();
+        // The record lives in the forum's folder, which a run that listed no album never made.
+        ensureFolder(m_results.tally.forumFolder);
         openRecord();
         m_phase = Phase::Processing;
         [[fallthrough]];
@@ -150,7 +155,7 @@ bool RetryAction::save()
         return false;
     // The saves run several at once, but each is finished, and kept as a failure, in order.
     const qsizetype window = std::max(1, transfersAhead(m_setup.network));
-    while (m_next < m_pictures.size()) {
+    while (m_next < m_pictures.size() && !m_setup.stopAsked()) {
         for (qsizetype ahead = m_next + qsizetype(m_saves.size());
              ahead < m_pictures.size() && qsizetype(m_saves.size()) < window; ++ahead)
             m_saves.push_back(std::make_unique<PictureSave>(
@@ -169,7 +174,7 @@ bool RetryAction::save()
         m_saves.pop_front();
         ++m_next;
     }
-    return true;
+    return m_next >= m_pictures.size();
 }
 
 void RetryAction::keep(const FailedPicture& picture, SaveError error)
@@ -216,7 +221,7 @@ void RetryAction::stopForFullDisk(qsizetype from)
     for (const FailedPicture& left : m_pictures.mid(from))
         m_results.failedPictures.add(left.address, left.path, left.entry);
     m_results.tally.diskFull = true;
-    m_saves.clear();
+    m_setup.network.dropTogether([this] { m_saves.clear(); });
 }
 
 bool RetryAction::beginPages()
@@ -227,7 +232,14 @@ bool RetryAction::beginPages()
     m_results.tally.missing -= int(listingPages.size() + m_albums.size());
     if (listingPages.isEmpty() && m_albums.isEmpty())
         return false;
-    m_crawl = ListingCrawl::ofPages(m_setup, m_results, listingPages);
+    // A first listing page that could not be had left the number of pages unknown: read again,
+    // it says it, and the pages after it are read too.
+    const QString firstPage = QStringLiteral("&pn=1");
+    if (listingPages.size() == 1 && listingPages.constFirst().endsWith(firstPage))
+        m_crawl = ListingCrawl::ofForum(m_setup, m_results,
+                                        listingPages.constFirst().chopped(firstPage.size()));
+    else
+        m_crawl = ListingCrawl::ofPages(m_setup, m_results, listingPages);
     return true;
 }
 

@@ -35,6 +35,8 @@ struct RunSetup
     TimeLimits limits;
     // Has the action under way advanced again after `milliseconds`, whatever transfers do.
     std::function<void(int milliseconds)> wakeIn;
+    // Whether the action is to stop: a step it has taken asked for that (a closed output).
+    std::function<bool()> stopAsked;
 };
 
 // What a run leaves for the retry and for whoever shows it: what failed, and the tally. The

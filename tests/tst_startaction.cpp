@@ -1,3 +1,4 @@
+#include "filesbelow.h"
 #include "forumbuilder.h"
 #include "runfixture.h"
 #include "text/foldername.h"
@@ -38,6 +39,7 @@ class TestStartAction : public QObject
     void albumLinkedTwiceIsProcessedTwice();
     void failedListingPageIsSaidAndPassed_data();
     void failedListingPageIsSaidAndPassed();
+    void failedFirstListingPageIsFollowedByTheRetry();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
@@ -130,6 +132,28 @@ void TestStartAction::failedListingPageIsSaidAndPassed()
     run.retry();
     QCOMPARE(run.downloader->tally().missing, 0);
     QVERIFY(run.window.lines.contains(QStringLiteral("开始处理相册(5/5):相册10")));
+}
+
+void TestStartAction::failedFirstListingPageIsFollowedByTheRetry()
+{
+    QList<StandIn::Album> withPictures = albums(12);
+    for (StandIn::Album& each : withPictures)
+        each = album(each.id, each.title, 1);
+    RunFixture run(forum(QStringLiteral("f"), withPictures), QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
+                       StandIn::Fault::withStatus(503));
+    run.start();
+    QCOMPARE(run.downloader->tally().albums, 0);
+    // Read again, the first page names the pages after it, and every album is processed into
+    // the forum folder and its record, which the run never made.
+    run.forum.clearFaults();
+    run.retry();
+    QCOMPARE(run.listingTargets().size(), 4);
+    QVERIFY(run.window.lines.contains(QStringLiteral("开始处理相册(12/12):相册12")));
+    QVERIFY(run.window.lines.filter(QStringLiteral("无法使用下载记录")).isEmpty());
+    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), 12);
+    QCOMPARE(run.downloader->tally().albums, 12);
+    QCOMPARE(run.downloader->tally().missing, 0);
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()

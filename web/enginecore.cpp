@@ -181,9 +181,9 @@ void EngineCore::startWaiting()
         // megabytes, only the first page in line starts, the one the run needs soonest. A run of
         // ordinary pages never comes near this.
         const TransferJob* first = firstPage();
-        const bool pagesHeldBack = pageBytesHeld() > mostPageBytesAhead ||
-                                   (m_largestPage >= largePageBytes &&
-                                    runningPages() >= mostLargePagesAtOnce);
+        const bool pagesHeldBack =
+            pageBytesHeld() > mostPageBytesAhead ||
+            (m_largestPage >= largePageBytes && runningPages() >= mostLargePagesAtOnce);
         for (TransferJob* job : m_waiting) {
             if (mustWait(job) || (pagesHeldBack && !job->toFile() && job != first))
                 continue;
@@ -410,8 +410,13 @@ void EngineCore::settle(TransferJob* job, CURLcode result)
 void EngineCore::failUnanswered(TransferJob* job, CURLcode result, int status)
 {
     using Kind = TransferOutcome::Kind;
-    job->failure = job->addressRefused ? QStringLiteral("重定向到本机或内网，已拒绝")
-                                       : transportFailure(result, job->curlError);
+    // What refused the body says why itself; a disk that refused it is said by its kind.
+    if (job->addressRefused)
+        job->failure = QStringLiteral("重定向到本机或内网，已拒绝");
+    else if (job->writeFailed)
+        job->failure.clear();
+    else if (result != CURLE_WRITE_ERROR || job->failure.isEmpty())
+        job->failure = transportFailure(result, job->curlError);
     finish(job,
            job->addressRefused                           ? Kind::Failed
            : result == CURLE_OPERATION_TIMEDOUT          ? Kind::NotFinished

@@ -79,7 +79,10 @@ bool TransferJob::take(const char* data, qint64 size)
     constexpr qint64 mostRedirectBody = 64 * 1024;
     if (isRedirectStatus(static_cast<int>(status))) {
         m_redirectBodyBytes += size;
-        return m_redirectBodyBytes <= mostRedirectBody;
+        if (m_redirectBodyBytes <= mostRedirectBody)
+            return true;
+        failure = QStringLiteral("重定向的内容过长");
+        return false;
     }
     // Only a 200 answer has a body worth reading; any other status is the whole answer, and
     // there is no point in waiting for the rest of an error page.
@@ -90,8 +93,11 @@ bool TransferJob::take(const char* data, qint64 size)
     }
     if (!m_decoder)
         beginBody();
-    return m_decoder->feed(data, size,
-                           [this](const char* bytes, qint64 count) { return store(bytes, count); });
+    const bool taken = m_decoder->feed(
+        data, size, [this](const char* bytes, qint64 count) { return store(bytes, count); });
+    if (!taken && failure.isEmpty() && !writeFailed)
+        failure = QStringLiteral("压缩数据有误");
+    return taken;
 }
 
 void TransferJob::beginBody()
@@ -110,8 +116,10 @@ void TransferJob::beginBody()
 
 bool TransferJob::store(const char* data, qint64 size)
 {
-    if (outcome.bodyBytes + size > engine.bodyLimit(toFile()))
+    if (outcome.bodyBytes + size > engine.bodyLimit(toFile())) {
+        failure = toFile() ? QStringLiteral("文件过大") : QStringLiteral("页面过大");
         return false;
+    }
     outcome.bodyBytes += size;
     if (!toFile()) {
         outcome.body.append(data, size);
