@@ -67,21 +67,21 @@ void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString
                                  const QString& folder)
 {
     if (m_status)
-        m_status->albumReached(count);
+        m_status->count().albumReached(count);
     m_format->albumStarted(album, count, title, folder);
 }
 
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
 {
     if (m_status)
-        m_status->pictureEnded(picture, false);
+        m_status->count().pictureEnded(picture, false);
     m_format->pictureEnded(picture);
 }
 
 void ConsoleWindow::retryEnded(const PictureReport& picture)
 {
     if (m_status)
-        m_status->pictureEnded(picture, true);
+        m_status->count().pictureEnded(picture, true);
     m_format->retryEnded(picture);
 }
 

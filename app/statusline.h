@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "run/runobserver.h"
+#include "progresscount.h"
 
 class TransferEngine;
 
@@ -20,31 +20,16 @@ class StatusLine : public QObject
     Q_OBJECT
 
   public:
-    // The pictures counted so far.
-    struct Counts
-    {
-        int saved = 0;
-        int failed = 0;
-        int skipped = 0;
-        qint64 bytes = 0;
-    };
-
     StatusLine(std::FILE* terminal, const TransferEngine& network);
     ~StatusLine() override;
 
     // Whether `file` is a terminal someone watches, rather than a file or a pipe.
     static bool isTerminal(std::FILE* file);
 
-    // The run has come to another of its `count` albums: those it reached before are done.
-    void albumReached(qsizetype count);
-    // A picture of the run, or (`retried`) of a retry, is done with.
-    void pictureEnded(const PictureReport& picture, bool retried);
+    // What the line counts, told as the run reports it.
+    ProgressCount& count() { return m_count; }
     // Clears the line, so that a progress line can be written where it stood.
     void wipe();
-
-    // The line for the figures given, as it is drawn.
-    static QString text(qsizetype albumsDone, qsizetype albums, const Counts& counts,
-                        qint64 elapsedMs, double serverWait);
 
   private:
     void draw();
@@ -53,8 +38,6 @@ class StatusLine : public QObject
     const TransferEngine& m_network;
     QTimer m_timer;
     QElapsedTimer m_clock;
-    qsizetype m_albums = 0;
-    qsizetype m_albumsReached = 0;
-    Counts m_counts;
+    ProgressCount m_count;
     bool m_drawn = false;
 };
