@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
 
 #include <cstdio>
 #include <memory>
@@ -49,9 +50,9 @@ std::optional<EngineSettings> settingsFor(CommandLine& command, QString* problem
 }
 
 int openWindow(const CommandLine& command, TransferEngine& network, const OutputFolder& output,
-               const ServiceRoots& roots)
+               const ServiceRoots& roots, QSettings& settings)
 {
-    Form1 window(network, output.path, roots);
+    Form1 window(network, output.path, roots, settings);
     if (!output.note.isEmpty())
         window.appendLine(output.note);
     if (command.timeout)
@@ -68,6 +69,7 @@ int openWindow(const CommandLine& command, TransferEngine& network, const Output
 
 int main(int argc, char* argv[])
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("Varnolt"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnolt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNOLT_VERSION));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
@@ -112,8 +114,18 @@ int main(int argc, char* argv[])
     if (!settings)
         return refuse(problem);
     const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
-    const std::optional<OutputFolder> output = chooseOutputFolder(
-        QCoreApplication::applicationDirPath(), chosen, picturesFallback(), &problem);
+    std::optional<OutputFolder> output = chooseOutputFolder(QCoreApplication::applicationDirPath(),
+                                                            chosen, picturesFallback(), &problem);
+    // The window's own choice comes after the command's and the environment's; one that can no
+    // longer be used (a removed drive) gives way to the usual folder.
+    QSettings remembering;
+    const QString remembered = WindowSettings(remembering).outputFolder();
+    if (command.mode == CommandLine::Mode::Window && !chosen && !remembered.isEmpty()) {
+        QString unusable;
+        if (std::optional<OutputFolder> folder =
+                chooseOutputFolder(QString(), remembered, QString(), &unusable))
+            output = folder;
+    }
     if (!output)
         return refuse(
             (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
@@ -122,5 +134,5 @@ int main(int argc, char* argv[])
     TransferEngine network(*settings);
     if (command.mode == CommandLine::Mode::Download)
         return code(runDownload(command, network, *output, *roots));
-    return openWindow(command, network, *output, *roots);
+    return openWindow(command, network, *output, *roots, remembering);
 }

@@ -31,6 +31,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -190,7 +192,9 @@ int stalledWait()
 int listLines(int count)
 {
     TransferEngine network;
-    Form1 window(network, QDir::tempPath(), ServiceRoots());
+    QTemporaryDir remembered;
+    QSettings settings(remembered.filePath(QStringLiteral("varnolt.conf")), QSettings::IniFormat);
+    Form1 window(network, QDir::tempPath(), ServiceRoots(), settings);
     window.show();
     QElapsedTimer wall;
     wall.start();

@@ -4,13 +4,28 @@
 
 #include <QFileInfo>
 
-QString closingLine(const RunTally& tally)
+namespace {
+
+QString counted(const QString& opening, const RunTally& tally)
 {
     QString line =
-        QStringLiteral("下载结束：保存成功%1张，失败%2张").arg(tally.saved).arg(tally.failed);
+        opening + QStringLiteral("保存成功%1张，失败%2张").arg(tally.saved).arg(tally.failed);
     if (tally.skipped > 0)
         line += QStringLiteral("，跳过%1张").arg(tally.skipped);
+    return line;
+}
+
+} // namespace
+
+QString closingLine(const RunTally& tally)
+{
+    const QString line = counted(QStringLiteral("下载结束："), tally);
     if (tally.saved > 0 && QFileInfo(tally.forumFolder).isDir())
         return line + QStringLiteral("，保存在：") + tally.forumFolder;
     return line + QStringLiteral("，没有保存任何文件");
+}
+
+QString stoppedLine(const RunTally& tally)
+{
+    return counted(QStringLiteral("下载已停止："), tally);
 }

@@ -8,3 +8,7 @@ struct RunTally;
 // what was saved, what failed, what was skipped, and the folder the pictures are in, named only
 // when something was saved there.
 QString closingLine(const RunTally& tally);
+
+// The line that stands in the closing line's place when the run was stopped: what it had come
+// to by then.
+QString stoppedLine(const RunTally& tally);

@@ -102,4 +102,5 @@ void Downloader::stop()
     m_setup.network.dropTogether([this] { m_action.reset(); });
     m_whenDone = {};
     m_setup.observer.busyChanged(false);
+    m_setup.observer.runStopped(m_results.tally);
 }

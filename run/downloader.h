@@ -37,6 +37,9 @@ class Downloader
     // reports a step, it takes effect as soon as that report returns.
     void stop();
 
+    // Later runs put their forum's folder in `folder`.
+    void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
+    const QString& outputFolder() const { return m_outputFolder; }
     // Later runs take only these albums of the listing.
     void selectAlbums(const AlbumSelection& albums) { m_albums = albums; }
     // Later runs leave out what the record says is saved (true), or fetch everything (false).
@@ -66,7 +69,7 @@ class Downloader
 
     RunSetup m_setup;
     RunResults m_results;
-    const QString m_outputFolder;
+    QString m_outputFolder;
     AlbumSelection m_albums;
     bool m_update = false;
     std::unique_ptr<Stage> m_action;

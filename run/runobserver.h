@@ -53,6 +53,8 @@ class RunObserver
     virtual void problem(const QString& text, const QString& cause) = 0;
     // The run has ended; its closing line says what `tally` holds.
     virtual void runFinished(const RunTally& tally) = 0;
+    // The run or retry was stopped before its end, having come to what `tally` holds.
+    virtual void runStopped(const RunTally& tally) { Q_UNUSED(tally); }
 };
 
 // Problems that several parts of the run report alike.

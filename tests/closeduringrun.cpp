@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -25,7 +27,10 @@ int main(int argc, char* argv[])
     if (!completeFromEnvironment(line, nullptr))
         return 66;
     TransferEngine network(engineSettingsOf(line));
-    Form1 window(network, arguments.at(1), *roots);
+    // What the window remembers stays with this run.
+    QTemporaryDir remembered;
+    QSettings settings(remembered.filePath(QStringLiteral("varnolt.conf")), QSettings::IniFormat);
+    Form1 window(network, arguments.at(1), *roots, settings);
     if (line.timeout)
         window.setTimeout(*line.timeout);
     window.show();

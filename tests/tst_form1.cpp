@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -70,8 +71,12 @@ class TestForm1 : public QObject
         waitUntil(m_network, [this] { return !m_window->downloader().isBusy(); });
     }
 
+    // A window as it opens with what m_settings remembers.
+    void openWindow();
+
     std::unique_ptr<StandIn::StandInForum> m_forum;
     std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<QSettings> m_settings;
     TransferEngine m_network;
     std::unique_ptr<Form1> m_window;
 };
@@ -88,8 +93,17 @@ void TestForm1::init()
     m_forum = std::make_unique<StandIn::StandInForum>(forum(QStringLiteral("猫咪"), {album}));
     QVERIFY(m_forum->start());
     m_folder = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<QSettings>(m_folder->filePath(QStringLiteral("varnolt.conf")),
+                                             QSettings::IniFormat);
+    openWindow();
+}
+
+void TestForm1::openWindow()
+{
+    m_window.reset();
     m_window = std::make_unique<Form1>(m_network, m_folder->path(),
-                                       ServiceRoots{m_forum->forumRoot(), m_forum->pictureRoot()});
+                                       ServiceRoots{m_forum->forumRoot(), m_forum->pictureRoot()},
+                                       *m_settings);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -102,7 +116,7 @@ void TestForm1::cleanup()
 void TestForm1::windowAsItOpens()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Varnolt"));
-    QCOMPARE(m_window->size(), QSize(472, 299));
+    QCOMPARE(m_window->size(), QSize(472, 390));
     QVERIFY(!m_window->windowIcon().isNull());
     // Centred, give or take the frame, which is known only once the window is shown.
     const QPoint offCentre =
@@ -149,12 +163,14 @@ void TestForm1::tabOrderAndFocus()
     QApplication::setActiveWindow(m_window.get());
     QTRY_COMPARE(QApplication::focusWidget(), nameBox());
     QStringList order;
-    for (int n = 0; n < 4; ++n) {
+    for (int n = 0; n < 6; ++n) {
         order.append(QApplication::focusWidget()->objectName());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
+    // The stop button, disabled without a run, is passed over.
     QCOMPARE(order, QStringList({QStringLiteral("Text1"), QStringLiteral("Command1"),
-                                 QStringLiteral("List1"), QStringLiteral("Command2")}));
+                                 QStringLiteral("List1"), QStringLiteral("Command2"),
+                                 QStringLiteral("Check1"), QStringLiteral("Command4")}));
     QCOMPARE(QApplication::focusWidget(), nameBox());
     auto* start = control<QPushButton>("Command1");
     QVERIFY(!start->isDefault() && !start->autoDefault());
@@ -204,15 +220,18 @@ void TestForm1::growingGivesRoomToTheListAndTheNameBox()
     m_window->resize(1000, 800);
     QTRY_COMPARE(m_window->size(), QSize(1000, 800));
     const int wider = 1000 - 472;
-    const int taller = 800 - 299;
+    const int taller = 800 - 390;
     QCOMPARE(nameBox()->geometry(), QRect(8, 16, 105 + wider, 25));
     QCOMPARE(control<QPushButton>("Command1")->geometry(), QRect(120 + wider, 16, 81, 25));
     QCOMPARE(control<QPushButton>("Command2")->geometry(), QRect(208 + wider, 16, 145, 25));
     QCOMPARE(progressList()->geometry(), QRect(8, 48, 457 + wider, 244 + taller));
+    QCOMPARE(control<QWidget>("Progress1")->geometry(), QRect(8, 298 + taller, 457 + wider, 21));
+    QCOMPARE(control<QPushButton>("Command3")->geometry(),
+             QRect(384 + wider, 326 + taller, 81, 25));
 
     // No smaller than every control whole; back at the first size, all stands as laid out.
     m_window->resize(200, 100);
-    QTRY_COMPARE(m_window->size(), QSize(472, 299));
+    QTRY_COMPARE(m_window->size(), QSize(472, 390));
     for (int n = 0; n < children.size(); ++n)
         QCOMPARE(children.at(n)->geometry(), laidOut.at(n));
 }
@@ -369,10 +388,10 @@ void TestForm1::largerFontsScaleTheLayout_data()
     QTest::addColumn<qreal>("points");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("retryButton");
-    QTest::newRow("the layout's own 9 pt") << 9.0 << QSize(472, 299) << QRect(208, 16, 145, 25);
-    QTest::newRow("smaller") << 8.0 << QSize(472, 299) << QRect(208, 16, 145, 25);
-    QTest::newRow("GNOME's 11 pt") << 11.0 << QSize(577, 365) << QRect(254, 20, 177, 31);
-    QTest::newRow("twice") << 18.0 << QSize(944, 598) << QRect(416, 32, 290, 50);
+    QTest::newRow("the layout's own 9 pt") << 9.0 << QSize(472, 390) << QRect(208, 16, 145, 25);
+    QTest::newRow("smaller") << 8.0 << QSize(472, 390) << QRect(208, 16, 145, 25);
+    QTest::newRow("GNOME's 11 pt") << 11.0 << QSize(577, 477) << QRect(254, 20, 177, 31);
+    QTest::newRow("twice") << 18.0 << QSize(944, 780) << QRect(416, 32, 290, 50);
 }
 
 void TestForm1::largerFontsScaleTheLayout()
@@ -385,7 +404,7 @@ void TestForm1::largerFontsScaleTheLayout()
     font.setPointSizeF(points);
     QApplication::setFont(font);
     Form1 window(m_network, m_folder->path(),
-                 ServiceRoots{m_forum->forumRoot(), m_forum->pictureRoot()});
+                 ServiceRoots{m_forum->forumRoot(), m_forum->pictureRoot()}, *m_settings);
     QApplication::setFont(before);
     QCOMPARE(window.size(), size);
     QCOMPARE(window.findChild<QWidget*>(QStringLiteral("Command2"))->geometry(), retryButton);
