@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/qttranslations.h"
+#include "filesbelow.h"
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
@@ -8,19 +9,26 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace ForumBuilder;
 
@@ -49,6 +57,10 @@ class TestForm1 : public QObject
     void largerFontsScaleTheLayout_data();
     void largerFontsScaleTheLayout();
     void retryButtonSavesTheFailures();
+    void stopEndsTheRunAndOnlyNewFetchesTheRest();
+    void progressBarCountsAlbumsAndPictures();
+    void savedLineShowsItsPictureAndOpensIt();
+    void choicesAreRememberedBetweenSessions();
 
   private:
     template <typename Control> Control* control(const char* name) const
@@ -73,6 +85,16 @@ class TestForm1 : public QObject
 
     // A window as it opens with what m_settings remembers.
     void openWindow();
+    // Reads the text of the message box the window shows next, and closes it.
+    void answerMessage(QString* text)
+    {
+        QTimer::singleShot(100, this, [text] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            *text = box->text();
+            box->accept();
+        });
+    }
 
     std::unique_ptr<StandIn::StandInForum> m_forum;
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -432,6 +454,150 @@ void TestForm1::retryButtonSavesTheFailures()
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     untilIdle();
     QCOMPARE(lines().constLast(), QStringLiteral("没有需要重新下载的文件"));
+}
+
+void TestForm1::stopEndsTheRunAndOnlyNewFetchesTheRest()
+{
+    for (const char* picture : {"a-2", "a-3"})
+        m_forum->setFault(StandIn::Pages::pictureFileTarget(QLatin1String(picture)),
+                          StandIn::Fault::delayedBy(400));
+    auto* stop = control<QPushButton>("Command3");
+    QVERIFY(!stop->isEnabled());
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    waitUntil(m_network,
+              [this] { return lines().contains(QStringLiteral("第1页,第1张下载成功！")); });
+    QVERIFY(stop->isEnabled());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QVERIFY(!m_window->downloader().isBusy() && !stop->isEnabled());
+    QCOMPARE(lines().constLast(), QStringLiteral("下载已停止：保存成功1张，失败0张"));
+    const QString forumFolder = m_folder->filePath(QStringLiteral("猫咪"));
+    QCOMPARE(filesBelow(forumFolder), QStringList({QStringLiteral("橘猫/1.jpg")}));
+    QCOMPARE(recordBelow(forumFolder).size(), 1);
+
+    // Ticked, the next run takes only what the stopped one had not saved.
+    control<QCheckBox>("Check1")->click();
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
+    QVERIFY(lines().contains(QStringLiteral("第1页,第1张已存在，跳过！")));
+    QVERIFY(lines().contains(QStringLiteral("第1页,第3张下载成功！")));
+    QVERIFY(lines().constLast().startsWith(QStringLiteral("下载结束：")));
+    QVERIFY(lines().constLast().contains(QStringLiteral("跳过1张")));
+}
+
+void TestForm1::progressBarCountsAlbumsAndPictures()
+{
+    m_forum = std::make_unique<StandIn::StandInForum>(
+        forum(QStringLiteral("猫咪"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                                       album(QStringLiteral("b"), QStringLiteral("乙"), 1)}));
+    QVERIFY(m_forum->start());
+    openWindow();
+    auto* bar = control<QProgressBar>("Progress1");
+    QCOMPARE(bar->text(), QString());
+    // The bar as each line arrives.
+    QStringList seen;
+    connect(progressList()->model(), &QAbstractItemModel::rowsInserted, this, [&] {
+        seen.append(QStringLiteral("%1/%2 ").arg(bar->value()).arg(bar->maximum()) + bar->text());
+    });
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
+    // At the second album's first page, the first album is done.
+    QCOMPARE(lines().at(7), QStringLiteral("正在处理相册第1页,总1页"));
+    QVERIFY2(seen.at(7).startsWith(QStringLiteral("1/2 相册 1/2  保存2张 失败0张")),
+             qPrintable(seen.at(7)));
+    QCOMPARE(bar->maximum(), 2);
+    QCOMPARE(bar->value(), 2);
+    QVERIFY2(bar->text().startsWith(QStringLiteral("相册 2/2  保存3张 失败0张")),
+             qPrintable(bar->text()));
+}
+
+void TestForm1::savedLineShowsItsPictureAndOpensIt()
+{
+    StandIn::Album large = album(QStringLiteral("a"), QStringLiteral("橘猫"), 1);
+    large.pictures[0].width = 640;
+    large.pictures[0].height = 480;
+    m_forum = std::make_unique<StandIn::StandInForum>(forum(QStringLiteral("猫咪"), {large}));
+    QVERIFY(m_forum->start());
+    openWindow();
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
+    QListWidgetItem* saved = progressList()->item(4);
+    QCOMPARE(saved->text(), QStringLiteral("第1页,第1张下载成功！"));
+    QWidget* viewport = progressList()->viewport();
+    const QPoint centre = progressList()->visualItemRect(saved).center();
+    QCursor::setPos(viewport->mapToGlobal(centre));
+    QHelpEvent hover(QEvent::ToolTip, centre, viewport->mapToGlobal(centre));
+    // The picture is read on another thread: the tooltip comes once it is ready.
+    const QString data = QStringLiteral("data:image/jpeg;base64,");
+    QTRY_VERIFY(QApplication::sendEvent(viewport, &hover) && QToolTip::text().contains(data));
+    const QString tip = QToolTip::text();
+    const qsizetype start = tip.indexOf(data) + data.size();
+    const QImage shown = QImage::fromData(QByteArray::fromBase64(
+        tip.mid(start, tip.indexOf(QLatin1Char('"'), start) - start).toLatin1()));
+    QCOMPARE(shown.size(), QSize(256, 192)); // 640 x 480, fitted into 256 px
+
+    // A double click opens the picture; where nothing can open it, a message box says so.
+    QList<QUrl> opened;
+    m_window->setOpener([&opened](const QUrl& url) {
+        opened.append(url);
+        return false;
+    });
+    const QString picture = m_folder->filePath(QStringLiteral("猫咪/橘猫/1.jpg"));
+    QString message;
+    answerMessage(&message);
+    emit progressList()->itemDoubleClicked(saved);
+    QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(picture)}));
+    QCOMPARE(message, QStringLiteral("无法打开图片：\n") + QDir::toNativeSeparators(picture));
+    answerMessage(&message);
+    control<QAction>("openFolder")->trigger();
+    QCOMPARE(message, QStringLiteral("无法打开文件夹：\n") +
+                          QDir::toNativeSeparators(m_folder->filePath(QStringLiteral("猫咪"))));
+}
+
+void TestForm1::choicesAreRememberedBetweenSessions()
+{
+    control<QCheckBox>("Check1")->click();
+    const QString chosen = m_folder->filePath(QStringLiteral("图片"));
+    QVERIFY(m_window->changeOutputFolder(chosen));
+    // A folder that cannot be made is refused, and the one before kept.
+    QFile blocker(m_folder->filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QString message;
+    answerMessage(&message);
+    QVERIFY(!m_window->changeOutputFolder(blocker.fileName() + QStringLiteral("/sub")));
+    QVERIFY2(message.endsWith(QStringLiteral("仍保存到：") + QDir::toNativeSeparators(chosen)),
+             qPrintable(message));
+    QCOMPARE(control<QLabel>("Label1")->text(),
+             QStringLiteral("保存到：") + QDir::toNativeSeparators(chosen));
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
+    QVERIFY(QFile::exists(chosen + QStringLiteral("/猫咪/橘猫/1.jpg")));
+    m_window->resize(600, 500);
+    QTRY_COMPARE(m_window->size(), QSize(600, 500));
+    m_window->close();
+
+    openWindow();
+    QVERIFY(control<QCheckBox>("Check1")->isChecked());
+    // The program starts the window in the remembered folder unless told another.
+    QCOMPARE(WindowSettings(*m_settings).outputFolder(), chosen);
+    QCOMPARE(m_window->size(), QSize(600, 500));
+    const auto* names = qobject_cast<QStringListModel*>(nameBox()->completer()->model());
+    QCOMPARE(names->stringList(), QStringList({QStringLiteral("猫咪")}));
+
+    // A damaged file gives the defaults.
+    m_settings.reset();
+    QFile damaged(m_folder->filePath(QStringLiteral("varnolt.conf")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write("[General\nonlyNew=maybe\noutputFolder=@Variant(\\0\\0\\0\x7f)\n\xff\xfe"
+                  "window\\geometry=@ByteArray(garbage)\n");
+    damaged.close();
+    m_settings = std::make_unique<QSettings>(damaged.fileName(), QSettings::IniFormat);
+    openWindow();
+    QVERIFY(!control<QCheckBox>("Check1")->isChecked());
+    QCOMPARE(m_window->size(), QSize(472, 390));
 }
 
 QTEST_MAIN(TestForm1)
