@@ -583,7 +583,7 @@ void TestForm1::choicesAreRememberedBetweenSessions()
     openWindow();
     QVERIFY(control<QCheckBox>("Check1")->isChecked());
     // The program starts the window in the remembered folder unless told another.
-    QCOMPARE(WindowSettings(*m_settings).outputFolder(), chosen);
+    QCOMPARE(QDir::fromNativeSeparators(WindowSettings(*m_settings).outputFolder()), chosen);
     QCOMPARE(m_window->size(), QSize(600, 500));
     const auto* names = qobject_cast<QStringListModel*>(nameBox()->completer()->model());
     QCOMPARE(names->stringList(), QStringList({QStringLiteral("猫咪")}));
