@@ -76,7 +76,7 @@ Form1::Form1(TransferEngine& network, const QString& outputFolder, const Service
       m_laidOutSize(scaled(QRect(0, 0, 472, 390), layoutScale(font())).size()),
       m_openFolder(new QAction(QStringLiteral("打开文件夹"), this)),
       m_captionTimer(new QTimer(this)), m_preview(new PicturePreview(this)), m_network(network),
-      m_settings(settings), m_downloader(*this, network, outputFolder, roots),
+      m_settings(settings), m_taskbar(*this), m_downloader(*this, network, outputFolder, roots),
       m_open(&QDesktopServices::openUrl)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -201,6 +201,7 @@ void Form1::busyChanged(bool busy)
         m_captionTimer->start();
     } else {
         m_captionTimer->stop();
+        m_taskbar.clear();
         m_openFolder->setEnabled(QFileInfo(m_downloader.tally().forumFolder).isDir());
         Text1->setFocus();
     }
@@ -266,8 +267,10 @@ void Form1::updateCaption()
     if (wait > 0)
         caption += QStringLiteral(" - 等待服务器 %1s").arg(std::ceil(wait));
     setWindowTitle(caption);
-    if (running)
+    if (running) {
         Progress1->refresh(wait, true);
+        m_taskbar.show(Progress1->value(), Progress1->maximum());
+    }
 }
 
 void Form1::showOutputFolder()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "taskbarprogress.h"
 #include "windowsettings.h"
 
 #include "run/downloader.h"
@@ -103,6 +104,7 @@ class Form1 : public QWidget, public ProgressLines
     qsizetype m_albums = 0;
     TransferEngine& m_network;
     WindowSettings m_settings;
+    TaskbarProgress m_taskbar;
     Downloader m_downloader;
     std::function<bool(const QUrl&)> m_open;
 };
