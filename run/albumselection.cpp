@@ -43,6 +43,11 @@ QStringList AlbumSelection::beyond(qsizetype count) const
     for (const Range& range : *m_ranges) {
         if (range.first > count)
             parts.append(range.text);
+        // A range that reaches past the listing's end names positions beyond it as well.
+        else if (range.last > count)
+            parts.append(range.last == count + 1
+                             ? QString::number(range.last)
+                             : QStringLiteral("%1-%2").arg(count + 1).arg(range.last));
     }
     return parts;
 }

@@ -16,7 +16,8 @@ class AlbumSelection
     static std::optional<AlbumSelection> parse(const QString& text);
 
     bool contains(qsizetype position) const;
-    // The parts of the list that name no album of a listing of `count` albums, as written.
+    // The parts of the list that name no album of a listing of `count` albums: as written, or
+    // for a range that begins within the listing, the part of it past the end.
     QStringList beyond(qsizetype count) const;
 
   private:
