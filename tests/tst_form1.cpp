@@ -570,8 +570,8 @@ void TestForm1::choicesAreRememberedBetweenSessions()
     QVERIFY(!m_window->changeOutputFolder(blocker.fileName() + QStringLiteral("/sub")));
     QVERIFY2(message.endsWith(QStringLiteral("仍保存到：") + QDir::toNativeSeparators(chosen)),
              qPrintable(message));
-    QCOMPARE(control<QLabel>("Label1")->text(),
-             QStringLiteral("保存到：") + QDir::toNativeSeparators(chosen));
+    // The label may shorten a long path; its tooltip gives it whole.
+    QCOMPARE(control<QLabel>("Label1")->toolTip(), QDir::toNativeSeparators(chosen));
     nameBox()->setText(QStringLiteral("猫咪"));
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
     untilIdle();
