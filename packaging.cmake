@@ -37,10 +37,11 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-# The shared libraries the program links (Qt among them) are found by dpkg-shlibdeps. Qt's
-# window plugins are loaded at run time, so no library names them: they are declared here.
+# The shared libraries the program links (Qt and libcurl among them) are found by
+# dpkg-shlibdeps, which also needs `file`. Qt's window plugins are loaded at run time, so no
+# library names them: they are declared here, and nothing dpkg-shlibdeps names is repeated.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcurl4 (>= 7.85)")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # Qt's own Chinese texts, and a font that has the window's characters.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk | fonts-wqy-zenhei")
