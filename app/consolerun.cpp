@@ -39,6 +39,8 @@ void reportRequest(StatusLine* status, const QUrl& url, int statusCode, qint64 m
     if (!error.isEmpty())
         line += QStringLiteral(" 失败：") + error;
     writeLine(stderr, line);
+    if (status)
+        status->draw();
 }
 
 ExitStatus statusOf(const RunTally& tally)

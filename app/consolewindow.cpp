@@ -55,6 +55,8 @@ void ConsoleWindow::write(const QString& line)
     // Nobody reads the lines any more (`| head`, a closed terminal): the run ends as after Ctrl-C.
     if (!writeLine(m_out, line))
         endForClosedOutput();
+    else if (m_status)
+        m_status->draw();
 }
 
 void ConsoleWindow::appendLine(const QString& line)

@@ -57,6 +57,19 @@ int displayWidth(const QString& text)
     return width;
 }
 
+QString cutToWidth(const QString& text, int columns)
+{
+    QString kept;
+    int width = 0;
+    for (const char32_t c : text.toUcs4()) {
+        width += isWide(c) ? 2 : 1;
+        if (width > columns)
+            break;
+        kept += QString::fromUcs4(&c, 1);
+    }
+    return kept;
+}
+
 QStringList wrapped(const QString& text, int width)
 {
     QStringList lines;

@@ -7,6 +7,8 @@
 
 // The columns a terminal gives `text`: two for a wide (East Asian) character, one for others.
 int displayWidth(const QString& text);
+// As much of `text` from its start as `columns` columns hold.
+QString cutToWidth(const QString& text, int columns);
 // `text` in lines of at most `width` columns, broken only where Unicode's line-breaking rules
 // allow (between any two Chinese characters, at spaces between words, never before "，").
 QStringList wrapped(const QString& text, int width);

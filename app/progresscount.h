@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <deque>
+
 // How far a run has come, counted from what it reports: the albums reached, and the pictures
 // saved, failed and skipped with the bytes saved. The terminal's status line and the window's
 // progress bar say it in the same words.
@@ -28,16 +31,28 @@ class ProgressCount
     qsizetype albumsDone() const { return std::max<qsizetype>(m_albumsReached - 1, 0); }
     qsizetype albums() const { return m_albums; }
 
+    // Notes the bytes saved by `elapsedMs` into the run, for the speed of the last seconds.
+    void sample(qint64 elapsedMs);
+    // Bytes a second over the last few seconds sampled.
+    double recentSpeed() const;
+
     // The line for the figures so far, `elapsedMs` into the run, while a server has asked for a
     // wait of `serverWait` seconds (0 for none).
     QString text(qint64 elapsedMs, double serverWait) const
     {
-        return text(albumsDone(), m_albums, m_counts, elapsedMs, serverWait);
+        return text(albumsDone(), m_albums, m_counts, elapsedMs, serverWait, recentSpeed());
     }
     static QString text(qsizetype albumsDone, qsizetype albums, const Counts& counts,
-                        qint64 elapsedMs, double serverWait);
+                        qint64 elapsedMs, double serverWait, double bytesPerSecond);
 
   private:
+    struct Sample
+    {
+        qint64 elapsedMs;
+        qint64 bytes;
+    };
+
+    std::deque<Sample> m_samples;
     qsizetype m_albums = 0;
     qsizetype m_albumsReached = 0;
     Counts m_counts;

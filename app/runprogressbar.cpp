@@ -24,5 +24,7 @@ void RunProgressBar::refresh(double serverWait, bool running)
     const auto albums = static_cast<int>(m_count.albums());
     setRange(0, albums > 0 || !running ? std::max(albums, 1) : 0);
     setValue(static_cast<int>(m_count.albumsDone()));
-    setFormat(m_count.text(m_clock.isValid() ? m_clock.elapsed() : 0, serverWait));
+    const qint64 elapsed = m_clock.isValid() ? m_clock.elapsed() : 0;
+    m_count.sample(elapsed);
+    setFormat(m_count.text(elapsed, serverWait));
 }

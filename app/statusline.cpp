@@ -1,6 +1,7 @@
 #include "statusline.h"
 
 #include "consoletext.h"
+#include "helptext.h"
 
 #include "web/transferengine.h"
 
@@ -35,7 +36,11 @@ bool StatusLine::isTerminal(std::FILE* file)
 
 void StatusLine::draw()
 {
-    const QString line = m_count.text(m_clock.elapsed(), m_network.serverWaitSeconds());
+    m_count.sample(m_clock.elapsed());
+    // Short of the last column, where some terminals would already wrap; asked each time, so a
+    // resized terminal gets a line of its new width.
+    const QString line = cutToWidth(m_count.text(m_clock.elapsed(), m_network.serverWaitSeconds()),
+                                    terminalWidth(m_terminal) - 1);
     // Back to the line's start, the old line erased (a terminal's own "erase in line"; wide
     // characters make a count of spaces unreliable), then the new one.
     writeText(m_terminal, QStringLiteral("\r\x1b[K") + line);

@@ -1,3 +1,4 @@
+#include "app/helptext.h"
 #include "fakewindow.h"
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
@@ -523,9 +524,9 @@ void TestCommandLine::onlyTheAlbumsAsked()
     StandIn::StandInForum forum(ForumBuilder::forum(QStringLiteral("f"), albums));
     QVERIFY(forum.start());
     QTemporaryDir output;
-    const Outcome outcome =
-        run(downloadInto(output.path(), {QStringLiteral("--albums"), QStringLiteral("2,4-,3-6,7,9-")}),
-            environment(forum));
+    const Outcome outcome = run(
+        downloadInto(output.path(), {QStringLiteral("--albums"), QStringLiteral("2,4-,3-6,7,9-")}),
+        environment(forum));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(outcome.lines.filter(QStringLiteral("开始处理相册")),
@@ -670,6 +671,31 @@ void TestCommandLine::statusLineOnlyOnATerminal()
                  .match(seen)
                  .hasMatch(),
              qPrintable(seen.right(200)));
+
+    // In a narrow terminal, with the progress lines: the line is cut to the width, Chinese
+    // characters counted as two columns, and stands again below each progress line at once.
+    const QString narrow = QStringLiteral("stty cols 45; '%1' --download f --output '%2'")
+                               .arg(QStringLiteral(VARNOLT_PROGRAM), output.path());
+    const Outcome inNarrow = run({QStringLiteral("-qec"), narrow, QStringLiteral("/dev/null")},
+                                 environment(forum), QStringLiteral("script"));
+    QCOMPARE(inNarrow.exitCode, 0);
+    const QStringList drawn =
+        inNarrow.lines.join(QLatin1Char('\n')).split(QStringLiteral("\r\x1b[K"));
+    int statusLines = 0;
+    for (qsizetype n = 1; n + 1 < drawn.size(); ++n) {
+        const bool progressLine = drawn.at(n).contains(QLatin1Char('\n'));
+        if (!progressLine) {
+            ++statusLines;
+            QVERIFY2(displayWidth(drawn.at(n)) <= 44, qPrintable(drawn.at(n)));
+        }
+        QVERIFY2(!progressLine || !drawn.at(n + 1).contains(QLatin1Char('\n')),
+                 qPrintable(drawn.at(n) + drawn.at(n + 1)));
+    }
+    QVERIFY(statusLines > 5);
+    QVERIFY2(drawn.filter(QStringLiteral(" 字节/s")).size() +
+                     drawn.filter(QStringLiteral(" KB/s")).size() >
+                 0,
+             qPrintable(drawn.join(QLatin1Char('|'))));
 
     // Into a pipe, stderr gets nothing of it.
     const Outcome piped =
