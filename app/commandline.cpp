@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QUrl>
 
 namespace {
 
@@ -168,6 +169,10 @@ CommandLine readRequest(const QCommandLineParser& parser)
         line.output = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("cookies")))
         line.cookies = parser.value(QStringLiteral("cookies"));
+    if (parser.isSet(QStringLiteral("proxy")))
+        line.proxy = parser.value(QStringLiteral("proxy"));
+    if (parser.isSet(QStringLiteral("user-agent")))
+        line.userAgent = parser.value(QStringLiteral("user-agent"));
     line.update = parser.isSet(QStringLiteral("update"));
     line.verbose = parser.isSet(QStringLiteral("verbose"));
     QString problem;
@@ -178,12 +183,34 @@ CommandLine readRequest(const QCommandLineParser& parser)
 
 } // namespace
 
+namespace {
+
+bool isProxyAddress(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("socks5"), QStringLiteral("socks5h")};
+    return url.isValid() && schemes.contains(url.scheme()) && !url.host().isEmpty();
+}
+
+} // namespace
+
 bool completeFromEnvironment(CommandLine& line, QString* problem)
 {
     bool scaled = false;
     const double scale = qEnvironmentVariable("VARNOLT_WAIT_SCALE").toDouble(&scaled);
     if (scaled && scale >= 0.001 && scale <= 1)
         line.waitScale = scale;
+    if (!line.proxy && qEnvironmentVariableIsSet("VARNOLT_PROXY"))
+        line.proxy = qEnvironmentVariable("VARNOLT_PROXY");
+    if (line.proxy && !isProxyAddress(*line.proxy)) {
+        if (problem)
+            *problem =
+                QStringLiteral("代理应为 http://、https://、socks5:// 或 socks5h://主机:端口，"
+                               "而不是 '%1'")
+                    .arg(*line.proxy);
+        return false;
+    }
     return resolveNumber(optionNamed("transfers"), line.transfers, problem) &&
            resolveNumber(optionNamed("max-wait"), line.maxWait, problem) &&
            resolveNumber(optionNamed("rate"), line.rate, problem) &&
@@ -197,6 +224,10 @@ EngineSettings engineSettingsOf(const CommandLine& line)
     settings.maxWaitSeconds = line.maxWait.value_or(defaultMaxWaitSeconds);
     settings.rate = line.rate.value_or(0);
     settings.waitScale = line.waitScale;
+    if (line.proxy)
+        settings.proxy = line.proxy->toUtf8();
+    if (line.userAgent)
+        settings.userAgent = line.userAgent->toUtf8();
     return settings;
 }
 

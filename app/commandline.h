@@ -21,11 +21,13 @@ struct CommandLine
     Mode mode = Mode::Window;
     QString forumName;
     std::optional<QString> output;
-    std::optional<QString> cookies;  // --cookies: a cookie file to start with
-    std::optional<double> transfers; // --transfers; VARNOLT_TRANSFERS or the default when absent
-    std::optional<double> maxWait;   // --max-wait; VARNOLT_MAX_WAIT or the default when absent
-    std::optional<double> rate;      // --rate; VARNOLT_RATE or no pacing when absent
-    std::optional<double> timeout;   // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
+    std::optional<QString> cookies;   // --cookies: a cookie file to start with
+    std::optional<QString> proxy;     // --proxy; VARNOLT_PROXY, else libcurl's own variables
+    std::optional<QString> userAgent; // --user-agent
+    std::optional<double> transfers;  // --transfers; VARNOLT_TRANSFERS or the default when absent
+    std::optional<double> maxWait;    // --max-wait; VARNOLT_MAX_WAIT or the default when absent
+    std::optional<double> rate;       // --rate; VARNOLT_RATE or no pacing when absent
+    std::optional<double> timeout;    // --timeout; VARNOLT_TIMEOUT or each fetch's own limit
     int retries = 2;
     bool update = false;  // --update: what the record says is saved is not fetched again
     bool verbose = false; // --verbose: a line on stderr for every request

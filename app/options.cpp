@@ -35,6 +35,12 @@ const std::vector<Option> table{
      "只下载相册列表中这些位置的相册，如 1-5,8,12-（与 --download 一起用）。", true},
     {"cookies", Kind::Text, "FILE", 0, 0, nullptr, nullptr, none, nullptr,
      "启动时读入 FILE 中的 cookie（浏览器导出插件写的 Netscape 格式），从不写回。", false},
+    {"proxy", Kind::Text, "URL", 0, 0, "VARNOLT_PROXY", "代理", none, nullptr,
+     "经代理 URL 访问（http://、https://、socks5:// 或 socks5h://主机:端口）；两者都没有时用 "
+     "libcurl 的 http_proxy、https_proxy 等变量。",
+     false},
+    {"user-agent", Kind::Text, "TEXT", 0, 0, nullptr, nullptr, none, nullptr,
+     "请求中的 User-Agent 用 TEXT，而不是 Varnolt/版本。", false},
     {"update", Kind::Flag, nullptr, 0, 0, nullptr, nullptr, none, nullptr,
      "只下载新的图片：下载记录（吧文件夹中的 .varnolt.db）中已保存、文件仍在且大小未变的图片"
      "不再请求，已有的文件不会被覆盖；中断的下载这样继续。也可打开窗口时用，窗口中的每次下载都"

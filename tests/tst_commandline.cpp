@@ -90,6 +90,7 @@ class TestCommandLine : public QObject
     void forumWithoutAlbumsEndsWithThree();
     void onlyTheAlbumsAsked();
     void cookiesFromAFile();
+    void throughAProxyWithAUserAgentOfItsOwn();
     void quietAndJson();
     void statusLineOnlyOnATerminal();
 
@@ -703,6 +704,39 @@ void TestCommandLine::statusLineOnlyOnATerminal()
     QCOMPARE(piped.exitCode, 0);
     QCOMPARE(piped.errors, QString());
 #endif
+}
+
+void TestCommandLine::throughAProxyWithAUserAgentOfItsOwn()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}));
+    QVERIFY(forum.start());
+    // Roots on a name that resolves nowhere: only the proxy reaches them. The stand-in is the
+    // proxy as well, since it reads a request's absolute address as its own.
+    QProcessEnvironment through = environment(forum);
+    const auto unreachable = [](const QString& root) {
+        QUrl url(root);
+        url.setHost(QStringLiteral("varnolt-stand-in.invalid"));
+        return url.toString();
+    };
+    through.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), unreachable(forum.forumRoot()));
+    through.insert(QStringLiteral("VARNOLT_PICTURE_ROOT"), unreachable(forum.pictureRoot()));
+    through.insert(QStringLiteral("VARNOLT_PROXY"),
+                   QUrl(forum.forumRoot()).adjusted(QUrl::RemovePath).toString());
+    QTemporaryDir output;
+    const QStringList agent{QStringLiteral("--user-agent"), QStringLiteral("相册工具/2")};
+    const Outcome outcome = run(downloadInto(output.path(), agent), through);
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY(QFile::exists(output.filePath(QStringLiteral("f/甲/2.jpg"))));
+    for (const StandIn::LoggedRequest& request : forum.requestLog())
+        QCOMPARE(request.header("User-Agent"), QStringLiteral("相册工具/2").toUtf8());
+
+    // Anything but a proxy's address is refused before a request is made.
+    through.insert(QStringLiteral("VARNOLT_PROXY"), QStringLiteral("ftp://127.0.0.1:21"));
+    const Outcome refused = run(downloadInto(output.path()), through);
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY2(refused.errors.contains(QStringLiteral("ftp://127.0.0.1:21")),
+             qPrintable(refused.errors));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

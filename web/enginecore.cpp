@@ -250,7 +250,11 @@ bool EngineCore::configure(TransferJob* job)
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlCallbacks::connected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, job);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.constData());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT,
+                     m_settings.userAgent.isEmpty() ? userAgent.constData()
+                                                    : m_settings.userAgent.constData());
+    if (!m_settings.proxy.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_PROXY, m_settings.proxy.constData());
     // Redirects are followed here, hop by hop, so that the rules of every hop can be checked.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
@@ -291,7 +295,17 @@ bool EngineCore::configure(TransferJob* job)
 
 bool EngineCore::mayConnect(TransferJob& job, const char* address, int port)
 {
-    const bool internal = m_settings.isInternal(QHostAddress(QString::fromLatin1(address)), port);
+    // Through a proxy `address` is the proxy's, and the hop's host is reached from there: a host
+    // written as an address, or as this machine's name, is judged as written as well.
+    const QString host = job.url.host();
+    QHostAddress written;
+    if (host == QLatin1String("localhost") || host.endsWith(QLatin1String(".localhost")))
+        written = QHostAddress(QHostAddress::LocalHost);
+    else
+        written.setAddress(host);
+    const int hopPort = job.url.port(job.url.scheme() == QLatin1String("https") ? 443 : 80);
+    const bool internal = m_settings.isInternal(QHostAddress(QString::fromLatin1(address)), port) ||
+                          (!written.isNull() && m_settings.isInternal(written, hopPort));
     if (job.redirects == 0) {
         job.firstHopInternal = internal;
         return true;

@@ -42,6 +42,10 @@ struct EngineSettings
     std::function<bool(const QHostAddress& address, int port)> isInternal;
     // Cookies to start with, lines of the Netscape format; never written back anywhere.
     QList<QByteArray> cookies;
+    // Every request goes through this proxy; empty for libcurl's own choice (its variables).
+    QByteArray proxy;
+    // What requests say they come from; empty for "Varnolt/<version>".
+    QByteArray userAgent;
 };
 
 // The program's HTTP, on one libcurl multi handle run by the program's event loop. At most
