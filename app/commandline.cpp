@@ -7,7 +7,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QStringDecoder>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -119,6 +123,34 @@ bool readNumbers(const QCommandLineParser& parser, CommandLine& line, QString& p
     return true;
 }
 
+// Adds the forum names of the list `file` to `names`: one a line, UTF-8, blank lines and lines
+// beginning with "#" left out. False, and the file and line at fault in `problem`, when it
+// cannot be read or a line is no name.
+bool readForumList(const QString& file, QStringList& names, QString* problem)
+{
+    QFile list(file);
+    if (!list.open(QIODevice::ReadOnly)) {
+        *problem = file + QStringLiteral("：") + list.errorString();
+        return false;
+    }
+    int number = 0;
+    while (!list.atEnd()) {
+        const QByteArray bytes = list.readLine();
+        ++number;
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString line = QString(utf8(bytes)).trimmed();
+        const bool control = std::any_of(
+            line.begin(), line.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+        if (utf8.hasError() || control) {
+            *problem = QStringLiteral("%1 第%2行不是 UTF-8 的吧名").arg(file).arg(number);
+            return false;
+        }
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            names.append(line);
+    }
+    return true;
+}
+
 // What only a download takes, when no download is asked for; else nothing.
 QString downloadOnlyGiven(const QCommandLineParser& parser)
 {
@@ -147,11 +179,18 @@ bool readPrinting(const QCommandLineParser& parser, CommandLine& line)
 CommandLine readRequest(const QCommandLineParser& parser)
 {
     CommandLine line;
-    if (parser.isSet(QStringLiteral("download"))) {
+    if (parser.isSet(QStringLiteral("download")) || parser.isSet(QStringLiteral("input-file"))) {
         line.mode = CommandLine::Mode::Download;
-        line.forumName = parser.value(QStringLiteral("download"));
-        if (line.forumName.isEmpty())
+        line.forumNames = parser.values(QStringLiteral("download"));
+        if (line.forumNames.contains(QString()))
             return refused(QStringLiteral("--download 需要一个吧名"));
+        QString problem;
+        for (const QString& file : parser.values(QStringLiteral("input-file"))) {
+            if (!readForumList(file, line.forumNames, &problem))
+                return refused(QStringLiteral("--input-file: ") + problem);
+        }
+        if (line.forumNames.isEmpty())
+            return refused(QStringLiteral("--input-file: 文件中没有吧名"));
     } else if (const QString given = downloadOnlyGiven(parser); !given.isEmpty()) {
         return refused(given + QStringLiteral(" 只能与 --download 一起用"));
     }

@@ -19,7 +19,7 @@ struct CommandLine
         Done      // --help, --version or a bad argument: print `text` and end with `exitCode`
     };
     Mode mode = Mode::Window;
-    QString forumName;
+    QStringList forumNames; // --download, each in turn, then those of --input-file
     std::optional<QString> output;
     std::optional<QString> cookies;   // --cookies: a cookie file to start with
     std::optional<QString> proxy;     // --proxy; VARNOLT_PROXY, else libcurl's own variables

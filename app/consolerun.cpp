@@ -5,6 +5,7 @@
 #include "interruption.h"
 #include "run/downloader.h"
 #include "run/outputfolder.h"
+#include "run/runtally.h"
 #include "statusline.h"
 #include "web/transferengine.h"
 
@@ -50,14 +51,23 @@ ExitStatus statusOf(const RunTally& tally)
     return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
 }
 
-} // namespace
-
-ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
-                       const OutputFolder& output, const ServiceRoots& roots)
+// What one forum's download needs besides the command: where its lines go, and the slots the
+// signal handler reads to stop it.
+struct ForumRun
 {
-    ConsoleWindow window(stdout, command.printing);
-    if (!output.note.isEmpty())
-        window.appendLine(output.note);
+    ConsoleWindow& window;
+    Downloader* downloader = nullptr;
+    StatusLine* status = nullptr;
+    std::optional<ExitStatus> interrupted;
+};
+
+// The download of forum `name`, with its retry rounds and its closing line; its exit status, and
+// what it came to in `tally`.
+ExitStatus downloadForum(const CommandLine& command, TransferEngine& network,
+                         const OutputFolder& output, const ServiceRoots& roots, const QString& name,
+                         ForumRun& run, RunTally& tally)
+{
+    ConsoleWindow& window = run.window;
     Downloader downloader(window, network, output.path, roots);
     downloader.selectAlbums(command.albums);
     downloader.setUpdate(command.update);
@@ -70,27 +80,16 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         status = std::make_unique<StatusLine>(stderr, network);
         window.keepStatus(status.get());
     }
+    run.downloader = &downloader;
+    run.status = status.get();
 
-    // What is connected or timed for this run ends with it.
+    // What is connected or timed for this forum ends with it.
     QObject thisRun;
     if (command.verbose)
         QObject::connect(&network, &TransferEngine::transferEnded, &thisRun,
                          [&status](const QUrl& url, int code, qint64 ms, const QString& error) {
                              reportRequest(status.get(), url, code, ms, error);
                          });
-
-    std::optional<ExitStatus> interrupted;
-    endOnSignal([&](ExitStatus ending) {
-        // As closing the window does: transfers stop, their unfinished files go, the record is
-        // closed; then the program ends with `ending`.
-        downloader.stop();
-        if (status)
-            status->wipe();
-        std::fflush(nullptr);
-        if (!interrupted)
-            interrupted = ending;
-        leaveEventLoop();
-    });
 
     int round = 0;
     std::function<void()> afterAction = [&] {
@@ -106,15 +105,68 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
             std::chrono::milliseconds(qRound64(std::min(round, 60) * 1000 * command.waitScale));
         QTimer::singleShot(pause, &thisRun, [&] { downloader.retry(afterAction); });
     };
-    if (!downloader.start(command.forumName, afterAction))
+    if (!downloader.start(name, afterAction))
         leaveEventLoop();
     QCoreApplication::exec();
-    if (interrupted)
-        return *interrupted;
-
+    run.downloader = nullptr;
+    run.status = nullptr;
     window.keepStatus(nullptr);
+    if (run.interrupted)
+        return *run.interrupted;
+
     status.reset();
-    if (!window.sumUp(downloader.tally()))
+    tally = downloader.tally();
+    if (!window.sumUp(tally))
         return ExitStatus::PipeClosed;
-    return statusOf(downloader.tally());
+    return statusOf(tally);
+}
+
+} // namespace
+
+ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
+                       const OutputFolder& output, const ServiceRoots& roots)
+{
+    ConsoleWindow window(stdout, command.printing);
+    if (!output.note.isEmpty())
+        window.appendLine(output.note);
+    ForumRun run{window, nullptr, nullptr, std::nullopt};
+    endOnSignal([&run](ExitStatus ending) {
+        // As closing the window does: transfers stop, their unfinished files go, the record is
+        // closed; then the program ends with `ending`.
+        if (run.downloader)
+            run.downloader->stop();
+        if (run.status)
+            run.status->wipe();
+        std::fflush(nullptr);
+        if (!run.interrupted)
+            run.interrupted = ending;
+        leaveEventLoop();
+    });
+
+    const auto forums = command.forumNames.size();
+    RunTally total;
+    bool someFailed = false;
+    bool everyOneEmpty = true;
+    for (qsizetype n = 0; n < forums; ++n) {
+        const QString& name = command.forumNames.at(n);
+        if (forums > 1 && !window.forumBegins(name, n + 1, forums))
+            return ExitStatus::PipeClosed;
+        RunTally tally;
+        const ExitStatus status = downloadForum(command, network, output, roots, name, run, tally);
+        if (status != ExitStatus::Done && status != ExitStatus::Failures &&
+            status != ExitStatus::NoAlbum)
+            return status; // a signal, or nobody reading any more: nothing further is done
+        someFailed = someFailed || status == ExitStatus::Failures;
+        everyOneEmpty = everyOneEmpty && status == ExitStatus::NoAlbum;
+        total.saved += tally.saved;
+        total.failed += tally.failed;
+        total.skipped += tally.skipped;
+    }
+    if (forums > 1 && !window.sumUpAll(int(forums), total))
+        return ExitStatus::PipeClosed;
+    // A forum without albums among others is said by its own closing line; only when every one
+    // lists none is that the outcome.
+    if (someFailed)
+        return ExitStatus::Failures;
+    return everyOneEmpty ? ExitStatus::NoAlbum : ExitStatus::Done;
 }

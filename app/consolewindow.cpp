@@ -101,6 +101,33 @@ bool ConsoleWindow::sumUp(const RunTally& tally)
     return writeLine(m_out, jsonLine(summary));
 }
 
+bool ConsoleWindow::forumBegins(const QString& name, qsizetype index, qsizetype count)
+{
+    if (m_output != Output::Json)
+        return true;
+    return writeLine(m_out, jsonLine({{QStringLiteral("event"), QStringLiteral("forum")},
+                                      {QStringLiteral("name"), name},
+                                      {QStringLiteral("index"), index},
+                                      {QStringLiteral("count"), count}}));
+}
+
+bool ConsoleWindow::sumUpAll(int forums, const RunTally& total)
+{
+    if (m_output == Output::Json)
+        return writeLine(m_out, jsonLine({{QStringLiteral("event"), QStringLiteral("total")},
+                                          {QStringLiteral("forums"), forums},
+                                          {QStringLiteral("saved"), total.saved},
+                                          {QStringLiteral("failed"), total.failed},
+                                          {QStringLiteral("skipped"), total.skipped}}));
+    QString line = QStringLiteral("全部结束：%1个贴吧，保存成功%2张，失败%3张")
+                       .arg(forums)
+                       .arg(total.saved)
+                       .arg(total.failed);
+    if (total.skipped > 0)
+        line += QStringLiteral("，跳过%1张").arg(total.skipped);
+    return writeLine(m_out, line);
+}
+
 bool writeLine(std::FILE* out, const QString& line)
 {
     return writeText(out, line + QLatin1Char('\n'));

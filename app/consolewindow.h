@@ -29,6 +29,11 @@ class ConsoleWindow : public RunObserver
     void write(const QString& line);
     // The last line: the closing line, or the summary object. False when it could not be written.
     bool sumUp(const RunTally& tally);
+    // Forum `index` of `count` begins (only JSON says so: the lines name it themselves). False
+    // when it could not be written.
+    bool forumBegins(const QString& name, qsizetype index, qsizetype count);
+    // After several forums, the line or object that adds up `forums` forums' tallies in `total`.
+    bool sumUpAll(int forums, const RunTally& total);
     // A status line on a terminal, kept below the lines written from now on.
     void keepStatus(class StatusLine* status) { m_status = status; }
 

@@ -1,5 +1,6 @@
 #include "app/helptext.h"
 #include "fakewindow.h"
+#include "filesbelow.h"
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
@@ -91,6 +92,7 @@ class TestCommandLine : public QObject
     void onlyTheAlbumsAsked();
     void cookiesFromAFile();
     void throughAProxyWithAUserAgentOfItsOwn();
+    void severalForumsOneAfterTheOther();
     void quietAndJson();
     void statusLineOnlyOnATerminal();
 
@@ -737,6 +739,56 @@ void TestCommandLine::throughAProxyWithAUserAgentOfItsOwn()
     QCOMPARE(refused.exitCode, 2);
     QVERIFY2(refused.errors.contains(QStringLiteral("ftp://127.0.0.1:21")),
              qPrintable(refused.errors));
+}
+
+void TestCommandLine::severalForumsOneAfterTheOther()
+{
+    StandIn::ForumContent content = ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("山"), 2)});
+    content.forums.append(
+        ForumBuilder::forum(QStringLiteral("猫咪"),
+                            {album(QStringLiteral("b"), QStringLiteral("橘猫"), 1)})
+            .forums.constFirst());
+    StandIn::StandInForum forum(content);
+    QVERIFY(forum.start());
+    QTemporaryDir output;
+    QFile list(output.filePath(QStringLiteral("吧.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("# every night\n\n  \xe7\x8c\xab\xe5\x92\xaa  \n"); // 猫咪
+    list.close();
+    const QStringList both =
+        downloadInto(output.path(), {QStringLiteral("--input-file"), list.fileName()});
+    const Outcome lines = run(both, environment(forum));
+    QCOMPARE(lines.exitCode, 0);
+    QCOMPARE(lines.lines.filter(QStringLiteral("下载结束")),
+             QStringList({summary(2, 0, output.filePath(QStringLiteral("f"))),
+                          summary(1, 0, output.filePath(QStringLiteral("猫咪")))}));
+    QCOMPARE(lines.lines.constLast(), QStringLiteral("全部结束：2个贴吧，保存成功3张，失败0张"));
+    QCOMPARE(recordBelow(output.filePath(QStringLiteral("猫咪"))).size(), 1);
+    QCOMPARE(recordBelow(output.filePath(QStringLiteral("f"))).size(), 2);
+
+    // JSON names each forum before its events; one forum failing makes the whole call fail.
+    forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("b-1")),
+                   StandIn::Fault::withStatus(404));
+    const Outcome json = run(both + QStringList({QStringLiteral("--json"),
+                                                 QStringLiteral("--retries"), QStringLiteral("0")}),
+                             environment(forum));
+    QCOMPARE(json.exitCode, 1);
+    QCOMPARE(
+        json.lines.filter(QStringLiteral("\"event\":\"forum\"")),
+        QStringList({QStringLiteral(R"({"count":2,"event":"forum","index":1,"name":"f"})"),
+                     QStringLiteral(R"({"count":2,"event":"forum","index":2,"name":"猫咪"})")}));
+
+    // A line that is no name is refused with the file and line, before anything is fetched.
+    QVERIFY(list.open(QIODevice::Append));
+    list.write("\xff\xfe\n");
+    list.close();
+    const qsizetype requests = forum.requestLog().size();
+    const Outcome refused = run(both, environment(forum));
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY2(refused.errors.contains(list.fileName() + QStringLiteral(" 第4行")),
+             qPrintable(refused.errors));
+    QCOMPARE(forum.requestLog().size(), requests);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
