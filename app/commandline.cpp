@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "configfile.h"
 #include "exitstatus.h"
 
 #include "helptext.h"
@@ -270,13 +271,15 @@ EngineSettings engineSettingsOf(const CommandLine& line)
     return settings;
 }
 
-CommandLine readCommandLine(const QStringList& arguments)
+namespace {
+
+// The program's options, with the help and version options and Qt's own window options.
+void addOptions(QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
     // Qt's own window options are single-dash words (-platform xcb): read them as such.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.addHelpOption();
+    parser.addVersionOption();
     for (const Option& option : allOptions()) {
         QCommandLineOption parsed(QLatin1String(option.name));
         if (option.valueName)
@@ -284,18 +287,47 @@ CommandLine readCommandLine(const QStringList& arguments)
         parser.addOption(parsed);
     }
     acceptQtOptions(parser);
+}
 
-    if (!parser.parse(arguments))
-        return refused(parser.errorText());
+} // namespace
+
+CommandLine readCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser given;
+    addOptions(given);
+    if (!given.parse(arguments))
+        return refused(given.errorText());
     // --help-all would add Qt's window options, which command-line mode has no use for.
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+    if (given.isSet(QStringLiteral("help")) || given.isSet(QStringLiteral("help-all")))
         return done(helpText(terminalWidth(stdout)), ExitStatus::Done);
-    if (parser.isSet(version))
+    if (given.isSet(QStringLiteral("version")))
         return done(QCoreApplication::applicationName() + QLatin1Char(' ') +
                         QCoreApplication::applicationVersion() + QLatin1Char('\n'),
                     ExitStatus::Done);
-    if (!parser.positionalArguments().isEmpty())
+    if (!given.positionalArguments().isEmpty())
         return refused(
-            QStringLiteral("多余的参数 '%1'").arg(parser.positionalArguments().constFirst()));
-    return readRequest(parser);
+            QStringLiteral("多余的参数 '%1'").arg(given.positionalArguments().constFirst()));
+
+    // The settings file fills in what neither the command line nor the environment gives.
+    const bool named = given.isSet(QStringLiteral("config"));
+    QString problem;
+    const std::optional<QStringList> configured = configArguments(
+        named ? given.value(QStringLiteral("config")) : defaultConfigPath(), named,
+        given.isSet(QStringLiteral("download")) || given.isSet(QStringLiteral("input-file")),
+        [&given](const QString& name) {
+            // --quiet and --json are one choice: either on the command line sets it.
+            const bool printing = name == QLatin1String("quiet") || name == QLatin1String("json");
+            return given.isSet(name) || (printing && (given.isSet(QStringLiteral("quiet")) ||
+                                                      given.isSet(QStringLiteral("json"))));
+        },
+        &problem);
+    if (!configured)
+        return refused(problem);
+    if (configured->isEmpty())
+        return readRequest(given);
+    QCommandLineParser withSettings;
+    addOptions(withSettings);
+    if (!withSettings.parse(arguments + *configured))
+        return refused(withSettings.errorText());
+    return readRequest(withSettings);
 }

@@ -45,6 +45,10 @@ const std::vector<Option> table{
      false},
     {"user-agent", Kind::Text, "TEXT", 0, 0, nullptr, nullptr, none, nullptr,
      "请求中的 User-Agent 用 TEXT，而不是 Varnolt/版本。", false},
+    {"config", Kind::Text, "FILE", 0, 0, nullptr, nullptr, none, nullptr,
+     "读这个设置文件，而不是 ~/.config/varnolt/varnolt.conf（“选项名 = 值”，每行一个；命令行和"
+     "环境变量优先）。",
+     false},
     {"update", Kind::Flag, nullptr, 0, 0, nullptr, nullptr, none, nullptr,
      "只下载新的图片：下载记录（吧文件夹中的 .varnolt.db）中已保存、文件仍在且大小未变的图片"
      "不再请求，已有的文件不会被覆盖；中断的下载这样继续。也可打开窗口时用，窗口中的每次下载都"

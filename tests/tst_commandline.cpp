@@ -93,6 +93,7 @@ class TestCommandLine : public QObject
     void cookiesFromAFile();
     void throughAProxyWithAUserAgentOfItsOwn();
     void severalForumsOneAfterTheOther();
+    void settingsFileBeneathEnvironmentAndCommandLine();
     void quietAndJson();
     void statusLineOnlyOnATerminal();
 
@@ -117,6 +118,9 @@ QProcessEnvironment TestCommandLine::environment(const StandIn::StandInForum& fo
     // The pauses between retry rounds pass a hundred times as fast: the rounds are what is
     // tested, not the wall clock.
     environment.insert(QStringLiteral("VARNOLT_WAIT_SCALE"), QStringLiteral("0.01"));
+    // No settings file of whoever runs the tests.
+    static const QTemporaryDir settings;
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
     return environment;
 }
 
@@ -789,6 +793,55 @@ void TestCommandLine::severalForumsOneAfterTheOther()
     QVERIFY2(refused.errors.contains(list.fileName() + QStringLiteral(" 第4行")),
              qPrintable(refused.errors));
     QCOMPARE(forum.requestLog().size(), requests);
+}
+
+void TestCommandLine::settingsFileBeneathEnvironmentAndCommandLine()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
+    QVERIFY(forum.start());
+    QTemporaryDir home;
+    QFile settings(home.filePath(QStringLiteral("varnolt.conf")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+#ifdef Q_OS_WIN
+    const QByteArray mine = home.path().toUtf8(); // Windows' home is no variable to move
+#else
+    const QByteArray mine = "~";
+#endif
+    settings.write("# mine\n\noutput = " + mine + "/from-file\nupdate = true\nretries = 0\n");
+    settings.close();
+    QProcessEnvironment environment = this->environment(forum);
+    environment.insert(QStringLiteral("HOME"), home.path());
+    const QStringList download{QStringLiteral("--download"), QStringLiteral("f"),
+                               QStringLiteral("--config"), settings.fileName()};
+    const auto savedIn = [&](const QString& folder) {
+        return QFile::exists(home.filePath(folder + QStringLiteral("/f/甲/1.jpg")));
+    };
+    QCOMPARE(run(download, environment).exitCode, 0);
+    QVERIFY(savedIn(QStringLiteral("from-file")));
+    // update = true: the second run fetches nothing it saved.
+    const Outcome again = run(download, environment);
+    QVERIFY(again.lines.contains(QStringLiteral("第1页,第1张已存在，跳过！")));
+    environment.insert(QStringLiteral("VARNOLT_OUTPUT"),
+                       home.filePath(QStringLiteral("from-variable")));
+    QCOMPARE(run(download, environment).exitCode, 0);
+    QVERIFY(savedIn(QStringLiteral("from-variable")));
+    QCOMPARE(run(download + QStringList({QStringLiteral("--output"),
+                                         home.filePath(QStringLiteral("given"))}),
+                 environment)
+                 .exitCode,
+             0);
+    QVERIFY(savedIn(QStringLiteral("given")));
+
+    // A line that is no setting: 2, naming the file and the line.
+    QVERIFY(settings.open(QIODevice::Append));
+    settings.write("transfers = 99\n");
+    settings.close();
+    const Outcome refused = run(download, environment);
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY2(refused.errors.contains(QDir::toNativeSeparators(settings.fileName()) +
+                                     QStringLiteral(" 第6行")),
+             qPrintable(refused.errors));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -1,0 +1,98 @@
+#include "configfile.h"
+
+#include "options.h"
+#include "run/albumselection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+namespace {
+
+// Why `value` cannot be the value of `option`, or nothing when it can.
+QString refusalOf(const Option& option, const QString& value)
+{
+    if (option.kind == Option::Kind::Flag)
+        return value == QLatin1String("true") || value == QLatin1String("false")
+                   ? QString()
+                   : QStringLiteral("应为 true 或 false");
+    if (option.isNumber())
+        return readNumber(option, value) ? QString()
+                                         : QStringLiteral("应为") + expectedValue(option);
+    if (value.isEmpty())
+        return QStringLiteral("缺少值");
+    if (QLatin1String(option.name) == QLatin1String("albums") && !AlbumSelection::parse(value))
+        return QStringLiteral("应为相册位置列表，如 1-5,8,12-");
+    return {};
+}
+
+const Option* settingNamed(const QString& key)
+{
+    // What names forums or other settings files is for the command line alone.
+    static const QStringList commandOnly{QStringLiteral("download"), QStringLiteral("input-file"),
+                                         QStringLiteral("config")};
+    if (commandOnly.contains(key))
+        return nullptr;
+    for (const Option& option : allOptions()) {
+        if (key == QLatin1String(option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QString defaultConfigPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/varnolt/varnolt.conf");
+}
+
+std::optional<QStringList> configArguments(const QString& path, bool named, bool download,
+                                           const std::function<bool(const QString&)>& given,
+                                           QString* problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!named && !file.exists())
+            return QStringList();
+        *problem = QDir::toNativeSeparators(path) + QStringLiteral("：") + file.errorString();
+        return std::nullopt;
+    }
+    QStringList arguments;
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString line = QString(utf8(file.readLine())).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString key = line.left(equals).trimmed();
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.startsWith(QStringLiteral("~/")))
+            value = QDir::homePath() + value.mid(1);
+        const Option* option = equals > 0 ? settingNamed(key) : nullptr;
+        const QString refusal =
+            utf8.hasError() ? QStringLiteral("不是 UTF-8")
+            : !option ? QStringLiteral("应为“选项名 = 值”，选项名如 transfers、output")
+                      : refusalOf(*option, value);
+        if (!refusal.isEmpty()) {
+            *problem = QStringLiteral("%1 第%2行：%3")
+                           .arg(QDir::toNativeSeparators(path))
+                           .arg(number)
+                           .arg(refusal);
+            return std::nullopt;
+        }
+        const bool overridden =
+            given(key) || (option->environment && qEnvironmentVariableIsSet(option->environment));
+        if (overridden || (option->downloadOnly && !download))
+            continue;
+        if (option->kind != Option::Kind::Flag)
+            arguments.append(QStringLiteral("--%1=%2").arg(key, value));
+        else if (value == QLatin1String("true"))
+            arguments.append(QStringLiteral("--") + key);
+    }
+    return arguments;
+}
