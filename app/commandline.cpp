@@ -211,8 +211,13 @@ CommandLine readRequest(const QCommandLineParser& parser)
         line.cookies = parser.value(QStringLiteral("cookies"));
     if (parser.isSet(QStringLiteral("proxy")))
         line.proxy = parser.value(QStringLiteral("proxy"));
-    if (parser.isSet(QStringLiteral("user-agent")))
+    if (parser.isSet(QStringLiteral("user-agent"))) {
         line.userAgent = parser.value(QStringLiteral("user-agent"));
+        // A line break would end the header and begin another.
+        if (std::any_of(line.userAgent->begin(), line.userAgent->end(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; }))
+            return refused(QStringLiteral("--user-agent 不能含控制字符"));
+    }
     line.update = parser.isSet(QStringLiteral("update"));
     line.verbose = parser.isSet(QStringLiteral("verbose"));
     QString problem;

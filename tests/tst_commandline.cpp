@@ -737,6 +737,16 @@ void TestCommandLine::throughAProxyWithAUserAgentOfItsOwn()
     for (const StandIn::LoggedRequest& request : forum.requestLog())
         QCOMPARE(request.header("User-Agent"), QStringLiteral("相册工具/2").toUtf8());
 
+    // A proxy on this machine is no licence for a server elsewhere to send the program here.
+    const QString here = forum.pictureRoot() + QStringLiteral("secret.jpg");
+    forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
+                   StandIn::Fault::redirectedTo(here));
+    QTemporaryDir second;
+    const Outcome guarded = run(
+        downloadInto(second.path(), {QStringLiteral("--retries"), QStringLiteral("0")}), through);
+    QCOMPARE(guarded.exitCode, 1);
+    QVERIFY(!forum.requestedTargets().contains(QUrl(here).path()));
+
     // Anything but a proxy's address is refused before a request is made.
     through.insert(QStringLiteral("VARNOLT_PROXY"), QStringLiteral("ftp://127.0.0.1:21"));
     const Outcome refused = run(downloadInto(output.path()), through);

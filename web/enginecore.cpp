@@ -295,17 +295,22 @@ bool EngineCore::configure(TransferJob* job)
 
 bool EngineCore::mayConnect(TransferJob& job, const char* address, int port)
 {
-    // Through a proxy `address` is the proxy's, and the hop's host is reached from there: a host
-    // written as an address, or as this machine's name, is judged as written as well.
-    const QString host = job.url.host();
+    // Through a proxy `address` is the proxy's, whatever the hop: the hop's host is judged as
+    // written instead, when it is an address or this machine's name. Without one, a host written
+    // so is the address connected to anyway.
+    QString host = job.url.host();
+    if (host.endsWith(QLatin1Char('.')))
+        host.chop(1);
     QHostAddress written;
     if (host == QLatin1String("localhost") || host.endsWith(QLatin1String(".localhost")))
         written = QHostAddress(QHostAddress::LocalHost);
     else
         written.setAddress(host);
     const int hopPort = job.url.port(job.url.scheme() == QLatin1String("https") ? 443 : 80);
-    const bool internal = m_settings.isInternal(QHostAddress(QString::fromLatin1(address)), port) ||
-                          (!written.isNull() && m_settings.isInternal(written, hopPort));
+    const bool viaProxy = !m_settings.proxy.isEmpty();
+    const bool internal =
+        (!viaProxy && m_settings.isInternal(QHostAddress(QString::fromLatin1(address)), port)) ||
+        (!written.isNull() && m_settings.isInternal(written, hopPort));
     if (job.redirects == 0) {
         job.firstHopInternal = internal;
         return true;
