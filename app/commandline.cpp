@@ -36,7 +36,14 @@ CommandLine refused(const QString& problem)
 
 bool opensWindow(const QStringList& arguments)
 {
-    return readCommandLine(arguments).mode == CommandLine::Mode::Window;
+    const CommandLine line = readCommandLine(arguments);
+    // A settings file the window cannot use is said in a window: nobody reads stderr of a
+    // program started from a menu.
+    const bool download = std::any_of(arguments.begin(), arguments.end(), [](const QString& a) {
+        return a.startsWith(QLatin1String("--download")) ||
+               a.startsWith(QLatin1String("--input-file"));
+    });
+    return line.mode == CommandLine::Mode::Window || (!line.settingsProblem.isEmpty() && !download);
 }
 
 bool displayAvailable(const QStringList& arguments)
@@ -326,13 +333,19 @@ CommandLine readCommandLine(const QStringList& arguments)
                                                       given.isSet(QStringLiteral("json"))));
         },
         &problem);
-    if (!configured)
-        return refused(problem);
+    if (!configured) {
+        CommandLine line = refused(problem);
+        line.settingsProblem = problem;
+        return line;
+    }
     if (configured->isEmpty())
         return readRequest(given);
     QCommandLineParser withSettings;
     addOptions(withSettings);
     if (!withSettings.parse(arguments + *configured))
         return refused(withSettings.errorText());
-    return readRequest(withSettings);
+    CommandLine line = readRequest(withSettings);
+    for (const QString& argument : *configured)
+        line.fromSettingsFile.append(argument.mid(2).section(QLatin1Char('='), 0, 0));
+    return line;
 }

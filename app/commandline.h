@@ -40,6 +40,10 @@ struct CommandLine
     // For Mode::Done: what to print (on stdout for status 0, stderr otherwise) and the status.
     QString text;
     int exitCode = 0;
+    // The options the settings file gave, by name; or, for Mode::Done, why the settings file
+    // could not be used (empty when it could).
+    QStringList fromSettingsFile;
+    QString settingsProblem;
 };
 
 // Reads `arguments` (the program's own name first), as QCoreApplication::arguments() gives it.

@@ -134,8 +134,14 @@ Form1::Form1(TransferEngine& network, const QString& outputFolder, const Service
             changeOutputFolder(folder);
     });
     connect(List1, &QListWidget::itemDoubleClicked, this, &Form1::openPicture);
-    connect(m_preview, &PicturePreview::ready, this,
-            [this] { showPreview(List1->viewport()->mapFromGlobal(QCursor::pos())); });
+    connect(m_preview, &PicturePreview::ready, this, [this](const QString& path) {
+        // Only the picture pointed at last, and only while the pointer is still on its line.
+        const QPoint where = List1->viewport()->mapFromGlobal(QCursor::pos());
+        const QListWidgetItem* item = List1->itemAt(where);
+        if (path == m_previewWanted && List1->viewport()->rect().contains(where) && item &&
+            item->data(picturePathRole).toString() == path)
+            showPreview(where);
+    });
 
     auto* copy = new QAction(QStringLiteral("复制"), this);
     copy->setObjectName(QStringLiteral("copyLines"));
@@ -341,6 +347,7 @@ bool Form1::showPreview(const QPoint& where)
     if (path.isEmpty())
         return false;
     // Not ready yet: the tooltip appears once it is, if the pointer is still on the line.
+    m_previewWanted = path;
     const QByteArray copy = m_preview->find(path);
     if (!copy.isEmpty())
         QToolTip::showText(List1->viewport()->mapToGlobal(where), PicturePreview::toolTip(copy),

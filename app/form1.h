@@ -100,6 +100,7 @@ class Form1 : public QWidget, public ProgressLines
     QAction* m_openFolder;
     QTimer* m_captionTimer;
     PicturePreview* m_preview;
+    QString m_previewWanted; // the picture whose line was pointed at last
     qsizetype m_album = 0;
     qsizetype m_albums = 0;
     TransferEngine& m_network;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
@@ -104,9 +105,10 @@ QStringList wrapped(const QString& text, int width)
 int terminalWidth(std::FILE* file)
 {
 #ifdef Q_OS_WIN
-    Q_UNUSED(file);
+    // The console `file` itself writes to: stdout may go to a file while stderr shows.
     CONSOLE_SCREEN_BUFFER_INFO screen;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &screen))
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (GetConsoleScreenBufferInfo(handle, &screen))
         return screen.srWindow.Right - screen.srWindow.Left + 1;
 #else
     winsize size{};

@@ -10,6 +10,8 @@
 #include "web/transferengine.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
@@ -96,6 +98,8 @@ int main(int argc, char* argv[])
     // Qt's own texts (the help's headings, a parse error, a message box's button) in Chinese.
     loadQtTranslations();
     CommandLine command = readCommandLine(QCoreApplication::arguments());
+    if (opens && !command.settingsProblem.isEmpty())
+        return refuse(command.settingsProblem);
     if (command.mode != CommandLine::Mode::Window)
         prepareConsole();
     // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
@@ -113,23 +117,32 @@ int main(int argc, char* argv[])
     const std::optional<EngineSettings> settings = settingsFor(command, &problem);
     if (!settings)
         return refuse(problem);
-    const std::optional<QString> chosen = command.output ? command.output : outputFromEnvironment();
-    std::optional<OutputFolder> output = chooseOutputFolder(QCoreApplication::applicationDirPath(),
-                                                            chosen, picturesFallback(), &problem);
-    // The window's own choice comes after the command's and the environment's; one that can no
-    // longer be used (a removed drive) gives way to the usual folder.
+    // The output folder: --output, else VARNOLT_OUTPUT, else (for the window) the folder the
+    // window last chose, else the settings file's, else the usual place.
+    const bool fileOutput =
+        command.output && command.fromSettingsFile.contains(QStringLiteral("output"));
+    std::optional<QString> chosen =
+        command.output && !fileOutput ? command.output : outputFromEnvironment();
+    std::optional<OutputFolder> output;
     QSettings remembering;
     const QString remembered = WindowSettings(remembering).outputFolder();
-    if (command.mode == CommandLine::Mode::Window && !chosen && !remembered.isEmpty()) {
+    // Only a whole path to a folder that is there: a damaged value, or a drive not mounted now,
+    // must not make a folder somewhere else; one that cannot be written gives way.
+    if (command.mode == CommandLine::Mode::Window && !chosen && QDir::isAbsolutePath(remembered) &&
+        QFileInfo(remembered).isDir()) {
         QString unusable;
-        if (std::optional<OutputFolder> folder =
-                chooseOutputFolder(QString(), remembered, QString(), &unusable))
-            output = folder;
+        output = chooseOutputFolder(QString(), remembered, QString(), &unusable);
     }
+    if (!chosen && fileOutput)
+        chosen = command.output;
     if (!output)
-        return refuse(
-            (command.output ? QStringLiteral("--output: ") : QStringLiteral("VARNOLT_OUTPUT: ")) +
-            problem);
+        output = chooseOutputFolder(QCoreApplication::applicationDirPath(), chosen,
+                                    picturesFallback(), &problem);
+    if (!output)
+        return refuse((fileOutput       ? QStringLiteral("设置文件的 output: ")
+                       : command.output ? QStringLiteral("--output: ")
+                                        : QStringLiteral("VARNOLT_OUTPUT: ")) +
+                      problem);
 
     TransferEngine network(*settings);
     if (command.mode == CommandLine::Mode::Download)

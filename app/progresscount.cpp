@@ -38,6 +38,9 @@ QString durationText(qint64 seconds)
 
 void ProgressCount::albumReached(qsizetype count)
 {
+    // A retry of the albums that failed counts them afresh, as so many of so many.
+    if (count != m_albums)
+        m_albumsReached = 0;
     m_albums = count;
     ++m_albumsReached;
 }
