@@ -68,8 +68,13 @@ void ConsoleWindow::appendLine(const QString& line)
 void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,
                                  const QString& folder)
 {
-    if (m_status)
-        m_status->count().albumReached(count);
+    if (m_status) {
+        if (m_listed != count) {
+            m_listed = count;
+            m_chosen = m_albums.countWithin(count);
+        }
+        m_status->count().albumReached(m_retrying ? count : m_chosen);
+    }
     m_format->albumStarted(album, count, title, folder);
 }
 

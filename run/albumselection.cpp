@@ -35,6 +35,17 @@ bool AlbumSelection::contains(qsizetype position) const
     return false;
 }
 
+qsizetype AlbumSelection::countWithin(qsizetype count) const
+{
+    if (!m_ranges)
+        return count;
+    // Ranges may overlap ("1-5,3"): each position counts once.
+    qsizetype taken = 0;
+    for (qsizetype position = 1; position <= count; ++position)
+        taken += contains(position) ? 1 : 0;
+    return taken;
+}
+
 QStringList AlbumSelection::beyond(qsizetype count) const
 {
     QStringList parts;
