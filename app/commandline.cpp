@@ -131,6 +131,12 @@ bool readNumbers(const QCommandLineParser& parser, CommandLine& line, QString& p
     return true;
 }
 
+bool hasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
 // Adds the forum names of the list `file` to `names`: one a line, UTF-8, blank lines and lines
 // beginning with "#" left out. False, and the file and line at fault in `problem`, when it
 // cannot be read or a line is no name.
@@ -221,8 +227,7 @@ CommandLine readRequest(const QCommandLineParser& parser)
     if (parser.isSet(QStringLiteral("user-agent"))) {
         line.userAgent = parser.value(QStringLiteral("user-agent"));
         // A line break would end the header and begin another.
-        if (std::any_of(line.userAgent->begin(), line.userAgent->end(),
-                        [](QChar c) { return c.category() == QChar::Other_Control; }))
+        if (hasControlCharacter(*line.userAgent))
             return refused(QStringLiteral("--user-agent 不能含控制字符"));
     }
     line.update = parser.isSet(QStringLiteral("update"));

@@ -51,6 +51,37 @@ std::optional<EngineSettings> settingsFor(CommandLine& command, QString* problem
     return settings;
 }
 
+// The output folder: --output, else VARNOLT_OUTPUT, else (for the window) the folder the window
+// last chose, `remembered`, else the settings file's, else the usual place. No value, and why
+// in `problem`, when the folder given cannot be made or written.
+std::optional<OutputFolder> outputFolderFor(const CommandLine& command, const QString& remembered,
+                                            QString* problem)
+{
+    const bool fileOutput =
+        command.output && command.fromSettingsFile.contains(QStringLiteral("output"));
+    std::optional<QString> chosen =
+        command.output && !fileOutput ? command.output : outputFromEnvironment();
+    // Only a whole path to a folder that is there: a damaged value, or a drive not mounted now,
+    // must not make a folder somewhere else; one that cannot be written gives way.
+    if (command.mode == CommandLine::Mode::Window && !chosen && QDir::isAbsolutePath(remembered) &&
+        QFileInfo(remembered).isDir()) {
+        QString unusable;
+        if (std::optional<OutputFolder> folder =
+                chooseOutputFolder(QString(), remembered, QString(), &unusable))
+            return folder;
+    }
+    if (!chosen && fileOutput)
+        chosen = command.output;
+    std::optional<OutputFolder> output = chooseOutputFolder(QCoreApplication::applicationDirPath(),
+                                                            chosen, picturesFallback(), problem);
+    if (!output)
+        *problem = (fileOutput       ? QStringLiteral("设置文件的 output: ")
+                    : command.output ? QStringLiteral("--output: ")
+                                     : QStringLiteral("VARNOLT_OUTPUT: ")) +
+                   *problem;
+    return output;
+}
+
 int openWindow(const CommandLine& command, TransferEngine& network, const OutputFolder& output,
                const ServiceRoots& roots, QSettings& settings)
 {
@@ -117,32 +148,11 @@ int main(int argc, char* argv[])
     const std::optional<EngineSettings> settings = settingsFor(command, &problem);
     if (!settings)
         return refuse(problem);
-    // The output folder: --output, else VARNOLT_OUTPUT, else (for the window) the folder the
-    // window last chose, else the settings file's, else the usual place.
-    const bool fileOutput =
-        command.output && command.fromSettingsFile.contains(QStringLiteral("output"));
-    std::optional<QString> chosen =
-        command.output && !fileOutput ? command.output : outputFromEnvironment();
-    std::optional<OutputFolder> output;
     QSettings remembering;
-    const QString remembered = WindowSettings(remembering).outputFolder();
-    // Only a whole path to a folder that is there: a damaged value, or a drive not mounted now,
-    // must not make a folder somewhere else; one that cannot be written gives way.
-    if (command.mode == CommandLine::Mode::Window && !chosen && QDir::isAbsolutePath(remembered) &&
-        QFileInfo(remembered).isDir()) {
-        QString unusable;
-        output = chooseOutputFolder(QString(), remembered, QString(), &unusable);
-    }
-    if (!chosen && fileOutput)
-        chosen = command.output;
+    const std::optional<OutputFolder> output =
+        outputFolderFor(command, WindowSettings(remembering).outputFolder(), &problem);
     if (!output)
-        output = chooseOutputFolder(QCoreApplication::applicationDirPath(), chosen,
-                                    picturesFallback(), &problem);
-    if (!output)
-        return refuse((fileOutput       ? QStringLiteral("设置文件的 output: ")
-                       : command.output ? QStringLiteral("--output: ")
-                                        : QStringLiteral("VARNOLT_OUTPUT: ")) +
-                      problem);
+        return refuse(problem);
 
     TransferEngine network(*settings);
     if (command.mode == CommandLine::Mode::Download)
