@@ -232,6 +232,7 @@ CommandLine readRequest(const QCommandLineParser& parser)
     }
     line.update = parser.isSet(QStringLiteral("update"));
     line.verbose = parser.isSet(QStringLiteral("verbose"));
+    line.dryRun = parser.isSet(QStringLiteral("dry-run"));
     QString problem;
     if (!readNumbers(parser, line, problem))
         return refused(problem);

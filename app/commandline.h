@@ -31,6 +31,7 @@ struct CommandLine
     int retries = 2;
     bool update = false;  // --update: what the record says is saved is not fetched again
     bool verbose = false; // --verbose: a line on stderr for every request
+    bool dryRun = false;  // --dry-run: pages read and albums reported, nothing written
     // Every wait the program makes of its own accord or at a server's asking lasts this many
     // times as long: VARNOLT_WAIT_SCALE, from 0.001 to 1, which tests set to pass waits quickly.
     double waitScale = 1;

@@ -29,9 +29,10 @@ QString refusalOf(const Option& option, const QString& value)
 
 const Option* settingNamed(const QString& key)
 {
-    // What names forums or other settings files is for the command line alone.
+    // What names forums or other settings files is for the command line alone; so is a dry
+    // run, which in the file would make every run one, unasked.
     static const QStringList commandOnly{QStringLiteral("download"), QStringLiteral("input-file"),
-                                         QStringLiteral("config")};
+                                         QStringLiteral("config"), QStringLiteral("dry-run")};
     if (commandOnly.contains(key))
         return nullptr;
     for (const Option& option : allOptions()) {

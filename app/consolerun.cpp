@@ -72,6 +72,7 @@ ExitStatus downloadForum(const CommandLine& command, TransferEngine& network,
     downloader.selectAlbums(command.albums);
     window.selectAlbums(command.albums);
     downloader.setUpdate(command.update);
+    downloader.setDryRun(command.dryRun);
     downloader.stopWaitingWhen(&endRequested);
     if (command.timeout)
         downloader.setTimeout(*command.timeout);
@@ -162,6 +163,10 @@ ExitStatus runDownload(const CommandLine& command, TransferEngine& network,
         total.saved += tally.saved;
         total.failed += tally.failed;
         total.skipped += tally.skipped;
+        total.dryRun = tally.dryRun;
+        total.pictures += tally.pictures;
+        if (tally.fresh)
+            total.fresh = total.fresh.value_or(0) + *tally.fresh;
     }
     if (forums > 1 && !window.sumUpAll(int(forums), total))
         return ExitStatus::PipeClosed;

@@ -35,6 +35,16 @@ class ConsoleLines : public ProgressLines
     bool m_printed;
 };
 
+// What a dry run found, in the summary and total objects: "pictures", and "new" with an update.
+void addFound(QJsonObject& object, const RunTally& tally)
+{
+    if (!tally.dryRun)
+        return;
+    object.insert(QStringLiteral("pictures"), tally.pictures);
+    if (tally.fresh)
+        object.insert(QStringLiteral("new"), *tally.fresh);
+}
+
 } // namespace
 
 ConsoleWindow::ConsoleWindow(std::FILE* out, Output output) : m_out(out), m_output(output)
@@ -65,17 +75,28 @@ void ConsoleWindow::appendLine(const QString& line)
         write(line);
 }
 
+void ConsoleWindow::countAlbum(qsizetype count)
+{
+    if (!m_status)
+        return;
+    if (m_listed != count) {
+        m_listed = count;
+        m_chosen = m_albums.countWithin(count);
+    }
+    m_status->count().albumReached(m_retrying ? count : m_chosen);
+}
+
 void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,
                                  const QString& folder)
 {
-    if (m_status) {
-        if (m_listed != count) {
-            m_listed = count;
-            m_chosen = m_albums.countWithin(count);
-        }
-        m_status->count().albumReached(m_retrying ? count : m_chosen);
-    }
+    countAlbum(count);
     m_format->albumStarted(album, count, title, folder);
+}
+
+void ConsoleWindow::albumSurveyed(const AlbumSurvey& album)
+{
+    countAlbum(album.count);
+    m_format->albumSurveyed(album);
 }
 
 void ConsoleWindow::pictureEnded(const PictureReport& picture)
@@ -98,11 +119,12 @@ bool ConsoleWindow::sumUp(const RunTally& tally)
         m_status->wipe();
     if (m_output != Output::Json)
         return writeLine(m_out, closingLine(tally));
-    const QJsonObject summary{{QStringLiteral("event"), QStringLiteral("summary")},
-                              {QStringLiteral("saved"), tally.saved},
-                              {QStringLiteral("failed"), tally.failed},
-                              {QStringLiteral("skipped"), tally.skipped},
-                              {QStringLiteral("folder"), tally.forumFolder}};
+    QJsonObject summary{{QStringLiteral("event"), QStringLiteral("summary")},
+                        {QStringLiteral("saved"), tally.saved},
+                        {QStringLiteral("failed"), tally.failed},
+                        {QStringLiteral("skipped"), tally.skipped},
+                        {QStringLiteral("folder"), tally.forumFolder}};
+    addFound(summary, tally);
     return writeLine(m_out, jsonLine(summary));
 }
 
@@ -118,12 +140,18 @@ bool ConsoleWindow::forumBegins(const QString& name, qsizetype index, qsizetype 
 
 bool ConsoleWindow::sumUpAll(int forums, const RunTally& total)
 {
-    if (m_output == Output::Json)
-        return writeLine(m_out, jsonLine({{QStringLiteral("event"), QStringLiteral("total")},
-                                          {QStringLiteral("forums"), forums},
-                                          {QStringLiteral("saved"), total.saved},
-                                          {QStringLiteral("failed"), total.failed},
-                                          {QStringLiteral("skipped"), total.skipped}}));
+    if (m_output == Output::Json) {
+        QJsonObject object{{QStringLiteral("event"), QStringLiteral("total")},
+                           {QStringLiteral("forums"), forums},
+                           {QStringLiteral("saved"), total.saved},
+                           {QStringLiteral("failed"), total.failed},
+                           {QStringLiteral("skipped"), total.skipped}};
+        addFound(object, total);
+        return writeLine(m_out, jsonLine(object));
+    }
+    if (total.dryRun)
+        return writeLine(m_out, QStringLiteral("全部结束：%1个贴吧，").arg(forums) +
+                                    picturesFound(total) + QStringLiteral("，没有写入任何文件"));
     QString line = QStringLiteral("全部结束：%1个贴吧，保存成功%2张，失败%3张")
                        .arg(forums)
                        .arg(total.saved)

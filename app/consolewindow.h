@@ -53,6 +53,7 @@ class ConsoleWindow : public RunObserver
     }
     void albumStarted(qsizetype album, qsizetype count, const QString& title,
                       const QString& folder) override;
+    void albumSurveyed(const AlbumSurvey& album) override;
     void pageRead(int page, int pageCount) override { m_format->pageRead(page, pageCount); }
     void pictureEnded(const PictureReport& picture) override;
     void retryEnded(const PictureReport& picture) override;
@@ -66,6 +67,9 @@ class ConsoleWindow : public RunObserver
     void runFinished(const RunTally&) override {}
 
   private:
+    // An album of a listing of `count` is reached: the status line counts it.
+    void countAlbum(qsizetype count);
+
     std::FILE* m_out;
     Output m_output;
     std::unique_ptr<RunObserver> m_format;

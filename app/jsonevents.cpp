@@ -43,6 +43,19 @@ void JsonEvents::albumStarted(qsizetype album, qsizetype count, const QString& t
              {QStringLiteral("folder"), folder}});
 }
 
+void JsonEvents::albumSurveyed(const AlbumSurvey& album)
+{
+    QJsonObject object{{QStringLiteral("event"), QStringLiteral("album")},
+                       {QStringLiteral("index"), album.album},
+                       {QStringLiteral("count"), album.count},
+                       {QStringLiteral("title"), album.title},
+                       {QStringLiteral("folder"), album.folder},
+                       {QStringLiteral("pictures"), album.pictures}};
+    if (album.fresh)
+        object.insert(QStringLiteral("new"), *album.fresh);
+    m_write(object);
+}
+
 void JsonEvents::pictureEnded(const PictureReport& picture)
 {
     QJsonObject object = pictureObject("picture", picture);

@@ -18,6 +18,7 @@ class JsonEvents : public RunObserver
     void listingRead(const QString&, qsizetype) override {}
     void albumStarted(qsizetype album, qsizetype count, const QString& title,
                       const QString& folder) override;
+    void albumSurveyed(const AlbumSurvey& album) override;
     void pageRead(int, int) override {}
     void pictureEnded(const PictureReport& picture) override;
     void retryEnded(const PictureReport& picture) override;

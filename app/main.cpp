@@ -72,8 +72,9 @@ std::optional<OutputFolder> outputFolderFor(const CommandLine& command, const QS
     }
     if (!chosen && fileOutput)
         chosen = command.output;
-    std::optional<OutputFolder> output = chooseOutputFolder(QCoreApplication::applicationDirPath(),
-                                                            chosen, picturesFallback(), problem);
+    std::optional<OutputFolder> output =
+        chooseOutputFolder(QCoreApplication::applicationDirPath(), chosen, picturesFallback(),
+                           problem, command.dryRun);
     if (!output)
         *problem = (fileOutput       ? QStringLiteral("设置文件的 output: ")
                     : command.output ? QStringLiteral("--output: ")

@@ -54,6 +54,10 @@ const std::vector<Option> table{
      "不再请求，已有的文件不会被覆盖；中断的下载这样继续。也可打开窗口时用，窗口中的每次下载都"
      "如此。",
      false},
+    {"dry-run", Kind::Flag, nullptr, 0, 0, nullptr, nullptr, none, nullptr,
+     "只看不下：读相册列表和相册页面，为每个相册打印标题、文件夹和图片数（与 --update 一起用时还有"
+     "新图片数），不请求图片，不创建或写入任何文件（与 --download 一起用）。",
+     true},
     {"verbose", Kind::Flag, nullptr, 0, 0, nullptr, nullptr, none, nullptr,
      "在标准错误上为每个请求打印一行：地址、状态和用时，失败时还有原因（与 --download 一起用）。",
      true},

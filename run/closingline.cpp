@@ -17,8 +17,19 @@ QString counted(const QString& opening, const RunTally& tally)
 
 } // namespace
 
+QString picturesFound(const RunTally& tally)
+{
+    QString found = QStringLiteral("共%1张图片").arg(tally.pictures);
+    if (tally.fresh)
+        found += QStringLiteral("，其中新图片%1张").arg(*tally.fresh);
+    return found;
+}
+
 QString closingLine(const RunTally& tally)
 {
+    if (tally.dryRun)
+        return QStringLiteral("试运行结束：") + picturesFound(tally) +
+               QStringLiteral("，没有写入任何文件");
     const QString line = counted(QStringLiteral("下载结束："), tally);
     if (tally.saved > 0 && QFileInfo(tally.forumFolder).isDir())
         return line + QStringLiteral("，保存在：") + tally.forumFolder;

@@ -9,6 +9,9 @@ struct RunTally;
 // when something was saved there.
 QString closingLine(const RunTally& tally);
 
+// What a dry run found, for the lines that sum it up: "共N张图片", and the new ones with an update.
+QString picturesFound(const RunTally& tally);
+
 // The line that stands in the closing line's place when the run was stopped: what it had come
 // to by then.
 QString stoppedLine(const RunTally& tally);

@@ -1,5 +1,6 @@
 #include "downloader.h"
 
+#include "dryrun.h"
 #include "retryaction.h"
 #include "runobserver.h"
 #include "startaction.h"
@@ -33,9 +34,13 @@ bool Downloader::start(const QString& forumName, std::function<void()> whenDone)
         return false;
     if (forumName.isEmpty())
         return false;
-    return begin(std::make_unique<StartAction>(
-                     m_setup, m_results, RunChoices{forumName, m_outputFolder, m_albums, m_update}),
-                 true, std::move(whenDone));
+    RunChoices choices{forumName, m_outputFolder, m_albums, m_update};
+    std::unique_ptr<Stage> run;
+    if (m_dryRun)
+        run = std::make_unique<DryRun>(m_setup, m_results, std::move(choices));
+    else
+        run = std::make_unique<StartAction>(m_setup, m_results, std::move(choices));
+    return begin(std::move(run), true, std::move(whenDone));
 }
 
 bool Downloader::retry(std::function<void()> whenDone)

@@ -44,6 +44,8 @@ class Downloader
     void selectAlbums(const AlbumSelection& albums) { m_albums = albums; }
     // Later runs leave out what the record says is saved (true), or fetch everything (false).
     void setUpdate(bool update) { m_update = update; }
+    // Later runs only look: listing and album pages are read and reported, nothing is written.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // Pages and pictures alike wait `seconds` for their first byte and between bytes.
     void setTimeout(double seconds) { m_setup.limits.page = m_setup.limits.picture = seconds; }
     // Asked while the run waits for a record another program holds: true ends that wait.
@@ -72,6 +74,7 @@ class Downloader
     QString m_outputFolder;
     AlbumSelection m_albums;
     bool m_update = false;
+    bool m_dryRun = false;
     std::unique_ptr<Stage> m_action;
     bool m_isRun = false;
     bool m_advancing = false;

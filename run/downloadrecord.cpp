@@ -3,7 +3,9 @@
 #include "folders.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QThread>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -170,9 +172,7 @@ bool DownloadRecord::prepareSchema()
         code = sqlite3_exec(m_db, schema, nullptr, nullptr, nullptr);
     } else if (*application != applicationId || *version != schemaVersion) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        fail(SQLITE_OK);
-        m_problem = QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
-        return false;
+        return refuseAsNotOurs();
     }
     if (code == SQLITE_OK)
         code = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
@@ -181,6 +181,48 @@ bool DownloadRecord::prepareSchema()
         return fail(code);
     }
     return true;
+}
+
+bool DownloadRecord::isOurs()
+{
+    int code = SQLITE_OK;
+    const std::optional<qint64> application = singleValue(m_db, "PRAGMA application_id", code);
+    std::optional<qint64> version;
+    if (application)
+        version = singleValue(m_db, "PRAGMA user_version", code);
+    if (!version)
+        return fail(code);
+    if (*application == applicationId && *version == schemaVersion)
+        return true;
+    return refuseAsNotOurs();
+}
+
+bool DownloadRecord::refuseAsNotOurs()
+{
+    fail(SQLITE_OK);
+    m_problem = QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
+    return false;
+}
+
+std::unique_ptr<DownloadRecord> DownloadRecord::openToRead(const QString& forumFolder)
+{
+    const QString path = joinPath(forumFolder, fileName());
+    if (!QFileInfo::exists(path))
+        return nullptr;
+    std::unique_ptr<DownloadRecord> record(new DownloadRecord(path));
+    // Opened read-only, SQLite still makes the log and its index beside a database in WAL mode,
+    // and leaves them. Without a log, nobody is writing and the file holds everything: it is
+    // read as it stands. With one, the log files are there already.
+    const bool logged = QFileInfo::exists(path + QStringLiteral("-wal"));
+    const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                        (logged ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1"));
+    const int opened = sqlite3_open_v2(uri.toUtf8().constData(), &record->m_db,
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (opened != SQLITE_OK)
+        record->fail(opened);
+    else
+        record->isOurs();
+    return record;
 }
 
 QList<RecordEntry> DownloadRecord::entries()

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <memory>
 
 #include <QList>
 #include <QString>
@@ -37,6 +38,10 @@ class DownloadRecord
     // `waitToOpen` is false, when it fails at once and heldByAnother() says so.
     DownloadRecord(const QString& forumFolder, double busySeconds,
                    std::function<bool()> stopWaiting = {}, bool waitToOpen = true);
+    // The record of `forumFolder` opened only to be read, as a dry run does: none is made where
+    // there is none (nullptr then), and no log file is left beside it. Closed, with the reason,
+    // when it cannot be read.
+    static std::unique_ptr<DownloadRecord> openToRead(const QString& forumFolder);
     ~DownloadRecord();
     DownloadRecord(const DownloadRecord&) = delete;
     DownloadRecord& operator=(const DownloadRecord&) = delete;
@@ -60,8 +65,12 @@ class DownloadRecord
     bool remember(const RecordEntry& entry);
 
   private:
+    explicit DownloadRecord(QString path) : m_path(std::move(path)), m_busyMs(0) {}
     bool fail(int code);
     bool prepareSchema();
+    // Whether the open database is a record of this program's version; if not, it closes.
+    bool isOurs();
+    bool refuseAsNotOurs();
     static int waitWhileBusy(void* record, int tries);
 
     QString m_path;

@@ -5,6 +5,15 @@
 #include "text/pagescan.h"
 #include "web/getbody.h"
 
+#include <QUrl>
+
+QString listingBaseOf(const ServiceRoots& roots, const QString& forumName)
+{
+    // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
+    return roots.forumRoot + QStringLiteral("f/tupian?kw=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(forumName));
+}
+
 std::unique_ptr<ListingCrawl> ListingCrawl::ofForum(const RunSetup& setup, RunResults& results,
                                                     const QString& listingBase)
 {

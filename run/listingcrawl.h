@@ -10,6 +10,9 @@
 
 class PageRequest;
 
+// The address of the listing of forum `forumName`, to which "&pn=<page>" is added.
+QString listingBaseOf(const ServiceRoots& roots, const QString& forumName);
+
 // Reads a forum's album listing, one page after the other, for the addresses of its albums.
 class ListingCrawl : public Stage
 {

@@ -11,8 +11,10 @@ namespace {
 
 // Permission bits say nothing for an administrator, and nothing about a read-only mount or
 // Windows' folder rights: the only sure test is to make a file.
-bool canWriteIn(const QString& folder)
+bool canWriteIn(const QString& folder, bool lookOnly)
 {
+    if (lookOnly)
+        return QFileInfo(folder).isWritable();
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".varnolt-XXXXXX")));
     return probe.open();
 }
@@ -61,7 +63,8 @@ QString picturesFallback()
 
 std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
                                                const std::optional<QString>& chosen,
-                                               const QString& fallback, QString* problem)
+                                               const QString& fallback, QString* problem,
+                                               bool lookOnly)
 {
     if (chosen) {
         if (chosen->isEmpty()) {
@@ -70,24 +73,25 @@ std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
             return std::nullopt;
         }
         const QString path = QDir::cleanPath(QFileInfo(*chosen).absoluteFilePath());
-        if (!QDir().mkpath(path)) {
+        if (!lookOnly && !QDir().mkpath(path)) {
             if (problem)
                 *problem = QStringLiteral("无法创建输出文件夹 %1").arg(path);
             return std::nullopt;
         }
         // Found now, before a run, rather than as the run's first failure.
-        if (!canWriteIn(path)) {
+        if (QFileInfo(path).isDir() && !canWriteIn(path, lookOnly)) {
             if (problem)
                 *problem = QStringLiteral("无法写入输出文件夹 %1").arg(path);
             return std::nullopt;
         }
         return OutputFolder{QDir::toNativeSeparators(path), QString()};
     }
-    if (!isSystemFolder(programFolder) && canWriteIn(programFolder))
+    if (!isSystemFolder(programFolder) && canWriteIn(programFolder, lookOnly))
         return OutputFolder{QDir::toNativeSeparators(programFolder), QString()};
     // Made now, so the note points at a folder that exists; a failure shows in the run's own
     // line about the run file.
-    QDir().mkpath(fallback);
+    if (!lookOnly)
+        QDir().mkpath(fallback);
     const QString path = QDir::toNativeSeparators(fallback);
     return OutputFolder{path, QStringLiteral("图片保存在：") + path};
 }

@@ -19,10 +19,12 @@ QString picturesFallback();
 // The output folder. `chosen` (from --output or VARNOLT_OUTPUT) wins outright and is created
 // when missing; without it, `programFolder` when a file can be made there and it is no installed
 // or system location (/usr, /opt, Program Files, …), else `fallback`, created when missing.
-// Gives no value, and says why in `problem`, when `chosen` cannot be made or written.
+// Gives no value, and says why in `problem`, when `chosen` cannot be made or written. With
+// `lookOnly` (a dry run) the same choice is made without making or writing anything.
 std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
                                                const std::optional<QString>& chosen,
-                                               const QString& fallback, QString* problem);
+                                               const QString& fallback, QString* problem,
+                                               bool lookOnly = false);
 
 // VARNOLT_OUTPUT, when it is set (even to the empty text, which chooseOutputFolder refuses).
 std::optional<QString> outputFromEnvironment();

@@ -23,6 +23,15 @@ void ProgressLines::albumStarted(qsizetype album, qsizetype count, const QString
     addLine(QStringLiteral("开始处理相册(%1/%2):").arg(album).arg(count) + title, QString());
 }
 
+void ProgressLines::albumSurveyed(const AlbumSurvey& album)
+{
+    QString line = QStringLiteral("相册(%1/%2):").arg(album.album).arg(album.count) + album.title +
+                   QStringLiteral("，共%1张图片").arg(album.pictures);
+    if (album.fresh)
+        line += QStringLiteral("，其中新图片%1张").arg(*album.fresh);
+    addLine(line + QStringLiteral("，保存到：") + album.folder, QString());
+}
+
 void ProgressLines::pageRead(int page, int pageCount)
 {
     addLine(QStringLiteral("正在处理相册第%1页,总%2页").arg(page).arg(pageCount), QString());

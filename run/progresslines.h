@@ -14,6 +14,7 @@ class ProgressLines : public RunObserver
     void listingRead(const QString& forumName, qsizetype albums) override;
     void albumStarted(qsizetype album, qsizetype count, const QString& title,
                       const QString& folder) override;
+    void albumSurveyed(const AlbumSurvey& album) override;
     void pageRead(int page, int pageCount) override;
     void pictureEnded(const PictureReport& picture) override;
     void retryEnded(const PictureReport& picture) override;

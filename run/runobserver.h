@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class DownloadRecord;
 struct RunTally;
 
@@ -24,6 +26,17 @@ struct PictureReport
     QString cause; // why it failed: "HTTP 404", "超时", …
 };
 
+// One album as a dry run found it, every page read.
+struct AlbumSurvey
+{
+    qsizetype album = 0; // its position in the listing, from 1
+    qsizetype count = 0; // the listing's albums
+    QString title;
+    QString folder;           // where a run would put its pictures
+    int pictures = 0;         // its pages link
+    std::optional<int> fresh; // with an update: those the record does not hold
+};
+
 // What a run and a retry report as they go, to whoever shows them: the window's list, the
 // console's lines, JSON. Each call is a step the run has passed; nothing is asked back.
 class RunObserver
@@ -40,6 +53,8 @@ class RunObserver
     // Album `album` of `count` begins, its pictures going into `folder`.
     virtual void albumStarted(qsizetype album, qsizetype count, const QString& title,
                               const QString& folder) = 0;
+    // A dry run has read every page of an album: it is reported instead of its pages.
+    virtual void albumSurveyed(const AlbumSurvey& album) { Q_UNUSED(album); }
     // Page `page` of the album's `pageCount` is read.
     virtual void pageRead(int page, int pageCount) = 0;
     // A picture of the run is done with.

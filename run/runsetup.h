@@ -1,5 +1,6 @@
 #pragma once
 
+#include "albumselection.h"
 #include "failedpictures.h"
 #include "runtally.h"
 #include "web/serviceroots.h"
@@ -47,4 +48,13 @@ struct RunResults
     QStringList failedListingPages; // addresses the run could not have
     QStringList failedAlbums;       // addresses of albums one of whose pages it could not have
     RunTally tally;
+};
+
+// What the window or the command line chose for one run.
+struct RunChoices
+{
+    QString forumName;
+    QString outputFolder;  // where the forum's folder goes
+    AlbumSelection albums; // the albums of the listing the run takes
+    bool update = false;   // the run leaves out the pictures the record says are saved
 };

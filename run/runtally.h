@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What the last run came to, counted where it happens, for a front end that sums it up (the
 // command line's summary line and exit status). A retry moves what it saves from failed to
 // saved.
@@ -14,4 +16,9 @@ struct RunTally
     qsizetype albums = 0;  // the albums the forum's listing named
     QString forumFolder;   // where the run puts its pictures, with the platform's separators
     bool diskFull = false; // the run stopped for want of room on the disk
+    // A dry run saves, fails and skips nothing: it counts the pictures the albums link, and
+    // with an update those the record does not hold.
+    bool dryRun = false;
+    int pictures = 0;
+    std::optional<int> fresh;
 };

@@ -9,7 +9,6 @@
 #include "runobserver.h"
 
 #include <QStringList>
-#include <QUrl>
 
 StartAction::StartAction(const RunSetup& setup, RunResults& results, RunChoices choices)
     : m_setup(setup), m_results(results), m_choices(std::move(choices))
@@ -59,11 +58,8 @@ bool StartAction::begin()
     m_results.failedListingPages.clear();
     m_results.failedAlbums.clear();
 
-    // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
-    const QString listingBase = m_setup.roots.forumRoot + QStringLiteral("f/tupian?kw=") +
-                                QString::fromLatin1(QUrl::toPercentEncoding(m_name));
     m_setup.observer.listingStarted();
-    m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBase);
+    m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBaseOf(m_setup.roots, m_name));
     return true;
 }
 

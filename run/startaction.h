@@ -1,6 +1,5 @@
 #pragma once
 
-#include "albumselection.h"
 #include "folders.h"
 #include "runsetup.h"
 #include "stage.h"
@@ -14,15 +13,6 @@ class DownloadRecord;
 class ListingCrawl;
 class PicturePlacement;
 class RecordOpening;
-
-// What the window or the command line chose for one run.
-struct RunChoices
-{
-    QString forumName;
-    QString outputFolder;  // where the forum's folder goes
-    AlbumSelection albums; // the albums of the listing the run takes
-    bool update = false;   // the run leaves out the pictures the record says are saved
-};
 
 // The start button: walks the forum's listing pages for album addresses, prepares the forum
 // folder and hands the albums to the album processing. A run dropped before its end takes away

@@ -3,26 +3,9 @@
 #include "pagefetch.h"
 #include "pictureplacement.h"
 #include "text/pagescan.h"
-#include "text/split2.h"
 #include "web/getbody.h"
 
 #include <algorithm>
-#include <stdexcept>
-
-namespace {
-
-// The title between "<title>" and "吧_"; no value for a page without them, which is no album
-// page (a failed fetch, a verification or maintenance page).
-std::optional<QString> albumTitle(const QString& page)
-{
-    try {
-        return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
-    } catch (const std::invalid_argument&) {
-        return std::nullopt;
-    }
-}
-
-} // namespace
 
 WalkSteps::WalkSteps(QStringList albums, AlbumSelection chosen, WalkServices& services)
     : m_albums(std::move(albums)), m_chosen(std::move(chosen)), m_services(services)
@@ -97,7 +80,7 @@ void WalkSteps::readPage(PageStep& step, const WalkPosition& at)
     step.fetch.reset();
     --m_services.inFlight;
     step.state = PageState::Read;
-    const std::optional<QString> title = albumTitle(read.text);
+    const std::optional<QString> title = PageScan::albumTitle(read.text);
     // What a page that is not an album page links to is nobody's picture.
     if (!title)
         read.text.clear();

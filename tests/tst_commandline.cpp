@@ -94,6 +94,7 @@ class TestCommandLine : public QObject
     void throughAProxyWithAUserAgentOfItsOwn();
     void severalForumsOneAfterTheOther();
     void settingsFileBeneathEnvironmentAndCommandLine();
+    void dryRunLooksAndWritesNothing();
     void quietAndJson();
     void statusLineOnlyOnATerminal();
 
@@ -805,6 +806,73 @@ void TestCommandLine::severalForumsOneAfterTheOther()
     QVERIFY2(refused.errors.contains(list.fileName() + QStringLiteral(" 第4行")),
              qPrintable(refused.errors));
     QCOMPARE(forum.requestLog().size(), requests);
+}
+
+void TestCommandLine::dryRunLooksAndWritesNothing()
+{
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("山"), 2),
+                              album(QStringLiteral("b"), QStringLiteral("山"), 5, 2),
+                              album(QStringLiteral("c"), QStringLiteral("水"), 1)}));
+    QVERIFY(forum.start());
+    QTemporaryDir output;
+    const QString unmade = output.filePath(QStringLiteral("new"));
+    const QStringList look = {QStringLiteral("--dry-run"), QStringLiteral("--albums"),
+                              QStringLiteral("1-2")};
+    const Outcome first = run(downloadInto(unmade, look), environment(forum));
+    QCOMPARE(first.exitCode, 0);
+    const QString forumFolder = QDir::toNativeSeparators(unmade + QStringLiteral("/f/"));
+    QCOMPARE(first.lines.filter(QStringLiteral("相册(")),
+             QStringList({QStringLiteral("相册(1/3):山，共2张图片，保存到：") + forumFolder +
+                              QStringLiteral("山"),
+                          QStringLiteral("相册(2/3):山，共5张图片，保存到：") + forumFolder +
+                              QStringLiteral("山 (2)")}));
+    QCOMPARE(first.lines.constLast(), QStringLiteral("试运行结束：共7张图片，没有写入任何文件"));
+    QVERIFY(!QFileInfo::exists(unmade));
+    // Listing and album pages alone: every page of album b, nothing of album c.
+    for (const QString& target : forum.requestedTargets())
+        QVERIFY2(target.startsWith(QStringLiteral("/f/tupian?")) ||
+                     target.startsWith(QStringLiteral("/f/tupian/album?")),
+                 qPrintable(target));
+    QCOMPARE(forum.requestedTargets().filter(QStringLiteral("an=b")).size(), 3);
+    QCOMPARE(forum.requestedTargets().filter(QStringLiteral("an=c")), QStringList());
+
+    // Over a run's files: the new pictures counted, the files and the record left as they are.
+    QCOMPARE(run(downloadInto(output.path()), environment(forum)).exitCode, 0);
+    QVERIFY(QFile::remove(output.filePath(QStringLiteral("f/山 (2)/3.jpg"))));
+    const auto everything = [&] {
+        QStringList files;
+        QDirIterator walk(output.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                          QDirIterator::Subdirectories);
+        while (walk.hasNext()) {
+            walk.next();
+            files.append(walk.filePath() + QLatin1Char(' ') +
+                         walk.fileInfo().lastModified().toString(Qt::ISODateWithMs));
+        }
+        files.sort();
+        return files;
+    };
+    const QStringList before = everything();
+    forum.clearLog();
+    forum.setFault(StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("c"), 1),
+                   StandIn::Fault::withStatus(404));
+    const Outcome json =
+        run(downloadInto(output.path(), {QStringLiteral("--dry-run"), QStringLiteral("--update"),
+                                         QStringLiteral("--json")}),
+            environment(forum));
+    QCOMPARE(json.exitCode, 1);
+    QCOMPARE(everything(), before);
+    QStringList albums = json.lines.filter(QStringLiteral("\"event\":\"album\""));
+    QCOMPARE(albums.size(), 3);
+    const QJsonObject second = QJsonDocument::fromJson(albums.at(1).toUtf8()).object();
+    QCOMPARE(second.value(QStringLiteral("pictures")).toInt(), 5);
+    QCOMPARE(second.value(QStringLiteral("new")).toInt(), 1);
+    QVERIFY(json.lines.constLast().contains(QStringLiteral("\"new\":1,\"pictures\":7")));
+    // What could not be had is said, and no retry round reads it again.
+    QCOMPARE(forum.requestedTargets()
+                 .filter(StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("c"), 1))
+                 .size(),
+             1);
 }
 
 void TestCommandLine::settingsFileBeneathEnvironmentAndCommandLine()

@@ -1,10 +1,12 @@
 #include "pagescan.h"
 
+#include "split2.h"
 #include "textsearch.h"
 
 #include <QStringMatcher>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace PageScan {
 
@@ -76,6 +78,15 @@ int lastPageNumber(const QString& page)
         count = count * 10 + (c.unicode() - '0');
     }
     return count;
+}
+
+std::optional<QString> albumTitle(const QString& page)
+{
+    try {
+        return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;
+    }
 }
 
 std::optional<QString> pictureIdentifier(const QString& page)

@@ -26,6 +26,10 @@ QList<std::optional<QString>> pictureLinks(const QString& page);
 // without a "pn=" near it, 0 when the "pn=" carries no number.
 int lastPageNumber(const QString& page);
 
+// The album's title on an album page: the text between "<title>" and "吧_". No value for a page
+// without them, which is no album page (a verification or maintenance page in its place).
+std::optional<QString> albumTitle(const QString& page);
+
 // The picture identifier of a picture page: the text between the two double quotes that
 // follow "ZyqAlbum.picID". No value when the marker or the quotes are not there.
 std::optional<QString> pictureIdentifier(const QString& page);
