@@ -682,30 +682,34 @@ void TestCommandLine::statusLineOnlyOnATerminal()
                  .hasMatch(),
              qPrintable(seen.right(200)));
 
-    // In a narrow terminal, with the progress lines: the line is cut to the width, Chinese
-    // characters counted as two columns, and stands again below each progress line at once.
-    const QString narrow = QStringLiteral("stty cols 45; '%1' --download f --output '%2'")
-                               .arg(QStringLiteral(VARNOLT_PROGRAM), output.path());
-    const Outcome inNarrow = run({QStringLiteral("-qec"), narrow, QStringLiteral("/dev/null")},
-                                 environment(forum), QStringLiteral("script"));
-    QCOMPARE(inNarrow.exitCode, 0);
-    const QStringList drawn =
-        inNarrow.lines.join(QLatin1Char('\n')).split(QStringLiteral("\r\x1b[K"));
-    int statusLines = 0;
-    for (qsizetype n = 1; n + 1 < drawn.size(); ++n) {
-        const bool progressLine = drawn.at(n).contains(QLatin1Char('\n'));
-        if (!progressLine) {
-            ++statusLines;
-            QVERIFY2(displayWidth(drawn.at(n)) <= 44, qPrintable(drawn.at(n)));
+    // In a narrow terminal and a wide pane, with the progress lines: the line is cut to the
+    // width, Chinese characters counted as two columns, and stands again below each progress
+    // line at once.
+    for (const int columns : {45, 120}) {
+        const QString sized = QStringLiteral("stty cols %1; '%2' --download f --output '%3'")
+                                  .arg(columns)
+                                  .arg(QStringLiteral(VARNOLT_PROGRAM), output.path());
+        const Outcome inTerminal = run({QStringLiteral("-qec"), sized, QStringLiteral("/dev/null")},
+                                       environment(forum), QStringLiteral("script"));
+        QCOMPARE(inTerminal.exitCode, 0);
+        const QStringList drawn =
+            inTerminal.lines.join(QLatin1Char('\n')).split(QStringLiteral("\r\x1b[K"));
+        int statusLines = 0;
+        for (qsizetype n = 1; n + 1 < drawn.size(); ++n) {
+            const bool progressLine = drawn.at(n).contains(QLatin1Char('\n'));
+            if (!progressLine) {
+                ++statusLines;
+                QVERIFY2(displayWidth(drawn.at(n)) < columns, qPrintable(drawn.at(n)));
+            }
+            QVERIFY2(!progressLine || !drawn.at(n + 1).contains(QLatin1Char('\n')),
+                     qPrintable(drawn.at(n) + drawn.at(n + 1)));
         }
-        QVERIFY2(!progressLine || !drawn.at(n + 1).contains(QLatin1Char('\n')),
-                 qPrintable(drawn.at(n) + drawn.at(n + 1)));
+        QVERIFY(statusLines > 5);
+        QVERIFY2(drawn.filter(QStringLiteral(" 字节/s")).size() +
+                         drawn.filter(QStringLiteral(" KB/s")).size() >
+                     0,
+                 qPrintable(drawn.join(QLatin1Char('|'))));
     }
-    QVERIFY(statusLines > 5);
-    QVERIFY2(drawn.filter(QStringLiteral(" 字节/s")).size() +
-                     drawn.filter(QStringLiteral(" KB/s")).size() >
-                 0,
-             qPrintable(drawn.join(QLatin1Char('|'))));
 
     // Into a pipe, stderr gets nothing of it.
     const Outcome piped =
