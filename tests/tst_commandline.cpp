@@ -662,7 +662,7 @@ void TestCommandLine::statusLineOnlyOnATerminal()
         QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
                               album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
     QVERIFY(forum.start());
-    forum.setDefaultDelay(60);
+    forum.setDefaultDelay(25);
     QTemporaryDir output;
     // Only the second album: the line counts the one album chosen, not the listing's two.
     const QString command = QStringLiteral("'%1' --download f --output '%2' --quiet --albums 2")

@@ -91,7 +91,7 @@ void TestGetBody::outcomes()
     QFETCH(Fault, fault);
     QFETCH(int, kind);
     m_forum->setFault(m_page, fault);
-    const FetchResult result = GetBody(m_network, url(m_page), 0.5);
+    const FetchResult result = GetBody(m_network, url(m_page), 0.3);
     QCOMPARE(int(result.kind()), kind);
     if (result.kind() == Kind::Text)
         QCOMPARE(result.text(), QString());
@@ -103,7 +103,7 @@ void TestGetBody::stallEndsAtTheLimitWithTheEmptyText()
 {
     const Fault stall = Fault::stalled();
     m_forum->setFault(m_page, stall);
-    const FetchResult result = GetBody(m_network, url(m_page), 0.4);
+    const FetchResult result = GetBody(m_network, url(m_page), 0.2);
     QCOMPARE(result.kind(), Kind::Text);
     QCOMPARE(result.text(), QString());
 
@@ -146,7 +146,7 @@ void TestGetBody::answerCompleteOnlyAfterTheLimit()
     Fault outerFault = Fault::withStatus(status);
     outerFault.delayMs = 50;
     m_forum->setFault(m_page, outerFault);
-    m_forum->setFault(m_other, Fault::delayedBy(600));
+    m_forum->setFault(m_other, Fault::delayedBy(450));
     QTimer::singleShot(0, this, [&] { GetBody(m_network, url(m_other), 5); });
 
     const FetchResult outer = GetBody(m_network, url(m_page), 0.3);

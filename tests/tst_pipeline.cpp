@@ -47,14 +47,13 @@ Seen seenAfter(RunFixture& run)
     }
     const QString forumFolder = folder.filePath(run.window.name);
     seen.record = recordBelow(forumFolder);
-    // Every file the record names holds the picture it names.
+    // Every file the record names holds the picture it names, as read above.
     DownloadRecord record(forumFolder, 1);
     for (const RecordEntry& entry : record.entries()) {
-        QFile file(
-            QDir(forumFolder).filePath(entry.albumFolder + QLatin1Char('/') + entry.fileName));
-        if (!file.open(QIODevice::ReadOnly) ||
-            file.readAll() != run.forum.pictureBytes(entry.identifier))
-            seen.misplaced.append(entry.albumFolder + QLatin1Char('/') + entry.fileName);
+        const QString file = entry.albumFolder + QLatin1Char('/') + entry.fileName;
+        const auto read = seen.files.constFind(run.window.name + QLatin1Char('/') + file);
+        if (read == seen.files.cend() || *read != run.forum.pictureBytes(entry.identifier))
+            seen.misplaced.append(file);
     }
     for (const FailedPicture& entry : run.downloader->failedPictures().entries())
         seen.failures.append(entry.address.section(QLatin1Char('/'), 3) + QLatin1Char(' ') +

@@ -268,7 +268,7 @@ void TestServerWait::hostThatKeepsRefusing()
     QFETCH(int, refusals);
     QFETCH(SaveError, expected);
     EngineSettings settings = scaled(1);
-    settings.waitScale = 0.01; // the longest wait, 60 s, is 600 ms
+    settings.waitScale = 0.005; // the longest wait, 60 s, is 300 ms
     RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
     run.forum.setFault(firstPicture, Fault::askingToWait(429, QByteArray(), refusals));
     QCOMPARE(SaveJpg(run.network, run.pictureUrl(QStringLiteral("a-1")),
@@ -318,14 +318,14 @@ void TestServerWait::throttlingServerLosesNoPicture()
 void TestServerWait::rateOptionPacesRequests()
 {
     EngineSettings settings = RunFixture::settingsWith(4);
-    settings.rate = 20;
+    settings.rate = 40;
     RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
     run.start();
     QVERIFY(run.downloader->failedPictures().isEmpty());
-    // Started 50 ms apart; the stand-in may log one late, never the whole run early.
+    // Started 25 ms apart; the stand-in may log one late, never the whole run early.
     const QList<StandIn::LoggedRequest>& log = run.forum.requestLog();
     for (qsizetype n = 1; n < log.size(); ++n)
-        QVERIFY2(log.at(n).atMs - log.constFirst().atMs >= n * 50 - 25,
+        QVERIFY2(log.at(n).atMs - log.constFirst().atMs >= n * 25 - 12,
                  qPrintable(QString::number(log.at(n).atMs - log.constFirst().atMs)));
 }
 
