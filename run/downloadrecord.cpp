@@ -3,7 +3,9 @@
 #include "folders.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 
@@ -204,18 +206,30 @@ bool DownloadRecord::refuseAsNotOurs()
     return false;
 }
 
+DownloadRecord::DownloadRecord(QString path) : m_path(std::move(path)), m_busyMs(0) {}
+
 std::unique_ptr<DownloadRecord> DownloadRecord::openToRead(const QString& forumFolder)
 {
     const QString path = joinPath(forumFolder, fileName());
     if (!QFileInfo::exists(path))
         return nullptr;
     std::unique_ptr<DownloadRecord> record(new DownloadRecord(path));
-    // Opened read-only, SQLite still makes the log and its index beside a database in WAL mode,
-    // and leaves them. Without a log, nobody is writing and the file holds everything: it is
-    // read as it stands. With one, the log files are there already.
-    const bool logged = QFileInfo::exists(path + QStringLiteral("-wal"));
-    const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                        (logged ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1"));
+    // Opened read-only, SQLite still makes or rewrites the log's index beside a database in WAL
+    // mode. Without a log, nobody is writing and the file holds everything: it is read as it
+    // stands. With one (another program writes, or one ended without closing), a copy of the
+    // two is read instead, in a folder of its own.
+    QString read = path;
+    if (const QString log = path + QStringLiteral("-wal"); QFileInfo::exists(log)) {
+        record->m_copy = std::make_unique<QTemporaryDir>();
+        read = record->m_copy->filePath(fileName());
+        if (!QFile::copy(path, read) || !QFile::copy(log, read + QStringLiteral("-wal"))) {
+            record->m_problem = QStringLiteral("（无法读取）");
+            return record;
+        }
+    }
+    const QString uri =
+        QUrl::fromLocalFile(read).toString(QUrl::FullyEncoded) +
+        (record->m_copy ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1"));
     const int opened = sqlite3_open_v2(uri.toUtf8().constData(), &record->m_db,
                                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (opened != SQLITE_OK)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+class QTemporaryDir;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -65,7 +66,7 @@ class DownloadRecord
     bool remember(const RecordEntry& entry);
 
   private:
-    explicit DownloadRecord(QString path) : m_path(std::move(path)), m_busyMs(0) {}
+    explicit DownloadRecord(QString path);
     bool fail(int code);
     bool prepareSchema();
     // Whether the open database is a record of this program's version; if not, it closes.
@@ -76,6 +77,7 @@ class DownloadRecord
     QString m_path;
     QString m_problem;
     sqlite3* m_db = nullptr;
+    std::unique_ptr<QTemporaryDir> m_copy; // of a record read while its log was there
     sqlite3_stmt* m_remember = nullptr;
     bool m_diskFull = false;
     bool m_heldByAnother = false;

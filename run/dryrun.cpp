@@ -11,6 +11,8 @@
 #include "walkposition.h"
 #include "web/getbody.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <vector>
 
@@ -75,14 +77,20 @@ void DryRun::begin()
 bool DryRun::prepareAlbums()
 {
     const qsizetype count = m_crawl->albums().size();
+    const QString& forumFolder = m_results.tally.forumFolder;
     m_results.tally.albums = count;
+    // What would stop a run stops the look too.
+    if (count > 0 && QFileInfo::exists(forumFolder) && !QFileInfo(forumFolder).isDir()) {
+        m_setup.observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
+        ++m_results.tally.missing;
+        return false;
+    }
     m_setup.observer.listingRead(m_choices.forumName, count);
     const QStringList beyond = m_choices.albums.beyond(count);
     if (!beyond.isEmpty())
         m_setup.observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(count) +
                                      beyond.join(QLatin1Char(',')),
                                  QString());
-    const QString& forumFolder = m_results.tally.forumFolder;
     if (!m_choices.update) {
         m_placement = std::make_unique<PicturePlacement>(forumFolder);
     } else {
@@ -127,7 +135,8 @@ void DryRun::askAhead()
 
 void DryRun::readArrived(Album& album)
 {
-    while (album.read < int(album.pages.size()) && album.pages[album.read]->isFinished()) {
+    while (album.read < album.pageCount && album.read < int(album.pages.size()) &&
+           album.pages[album.read]->isFinished()) {
         const int number = ++album.read;
         Page page = readPage(*album.pages[number - 1]);
         album.pages[number - 1].reset();
@@ -140,9 +149,11 @@ void DryRun::readArrived(Album& album)
         }
         const QList<std::optional<QString>> links = PageScan::pictureLinks(page.text);
         album.links.append(links);
+        // As a run reads them: each page says how many there are, and one that cannot be had
+        // is the album's last.
+        album.pageCount = std::max(PageScan::lastPageNumber(page.text), number);
         if (number > 1)
             continue;
-        album.pageCount = std::max(PageScan::lastPageNumber(page.text), 1);
         album.title =
             title.value_or(QStringLiteral("无标题相册") + QString::number(album.position));
         for (const std::optional<QString>& link : links) {
@@ -165,14 +176,18 @@ void DryRun::report(Album& album)
         // Placed in order as a run would, so that a picture linked twice is new once.
         int fresh = 0;
         for (int n = 0; n < survey.pictures; ++n) {
+            // A link without its end is no picture a run could fetch.
             const std::optional<QString>& link = album.links.at(n);
-            if (!link || !m_placement->place(survey.folder, n + 1, *link).savedBytes)
+            if (link && !m_placement->place(survey.folder, n + 1, *link).savedBytes)
                 ++fresh;
         }
         survey.fresh = fresh;
         *tally.fresh += fresh;
     }
     tally.pictures += survey.pictures;
+    // Pages asked for beyond the count its later pages gave are not waited for.
+    for (const std::unique_ptr<PageRequest>& unread : album.pages)
+        m_asked -= unread ? 1 : 0;
     m_setup.observer.albumSurveyed(survey);
     for (const auto& [address, cause] : album.failed) {
         m_setup.observer.problem(QStringLiteral("无法获取相册页面：") + address, cause);

@@ -19,6 +19,15 @@ bool canWriteIn(const QString& folder, bool lookOnly)
     return probe.open();
 }
 
+// Whether mkpath() would make `path`: the nearest folder of it that is there can be written.
+bool couldMake(const QString& path)
+{
+    QFileInfo nearest(path);
+    while (!nearest.exists() && !nearest.isRoot())
+        nearest.setFile(nearest.absolutePath());
+    return nearest.isDir() && (nearest.absoluteFilePath() == path || nearest.isWritable());
+}
+
 // Where programs are installed and systems keep their own files: never a place for pictures,
 // even for a user (root) who may write there.
 bool isSystemFolder(const QString& folder)
@@ -73,13 +82,14 @@ std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
             return std::nullopt;
         }
         const QString path = QDir::cleanPath(QFileInfo(*chosen).absoluteFilePath());
-        if (!lookOnly && !QDir().mkpath(path)) {
+        if (lookOnly ? !couldMake(path) : !QDir().mkpath(path)) {
             if (problem)
                 *problem = QStringLiteral("无法创建输出文件夹 %1").arg(path);
             return std::nullopt;
         }
-        // Found now, before a run, rather than as the run's first failure.
-        if (QFileInfo(path).isDir() && !canWriteIn(path, lookOnly)) {
+        // Found now, before a run, rather than as the run's first failure; a folder a dry run
+        // would make is judged by couldMake() alone.
+        if ((!lookOnly || QFileInfo(path).isDir()) && !canWriteIn(path, lookOnly)) {
             if (problem)
                 *problem = QStringLiteral("无法写入输出文件夹 %1").arg(path);
             return std::nullopt;
