@@ -74,11 +74,11 @@ void TestHostile::silenceLongerThanTheLimitEndsATransfer()
 {
     StandIn::Fault drip;
     drip.dripBytes = 1024 * 1024;
-    drip.dripEveryMs = 800;
+    drip.dripEveryMs = 600;
     m_run->forum.setFault(m_picture, drip);
     // Each pause is longer than the limit: the transfer ends at the first, unfinished.
     const FetchResult result =
-        GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 0.5);
+        GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 0.3);
     QCOMPARE(result.kind(), Kind::Text);
 }
 
