@@ -86,8 +86,8 @@ void TestHostile::slowAnswerThatKeepsMovingIsNeverCut()
 {
     const QByteArray picture = m_run->forum.pictureBytes(QStringLiteral("a-1"));
     StandIn::Fault slowLine;
-    // Three times the limit from first byte to last, a slice every 50 ms.
-    slowLine.bytesPerSecond = std::max<qint64>(1, picture.size() / 3 * 4);
+    // Twice the limit from first byte to last, a slice every 50 ms.
+    slowLine.bytesPerSecond = std::max<qint64>(1, picture.size() / 2 * 4);
     m_run->forum.setFault(m_picture, slowLine);
     const QString path = m_run->path(QStringLiteral("1.jpg"));
     QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path, 0.25),
