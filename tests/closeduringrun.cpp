@@ -1,11 +1,13 @@
-// Opens the window, starts a run for the forum named on the command line and closes the window
-// after the given number of milliseconds, the way a user would. Used by tst_program, which
-// expects this process to end soon after the close with status 0.
+// Opens the window, starts a run for the forum named on the command line and closes the window,
+// the way a user would, once the file named last on the command line is there: tst_program makes
+// it when the run has come as far as it wants, and expects this process to end soon after the
+// close with status 0.
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "web/transferengine.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -38,9 +40,14 @@ int main(int argc, char* argv[])
         window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(arguments.at(2));
         window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     });
-    QTimer::singleShot(arguments.at(3).toInt(), &window, [&] {
+    QTimer closeWhenAsked;
+    QObject::connect(&closeWhenAsked, &QTimer::timeout, &window, [&] {
+        if (!QFileInfo::exists(arguments.at(3)))
+            return;
+        closeWhenAsked.stop();
         QTextStream(stdout) << "closing" << Qt::endl;
         window.close();
     });
+    closeWhenAsked.start(10);
     return app.exec();
 }

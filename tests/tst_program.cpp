@@ -5,11 +5,14 @@
 #include "underwine.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 using namespace ForumBuilder;
 
@@ -39,15 +42,15 @@ class TestProgram : public QObject
     void closingLeavesNoUnfinishedPictureBehind();
 
   private:
-    // Runs the window in a child process against `forum` and closes it after `closeAfterMs`.
-    // True when the close ended it, with status 0: every fetch waits ten minutes for its data,
-    // so nothing else would have.
-    bool closeDuringRun(StandIn::StandInForum& forum, const QString& folder, int closeAfterMs,
-                        int transfers = 1);
+    // Runs the window in a child process against `forum` and closes it once `reached` says the
+    // run has come far enough. True when the close ended it, with status 0: every fetch waits
+    // ten minutes for its data, so nothing else would have.
+    bool closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
+                        const std::function<bool()>& reached, int transfers = 1);
 };
 
 bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
-                                 int closeAfterMs, int transfers)
+                                 const std::function<bool()>& reached, int transfers)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -60,10 +63,15 @@ bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& fo
     environment.insert(QStringLiteral("VARNOLT_TIMEOUT"), QStringLiteral("600"));
     child.setProcessEnvironment(environment);
     QSignalSpy finished(&child, &QProcess::finished);
+    QTemporaryDir signs;
+    QFile close(signs.filePath(QStringLiteral("close")));
     child.start(QStringLiteral(CLOSE_DURING_RUN),
-                {folder, forum.content().forums.constFirst().name, QString::number(closeAfterMs)});
+                {folder, forum.content().forums.constFirst().name, close.fileName()});
 
     // The stand-in answers from this event loop while the child runs.
+    if (!QTest::qWaitFor(reached, 20000) || !close.open(QIODevice::WriteOnly))
+        return false;
+    close.close();
     QByteArray output;
     if (!QTest::qWaitFor(
             [&] { return (output += child.readAllStandardOutput()).contains("closing"); }, 20000))
@@ -120,7 +128,10 @@ void TestProgram::closingDuringARunEndsTheProgramAtOnce()
 
     QTemporaryDir folder;
     // Ended by the close with status 0, though the stalled fetch would wait ten minutes.
-    QVERIFY(closeDuringRun(forum, folder.path(), 800));
+    QVERIFY(closeDuringRun(forum, folder.path(), [&] {
+        return QFileInfo::exists(folder.filePath(QStringLiteral("猫咪/甲/2.jpg"))) &&
+               forum.requestedTargets().contains(stalled);
+    }));
 
     // Once the child's connections are closed, every request it made has been read: the stalled
     // page was the last.
@@ -139,7 +150,8 @@ void TestProgram::closingEndsACrawlOfEndlessListingPages()
     StandIn::StandInForum forum({{endless}});
     QVERIFY(forum.start());
     QTemporaryDir folder;
-    QVERIFY(closeDuringRun(forum, folder.path(), 500));
+    QVERIFY(closeDuringRun(forum, folder.path(),
+                           [&forum] { return forum.requestedTargets().size() > 12; }));
     // The crawl went on page after page while the window stayed live, and stopped at the close.
     QVERIFY(connectionsClosed(forum));
     const QStringList fetched = forum.requestedTargets();
@@ -161,7 +173,14 @@ void TestProgram::closingLeavesNoUnfinishedPictureBehind()
         forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-%1").arg(n)), drip);
 
     QTemporaryDir folder;
-    QVERIFY(closeDuringRun(forum, folder.path(), 800, 8));
+    const QString drips = StandIn::Pages::pictureFileTarget(QStringLiteral("a-3"));
+    QVERIFY(closeDuringRun(
+        forum, folder.path(),
+        [&] {
+            return QFileInfo::exists(folder.filePath(QStringLiteral("猫咪/甲/1.jpg"))) &&
+                   forum.requestedTargets().contains(drips);
+        },
+        8));
     QVERIFY2(forum.mostAtOnce() > 1, "the pictures were fetched one at a time");
 
     QCOMPARE(filesBelow(folder.path()),
