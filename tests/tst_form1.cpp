@@ -99,7 +99,12 @@ class TestForm1 : public QObject
     std::unique_ptr<StandIn::StandInForum> m_forum;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QSettings> m_settings;
-    TransferEngine m_network;
+    // A server's wait of a second lasts 0.6 s: still longer than the caption's half-second turn.
+    TransferEngine m_network{[] {
+        EngineSettings settings;
+        settings.waitScale = 0.6;
+        return settings;
+    }()};
     std::unique_ptr<Form1> m_window;
 };
 
