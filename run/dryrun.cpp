@@ -85,12 +85,7 @@ bool DryRun::prepareAlbums()
         ++m_results.tally.missing;
         return false;
     }
-    m_setup.observer.listingRead(m_choices.forumName, count);
-    const QStringList beyond = m_choices.albums.beyond(count);
-    if (!beyond.isEmpty())
-        m_setup.observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(count) +
-                                     beyond.join(QLatin1Char(',')),
-                                 QString());
+    reportListingRead(m_setup.observer, m_choices.forumName, count, m_choices.albums);
     if (!m_choices.update) {
         m_placement = std::make_unique<PicturePlacement>(forumFolder);
     } else {

@@ -1,5 +1,6 @@
 #include "progresslines.h"
 
+#include "albumselection.h"
 #include "closingline.h"
 #include "downloadrecord.h"
 
@@ -82,6 +83,17 @@ void ProgressLines::problem(const QString& text, const QString& cause)
 void ProgressLines::runFinished(const RunTally& tally)
 {
     addLine(closingLine(tally), QString());
+}
+
+void reportListingRead(RunObserver& observer, const QString& forumName, qsizetype albums,
+                       const AlbumSelection& chosen)
+{
+    observer.listingRead(forumName, albums);
+    const QStringList beyond = chosen.beyond(albums);
+    if (!beyond.isEmpty())
+        observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums) +
+                             beyond.join(QLatin1Char(',')),
+                         QString());
 }
 
 void reportDiskFull(RunObserver& observer, const QString& folder)

@@ -74,12 +74,7 @@ bool StartAction::prepareAlbums()
         ++m_results.tally.missing;
         return false;
     }
-    observer.listingRead(m_name, albums.size());
-    const QStringList beyond = m_choices.albums.beyond(albums.size());
-    if (!beyond.isEmpty())
-        observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums.size()) +
-                             beyond.join(QLatin1Char(',')),
-                         QString());
+    reportListingRead(observer, m_name, albums.size(), m_choices.albums);
     if (albums.isEmpty())
         return false;
 
