@@ -352,7 +352,7 @@ bool StandInForum::overRateLimit()
     if (m_rateLimit <= 0)
         return false;
     const qint64 now = m_clock.elapsed();
-    while (!m_answeredAt.isEmpty() && m_answeredAt.constFirst() <= now - 1000)
+    while (!m_answeredAt.isEmpty() && m_answeredAt.constFirst() <= now - m_rateSecondMs)
         m_answeredAt.removeFirst();
     if (m_answeredAt.size() >= m_rateLimit)
         return true;

@@ -57,8 +57,13 @@ class StandInForum : public QObject
     // The delay before every answer without a fault of its own: makes a demo run watchable.
     void setDefaultDelay(int milliseconds) { m_defaultDelayMs = milliseconds; }
     // Beyond `perSecond` requests answered in any one second, a request gets 429 with
-    // "Retry-After: 1", as a throttling server does; 0 for no limit.
-    void setRateLimit(double perSecond) { m_rateLimit = perSecond; }
+    // "Retry-After: 1", as a throttling server does; 0 for no limit. A test whose client waits
+    // a fraction of every second it is told can make the server's second as short.
+    void setRateLimit(double perSecond, int secondMs = 1000)
+    {
+        m_rateLimit = perSecond;
+        m_rateSecondMs = secondMs;
+    }
 
     // Connections a client still holds open. Once a client has ended and this is 0, every
     // request it sent has been read: the request log is final.
@@ -102,6 +107,7 @@ class StandInForum : public QObject
     QList<LoggedRequest> m_log;
     int m_defaultDelayMs = 0;
     double m_rateLimit = 0;
+    int m_rateSecondMs = 1000;
     QList<qint64> m_answeredAt; // within the last second, for the rate limit
     QElapsedTimer m_clock;
     bool m_oneAnswerPerConnection = false;

@@ -2,6 +2,7 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
+#include "turnuntil.h"
 #include "underwine.h"
 
 #include <QDir>
@@ -27,7 +28,7 @@ bool connectionsClosed(StandIn::StandInForum& forum)
         QTest::qWait(500);
         return true;
     }
-    return QTest::qWaitFor([&forum] { return forum.openConnections() == 0; }, 15000);
+    return turnUntil([&forum] { return forum.openConnections() == 0; }, 15000);
 }
 
 class TestProgram : public QObject
@@ -69,14 +70,14 @@ bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& fo
                 {folder, forum.content().forums.constFirst().name, close.fileName()});
 
     // The stand-in answers from this event loop while the child runs.
-    if (!QTest::qWaitFor(reached, 20000) || !close.open(QIODevice::WriteOnly))
+    if (!turnUntil(reached, 20000) || !close.open(QIODevice::WriteOnly))
         return false;
     close.close();
     QByteArray output;
-    if (!QTest::qWaitFor(
+    if (!turnUntil(
             [&] { return (output += child.readAllStandardOutput()).contains("closing"); }, 20000))
         return false;
-    return QTest::qWaitFor([&] { return !finished.isEmpty(); }, 60000) &&
+    return turnUntil([&] { return !finished.isEmpty(); }, 60000) &&
            child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
 }
 

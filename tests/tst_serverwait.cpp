@@ -303,11 +303,11 @@ void TestServerWait::answersThatFailAtOnce()
 
 void TestServerWait::throttlingServerLosesNoPicture()
 {
-    // Real seconds: the server counts in them.
     RunFixture clean(twoAlbums(), QStringLiteral("f"), 8);
     clean.start();
-    RunFixture run(twoAlbums(), QStringLiteral("f"), 8);
-    run.forum.setRateLimit(12);
+    // The server's second is as short as the waits it asks for.
+    RunFixture run(twoAlbums(), QStringLiteral("f"), scaled(8));
+    run.forum.setRateLimit(12, int(1000 * waitScale));
     run.start();
     QCOMPARE(run.window.lines, clean.window.lines);
     QVERIFY(run.downloader->failedPictures().isEmpty());

@@ -74,10 +74,11 @@ void TestTransferEngine::waitingTransfersStartInTheirOrder()
 
 void TestTransferEngine::largePagesRunAtMostTwoAtATime()
 {
-    // Listing pages a little over 4 MB each: once one has come, eight asked for at once, each
-    // of which would be held in memory whole, do not all run at once.
+    // Listing pages a little over 4 MB each (the filler's characters are two bytes each): once
+    // one has come, eight asked for at once, each of which would be held in memory whole, do
+    // not all run at once.
     StandIn::ForumContent content = smallForum();
-    content.forums[0].padding = 4 * 1024 * 1024 + 64 * 1024;
+    content.forums[0].padding = 2 * 1024 * 1024 + 32 * 1024;
     content.forums[0].claimedPageCount = 9;
     StandIn::StandInForum forum(content);
     QVERIFY(forum.start());
