@@ -249,25 +249,16 @@ void TestCommandLine::unreachableListingEndsWithOne()
 
 void TestCommandLine::badArgumentsEndWithTwo_data()
 {
+    // What the option table refuses, row by row, is tested in-process (tst_options); these are
+    // the refusals of each kind as the program ends with them.
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("variable"); // NAME=VALUE set in the environment; "-" for none
     const QString download = QStringLiteral("--download");
     const QString name = QStringLiteral("f");
-    const auto with = [&](const char* option, const char* value) {
-        return QStringList({download, name, QLatin1String(option), QLatin1String(value)});
-    };
     const QString none = QStringLiteral("-");
-    QTest::newRow("no transfers") << with("--transfers", "0") << none;
-    QTest::newRow("17 transfers") << with("--transfers", "17") << none;
-    QTest::newRow("transfers not a number") << with("--transfers", "4x") << none;
-    QTest::newRow("negative retries") << with("--retries", "-1") << none;
-    QTest::newRow("retries without a download")
-        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << none;
-    QTest::newRow("empty name") << QStringList({download, QString()}) << none;
-    QTest::newRow("name missing") << QStringList({download}) << none;
-    QTest::newRow("unknown option")
-        << QStringList({download, name, QStringLiteral("--fast")}) << none;
-    QTest::newRow("stray argument") << QStringList({download, name, QStringLiteral("g")}) << none;
+    QTest::newRow("17 transfers")
+        << QStringList({download, name, QStringLiteral("--transfers"), QStringLiteral("17")})
+        << none;
 #ifndef Q_OS_WIN
     // No display in these runs: the window cannot open, and the program says so. (Windows
     // always has one.)
@@ -277,25 +268,11 @@ void TestCommandLine::badArgumentsEndWithTwo_data()
         << QStringList({QStringLiteral("--downlaod"), name}) << none;
     QTest::newRow("empty VARNOLT_OUTPUT")
         << QStringList({download, name}) << QStringLiteral("VARNOLT_OUTPUT=");
-    QTest::newRow("output below a file") << with("--output", "FILE/out") << none;
-    QTest::newRow("quiet and json")
-        << QStringList({download, name, QStringLiteral("--quiet"), QStringLiteral("--json")})
+    QTest::newRow("output below a file")
+        << QStringList({download, name, QStringLiteral("--output"), QStringLiteral("FILE/out")})
         << none;
-    QTest::newRow("albums backwards") << with("--albums", "3-1") << none;
-    QTest::newRow("albums from 0") << with("--albums", "0-2") << none;
-    QTest::newRow("albums not a list") << with("--albums", "1,,2") << none;
-    QTest::newRow("wait beyond an hour") << with("--max-wait", "3601") << none;
-    QTest::newRow("wait not a number") << with("--max-wait", "soon") << none;
-    QTest::newRow("rate 0") << with("--rate", "0") << none;
-    QTest::newRow("rate beyond 1000") << with("--rate", "1001") << none;
-    QTest::newRow("negative VARNOLT_MAX_WAIT")
-        << QStringList({download, name}) << QStringLiteral("VARNOLT_MAX_WAIT=-1");
     QTest::newRow("VARNOLT_RATE not a number")
         << QStringList({download, name}) << QStringLiteral("VARNOLT_RATE=fast");
-    QTest::newRow("timeout 0") << with("--timeout", "0") << none;
-    QTest::newRow("timeout beyond 600") << with("--timeout", "601") << none;
-    QTest::newRow("VARNOLT_TIMEOUT not a number")
-        << QStringList({download, name}) << QStringLiteral("VARNOLT_TIMEOUT=long");
 }
 
 void TestCommandLine::badArgumentsEndWithTwo()

@@ -144,12 +144,12 @@ void TestGetBody::answerCompleteOnlyAfterTheLimit()
     QFETCH(int, kind);
     // The outer answer arrives while a nested handler holds the thread past the outer limit.
     Fault outerFault = Fault::withStatus(status);
-    outerFault.delayMs = 50;
+    outerFault.delayMs = 25;
     m_forum->setFault(m_page, outerFault);
-    m_forum->setFault(m_other, Fault::delayedBy(450));
+    m_forum->setFault(m_other, Fault::delayedBy(225));
     QTimer::singleShot(0, this, [&] { GetBody(m_network, url(m_other), 5); });
 
-    const FetchResult outer = GetBody(m_network, url(m_page), 0.3);
+    const FetchResult outer = GetBody(m_network, url(m_page), 0.15);
     QCOMPARE(int(outer.kind()), kind);
     if (outer.kind() == Kind::Text)
         QCOMPARE(outer.text(), timeoutText());

@@ -1,9 +1,12 @@
-// The option table against the manual page, and --help laid out for narrow and wide terminals.
+// The option table against the manual page, --help laid out for narrow and wide terminals, and
+// the values the options and their variables refuse.
+#include "app/commandline.h"
 #include "app/helptext.h"
 #include "app/options.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <algorithm>
@@ -16,6 +19,8 @@ class TestOptions : public QObject
     void manualPageNamesEveryOptionAndNoOther();
     void helpFitsTheTerminal_data();
     void helpFitsTheTerminal();
+    void badValuesAreRefused_data();
+    void badValuesAreRefused();
 };
 
 void TestOptions::manualPageNamesEveryOptionAndNoOther()
@@ -73,6 +78,71 @@ void TestOptions::helpFitsTheTerminal()
                  option.name);
     }
     QCOMPARE(displayWidth(QStringLiteral("下载a")), 5);
+}
+
+void TestOptions::badValuesAreRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("variable"); // NAME=VALUE set in the environment; empty for none
+    const QString download = QStringLiteral("--download");
+    const QString name = QStringLiteral("f");
+    const auto with = [&](const char* option, const char* value) {
+        return QStringList({download, name, QLatin1String(option), QLatin1String(value)});
+    };
+    QTest::newRow("no transfers") << with("--transfers", "0") << QString();
+    QTest::newRow("transfers not a number") << with("--transfers", "4x") << QString();
+    QTest::newRow("negative retries") << with("--retries", "-1") << QString();
+    QTest::newRow("retries without a download")
+        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << QString();
+    QTest::newRow("empty name") << QStringList({download, QString()}) << QString();
+    QTest::newRow("name missing") << QStringList({download}) << QString();
+    QTest::newRow("unknown option")
+        << QStringList({download, name, QStringLiteral("--fast")}) << QString();
+    QTest::newRow("stray argument")
+        << QStringList({download, name, QStringLiteral("g")}) << QString();
+    QTest::newRow("quiet and json")
+        << QStringList({download, name, QStringLiteral("--quiet"), QStringLiteral("--json")})
+        << QString();
+    QTest::newRow("albums backwards") << with("--albums", "3-1") << QString();
+    QTest::newRow("albums from 0") << with("--albums", "0-2") << QString();
+    QTest::newRow("albums not a list") << with("--albums", "1,,2") << QString();
+    QTest::newRow("wait beyond an hour") << with("--max-wait", "3601") << QString();
+    QTest::newRow("wait not a number") << with("--max-wait", "soon") << QString();
+    QTest::newRow("rate 0") << with("--rate", "0") << QString();
+    QTest::newRow("rate beyond 1000") << with("--rate", "1001") << QString();
+    QTest::newRow("timeout 0") << with("--timeout", "0") << QString();
+    QTest::newRow("timeout beyond 600") << with("--timeout", "601") << QString();
+    QTest::newRow("negative VARNOLT_MAX_WAIT")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_MAX_WAIT=-1");
+    QTest::newRow("VARNOLT_TIMEOUT not a number")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_TIMEOUT=long");
+    QTest::newRow("VARNOLT_TRANSFERS beyond 16")
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_TRANSFERS=17");
+}
+
+void TestOptions::badValuesAreRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, variable);
+    // No settings file of whoever runs the tests.
+    QStandardPaths::setTestModeEnabled(true);
+    const QByteArray name = variable.section(QLatin1Char('='), 0, 0).toLatin1();
+    if (!variable.isEmpty())
+        qputenv(name.constData(), variable.section(QLatin1Char('='), 1).toUtf8());
+    CommandLine line = readCommandLine(QStringList(QStringLiteral("varnolt")) + arguments);
+    QString problem;
+    const bool complete =
+        line.mode != CommandLine::Mode::Done && completeFromEnvironment(line, &problem);
+    if (!variable.isEmpty())
+        qunsetenv(name.constData());
+
+    QVERIFY(!complete);
+    if (variable.isEmpty()) {
+        QCOMPARE(line.exitCode, 2);
+        QVERIFY2(line.text.startsWith(QStringLiteral("varnolt: ")), qPrintable(line.text));
+    } else {
+        QVERIFY2(problem.startsWith(QLatin1String(name)), qPrintable(problem));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
