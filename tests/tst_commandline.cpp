@@ -4,8 +4,8 @@
 #include "forum/forumpages.h"
 #include "forum/standinforum.h"
 #include "forumbuilder.h"
-#include "turnuntil.h"
 #include "run/downloader.h"
+#include "turnuntil.h"
 #include "underwine.h"
 #include "waitfor.h"
 #include "web/transferengine.h"
@@ -256,9 +256,9 @@ void TestCommandLine::badArgumentsEndWithTwo_data()
     const QString download = QStringLiteral("--download");
     const QString name = QStringLiteral("f");
     const QString none = QStringLiteral("-");
-    QTest::newRow("17 transfers")
-        << QStringList({download, name, QStringLiteral("--transfers"), QStringLiteral("17")})
-        << none;
+    QTest::newRow("17 transfers") << QStringList({download, name, QStringLiteral("--transfers"),
+                                                  QStringLiteral("17")})
+                                  << none;
 #ifndef Q_OS_WIN
     // No display in these runs: the window cannot open, and the program says so. (Windows
     // always has one.)

@@ -74,8 +74,8 @@ bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& fo
         return false;
     close.close();
     QByteArray output;
-    if (!turnUntil(
-            [&] { return (output += child.readAllStandardOutput()).contains("closing"); }, 20000))
+    if (!turnUntil([&] { return (output += child.readAllStandardOutput()).contains("closing"); },
+                   20000))
         return false;
     return turnUntil([&] { return !finished.isEmpty(); }, 60000) &&
            child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
