@@ -103,9 +103,18 @@ class TestCommandLine : public QObject
     // The environment of every run: the stand-in's roots, and no display at all. Should the
     // program make a window's application object, Qt would stop it for want of a display.
     static QProcessEnvironment environment(const StandIn::StandInForum& forum);
+    // Starts the program; the stand-in answers from this event loop while the test goes on.
+    static std::unique_ptr<QProcess>
+    start(const QStringList& arguments, const QProcessEnvironment& environment,
+          const QString& program = QStringLiteral(VARNOLT_PROGRAM));
+    // Turns the event loop until a started program has ended.
+    static Outcome finish(QProcess& child);
     // Runs the program to its end while the stand-in answers from this event loop.
     static Outcome run(const QStringList& arguments, const QProcessEnvironment& environment,
-                       const QString& program = QStringLiteral(VARNOLT_PROGRAM));
+                       const QString& program = QStringLiteral(VARNOLT_PROGRAM))
+    {
+        return finish(*start(arguments, environment, program));
+    }
 };
 
 QProcessEnvironment TestCommandLine::environment(const StandIn::StandInForum& forum)
@@ -126,16 +135,20 @@ QProcessEnvironment TestCommandLine::environment(const StandIn::StandInForum& fo
     return environment;
 }
 
-Outcome TestCommandLine::run(const QStringList& arguments, const QProcessEnvironment& environment,
-                             const QString& program)
+std::unique_ptr<QProcess> TestCommandLine::start(const QStringList& arguments,
+                                                 const QProcessEnvironment& environment,
+                                                 const QString& program)
 {
-    QProcess child;
-    child.setProcessEnvironment(environment);
-    QSignalSpy finished(&child, &QProcess::finished);
-    child.start(program, arguments);
+    auto child = std::make_unique<QProcess>();
+    child->setProcessEnvironment(environment);
+    child->start(program, arguments);
+    return child;
+}
+
+Outcome TestCommandLine::finish(QProcess& child)
+{
     Outcome outcome;
-    // A real event loop: QTest::qWaitFor naps between turns, which would slow every answer.
-    outcome.finished = finished.wait(60000);
+    outcome.finished = turnUntil([&child] { return child.state() == QProcess::NotRunning; }, 60000);
     if (!outcome.finished) {
         child.kill();
         child.waitForFinished();
@@ -155,14 +168,13 @@ void TestCommandLine::sampleForumEndToEnd()
     QVERIFY(forum.start());
     QTemporaryDir output;
     const QString name = QStringLiteral("猫咪");
-    const Outcome outcome = run(QStringList({QStringLiteral("--download"), name,
-                                             QStringLiteral("--output"), output.path()}),
-                                environment(forum));
-    QVERIFY(outcome.finished);
-    QCOMPARE(outcome.exitCode, 0);
+    const std::unique_ptr<QProcess> child =
+        start({QStringLiteral("--download"), name, QStringLiteral("--output"), output.path()},
+              environment(forum));
 
-    // The lines the window shows for the same forum, in the same order.
-    static const QStringList windowLines = [&name] {
+    // The lines the window shows for the same forum, in the same order; made while the
+    // program runs, which mostly waits.
+    const QStringList windowLines = [&name] {
         StandIn::StandInForum reference;
         QTemporaryDir folder;
         TransferEngine network;
@@ -174,6 +186,9 @@ void TestCommandLine::sampleForumEndToEnd()
         runToEnd(downloader, name);
         return window.lines;
     }();
+    const Outcome outcome = finish(*child);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 0);
     QVERIFY(windowLines.size() > 300);
     int pictures = 0;
     for (const StandIn::Album& album : forum.content().forum(name)->albums)
@@ -663,6 +678,7 @@ void TestCommandLine::statusLineOnlyOnATerminal()
     // In a narrow terminal and a wide pane, with the progress lines: the line is cut to the
     // width, Chinese characters counted as two columns, and stands again below each progress
     // line at once.
+    forum.setDefaultDelay(10);
     for (const int columns : {45, 120}) {
         const QString sized = QStringLiteral("stty cols %1; '%2' --download f --output '%3'")
                                   .arg(columns)
