@@ -74,11 +74,11 @@ void TestHostile::silenceLongerThanTheLimitEndsATransfer()
 {
     StandIn::Fault drip;
     drip.dripBytes = 1024 * 1024;
-    drip.dripEveryMs = 600;
+    drip.dripEveryMs = 300;
     m_run->forum.setFault(m_picture, drip);
     // Each pause is longer than the limit: the transfer ends at the first, unfinished.
     const FetchResult result =
-        GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 0.3);
+        GetBody(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), 0.15);
     QCOMPARE(result.kind(), Kind::Text);
 }
 
@@ -312,7 +312,7 @@ void TestHostile::copiesOfEveryAnswerLandNowhere_data()
     QTest::newRow("3 ms late, 8 at once") << 3 << 0 << 8 << 12 << false;
     QTest::newRow("altered, 2 ms late, 4 at once") << 2 << 0 << 4 << 12 << true;
     // Further back than any fixed number of answers a connection could remember.
-    QTest::newRow("40 answers late, one at a time") << 200 << 5 << 1 << 3 << false;
+    QTest::newRow("40 answers late, one at a time") << 100 << 2 << 1 << 3 << false;
 }
 
 void TestHostile::copiesOfEveryAnswerLandNowhere()
