@@ -41,10 +41,12 @@ std::optional<AlbumWalk::Step> AlbumWalk::next()
     }
     const std::optional<Step> step =
         m_taken->picture == 0 ? takePage(*m_taken) : takePicture(*m_taken);
-    if (step) {
+    if (step)
         m_taking = false;
-        lookAhead();
-    }
+    // What the step has just done lets later steps on: a page it read names their pictures, a
+    // picture it asked for lets the next ones be asked. Nothing else may come to look again
+    // before the step ends, however long that takes.
+    lookAhead();
     return step;
 }
 

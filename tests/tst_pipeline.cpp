@@ -4,6 +4,7 @@
 #include "filesbelow.h"
 #include "forumbuilder.h"
 #include "runfixture.h"
+#include "turnuntil.h"
 
 #include <QMap>
 
@@ -94,6 +95,7 @@ class TestPipeline : public QObject
     void sameAtOneAndAtEight();
     void oneAtATimeAsksInTheOrderItReads();
     void severalAtOnceAsksForTheSameAddresses();
+    void laterPicturesGoOnWhileOneTrickles();
 };
 
 void TestPipeline::sameAtOneAndAtEight_data()
@@ -191,6 +193,22 @@ void TestPipeline::severalAtOnceAsksForTheSameAddresses()
     QVERIFY2(run.forum.mostAtOnce() > 2 && run.forum.mostAtOnce() <= 8,
              qPrintable(QString::number(run.forum.mostAtOnce())));
     QVERIFY(run.downloader->failedPictures().isEmpty());
+}
+
+void TestPipeline::laterPicturesGoOnWhileOneTrickles()
+{
+    // Picture 2's page comes after picture 3's, and picture 2 itself never ends: once picture 2
+    // is asked for, picture 3 is too, not only when picture 2 is over.
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
+        QStringLiteral("f"), 4);
+    run.forum.setFault(picturePageTarget(QStringLiteral("a"), QStringLiteral("a-2")),
+                       Fault::delayedBy(50));
+    run.forum.setFault(pictureFileTarget(QStringLiteral("a-2")), Fault::stalled());
+    QVERIFY(run.downloader->start(run.window.name));
+    const QString third = pictureFileTarget(QStringLiteral("a-3"));
+    QVERIFY(turnUntil([&] { return run.forum.requestedTargets().contains(third); }, 5000));
+    run.downloader->stop();
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)
