@@ -148,7 +148,9 @@ std::unique_ptr<QProcess> TestCommandLine::start(const QStringList& arguments,
 Outcome TestCommandLine::finish(QProcess& child)
 {
     Outcome outcome;
-    outcome.finished = turnUntil([&child] { return child.state() == QProcess::NotRunning; }, 60000);
+    outcome.finished =
+        turnUntil([&child] { return child.state() == QProcess::NotRunning; }, 60000) &&
+        child.error() != QProcess::FailedToStart;
     if (!outcome.finished) {
         child.kill();
         child.waitForFinished();

@@ -84,59 +84,75 @@ void TestOptions::badValuesAreRefused_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("variable"); // NAME=VALUE set in the environment; empty for none
+    QTest::addColumn<bool>("refused");
     const QString download = QStringLiteral("--download");
     const QString name = QStringLiteral("f");
     const auto with = [&](const char* option, const char* value) {
         return QStringList({download, name, QLatin1String(option), QLatin1String(value)});
     };
-    QTest::newRow("no transfers") << with("--transfers", "0") << QString();
-    QTest::newRow("transfers not a number") << with("--transfers", "4x") << QString();
-    QTest::newRow("negative retries") << with("--retries", "-1") << QString();
+    QTest::newRow("no transfers") << with("--transfers", "0") << QString() << true;
+    QTest::newRow("transfers not a number") << with("--transfers", "4x") << QString() << true;
+    QTest::newRow("negative retries") << with("--retries", "-1") << QString() << true;
     QTest::newRow("retries without a download")
-        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << QString();
-    QTest::newRow("empty name") << QStringList({download, QString()}) << QString();
-    QTest::newRow("name missing") << QStringList({download}) << QString();
+        << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << QString() << true;
+    QTest::newRow("empty name") << QStringList({download, QString()}) << QString() << true;
+    QTest::newRow("name missing") << QStringList({download}) << QString() << true;
     QTest::newRow("unknown option")
-        << QStringList({download, name, QStringLiteral("--fast")}) << QString();
+        << QStringList({download, name, QStringLiteral("--fast")}) << QString() << true;
     QTest::newRow("stray argument")
-        << QStringList({download, name, QStringLiteral("g")}) << QString();
+        << QStringList({download, name, QStringLiteral("g")}) << QString() << true;
     QTest::newRow("quiet and json")
         << QStringList({download, name, QStringLiteral("--quiet"), QStringLiteral("--json")})
-        << QString();
-    QTest::newRow("albums backwards") << with("--albums", "3-1") << QString();
-    QTest::newRow("albums from 0") << with("--albums", "0-2") << QString();
-    QTest::newRow("albums not a list") << with("--albums", "1,,2") << QString();
-    QTest::newRow("wait beyond an hour") << with("--max-wait", "3601") << QString();
-    QTest::newRow("wait not a number") << with("--max-wait", "soon") << QString();
-    QTest::newRow("rate 0") << with("--rate", "0") << QString();
-    QTest::newRow("rate beyond 1000") << with("--rate", "1001") << QString();
-    QTest::newRow("timeout 0") << with("--timeout", "0") << QString();
-    QTest::newRow("timeout beyond 600") << with("--timeout", "601") << QString();
+        << QString() << true;
+    QTest::newRow("albums backwards") << with("--albums", "3-1") << QString() << true;
+    QTest::newRow("albums from 0") << with("--albums", "0-2") << QString() << true;
+    QTest::newRow("albums not a list") << with("--albums", "1,,2") << QString() << true;
+    QTest::newRow("wait beyond an hour") << with("--max-wait", "3601") << QString() << true;
+    QTest::newRow("wait not a number") << with("--max-wait", "soon") << QString() << true;
+    QTest::newRow("rate 0") << with("--rate", "0") << QString() << true;
+    QTest::newRow("rate beyond 1000") << with("--rate", "1001") << QString() << true;
+    QTest::newRow("timeout 0") << with("--timeout", "0") << QString() << true;
+    QTest::newRow("timeout beyond 600") << with("--timeout", "601") << QString() << true;
     QTest::newRow("negative VARNOLT_MAX_WAIT")
-        << QStringList({download, name}) << QStringLiteral("VARNOLT_MAX_WAIT=-1");
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_MAX_WAIT=-1") << true;
     QTest::newRow("VARNOLT_TIMEOUT not a number")
-        << QStringList({download, name}) << QStringLiteral("VARNOLT_TIMEOUT=long");
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_TIMEOUT=long") << true;
     QTest::newRow("VARNOLT_TRANSFERS beyond 16")
-        << QStringList({download, name}) << QStringLiteral("VARNOLT_TRANSFERS=17");
+        << QStringList({download, name}) << QStringLiteral("VARNOLT_TRANSFERS=17") << true;
+    // The same way through takes what is sound.
+    QTest::newRow("sound values") << QStringList({download, name, QStringLiteral("--transfers"),
+                                                  QStringLiteral("16"), QStringLiteral("--albums"),
+                                                  QStringLiteral("1-3,5"),
+                                                  QStringLiteral("--timeout"),
+                                                  QStringLiteral("600")})
+                                  << QStringLiteral("VARNOLT_RATE=1000") << false;
 }
 
 void TestOptions::badValuesAreRefused()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, variable);
-    // No settings file of whoever runs the tests.
+    QFETCH(bool, refused);
+    // No settings file of whoever runs the tests: only the command line and the variable count.
     QStandardPaths::setTestModeEnabled(true);
     const QByteArray name = variable.section(QLatin1Char('='), 0, 0).toLatin1();
+    const QByteArray before = qgetenv(name.constData());
+    const bool wasSet = !name.isEmpty() && qEnvironmentVariableIsSet(name.constData());
     if (!variable.isEmpty())
         qputenv(name.constData(), variable.section(QLatin1Char('='), 1).toUtf8());
     CommandLine line = readCommandLine(QStringList(QStringLiteral("varnolt")) + arguments);
     QString problem;
     const bool complete =
         line.mode != CommandLine::Mode::Done && completeFromEnvironment(line, &problem);
-    if (!variable.isEmpty())
+    if (wasSet)
+        qputenv(name.constData(), before);
+    else if (!name.isEmpty())
         qunsetenv(name.constData());
 
-    QVERIFY(!complete);
+    QVERIFY2(line.settingsProblem.isEmpty(), qPrintable(line.settingsProblem));
+    QVERIFY2(complete != refused, qPrintable(line.text + problem));
+    if (!refused)
+        return;
     if (variable.isEmpty()) {
         QCOMPARE(line.exitCode, 2);
         QVERIFY2(line.text.startsWith(QStringLiteral("varnolt: ")), qPrintable(line.text));

@@ -203,7 +203,7 @@ void TestPipeline::laterPicturesGoOnWhileOneTrickles()
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
         QStringLiteral("f"), 4);
     run.forum.setFault(picturePageTarget(QStringLiteral("a"), QStringLiteral("a-2")),
-                       Fault::delayedBy(50));
+                       Fault::delayedBy(150));
     run.forum.setFault(pictureFileTarget(QStringLiteral("a-2")), Fault::stalled());
     QVERIFY(run.downloader->start(run.window.name));
     const QString third = pictureFileTarget(QStringLiteral("a-3"));
