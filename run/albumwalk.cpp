@@ -39,15 +39,22 @@ std::optional<AlbumWalk::Step> AlbumWalk::next()
         m_taken = at;
         m_taking = true;
     }
+    const int before = progressOf(*m_taken);
     const std::optional<Step> step =
         m_taken->picture == 0 ? takePage(*m_taken) : takePicture(*m_taken);
     if (step)
         m_taking = false;
-    // What the step has just done lets later steps on: a page it read names their pictures, a
-    // picture it asked for lets the next ones be asked. Nothing else may come to look again
-    // before the step ends, however long that takes.
-    lookAhead();
+    // A step that moved lets later steps on: a page it read names their pictures, a picture it
+    // asked for lets the next ones be asked. Nothing else may come to look again before the
+    // step ends, however long that takes.
+    if (step || progressOf(*m_taken) != before)
+        lookAhead();
     return step;
+}
+
+int AlbumWalk::progressOf(const WalkPosition& at)
+{
+    return at.picture == 0 ? int(m_steps.page(at).state) : int(m_steps.picture(at).state());
 }
 
 std::optional<AlbumWalk::Step> AlbumWalk::takePage(const WalkPosition& at)

@@ -52,6 +52,8 @@ class AlbumWalk
   private:
     std::optional<Step> takePage(const WalkPosition& at);
     std::optional<Step> takePicture(const WalkPosition& at);
+    // How far the step at `at` has come: its page's or its picture's state.
+    int progressOf(const WalkPosition& at);
     void lookAhead();
 
     WalkServices m_services;
