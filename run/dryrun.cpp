@@ -6,7 +6,6 @@
 #include "pagefetch.h"
 #include "pictureplacement.h"
 #include "runobserver.h"
-#include "text/pagescan.h"
 #include "transfersahead.h"
 #include "walkposition.h"
 #include "web/getbody.h"
@@ -133,27 +132,19 @@ void DryRun::readArrived(Album& album)
     while (album.read < album.pageCount && album.read < int(album.pages.size()) &&
            album.pages[album.read]->isFinished()) {
         const int number = ++album.read;
-        Page page = readPage(*album.pages[number - 1]);
+        const AlbumPageContent page =
+            readAlbumPage(*album.pages[number - 1], album.position, number);
         album.pages[number - 1].reset();
         --m_asked;
-        const std::optional<QString> title = PageScan::albumTitle(page.text);
-        if (!page.fetched || !title) {
-            album.failed.append({album.pageAddress(number),
-                                 page.fetched ? QStringLiteral("不是相册页面") : page.cause});
-            page.text.clear();
-        }
-        const QList<std::optional<QString>> links = PageScan::pictureLinks(page.text);
-        album.links.append(links);
+        if (!page.fetched)
+            album.failed.append({album.pageAddress(number), page.cause});
+        album.links.append(page.links);
         // As a run reads them: each page says how many there are, and one that cannot be had
         // is the album's last.
-        album.pageCount = std::max(PageScan::lastPageNumber(page.text), number);
-        if (number > 1)
-            continue;
-        album.title =
-            title.value_or(QStringLiteral("无标题相册") + QString::number(album.position));
-        for (const std::optional<QString>& link : links) {
-            if (link)
-                album.firstLinks.append(*link);
+        album.pageCount = page.pageCount;
+        if (number == 1) {
+            album.title = page.title;
+            album.firstLinks = page.closedLinks;
         }
     }
 }

@@ -2,7 +2,6 @@
 
 #include "pagefetch.h"
 #include "pictureplacement.h"
-#include "text/pagescan.h"
 #include "web/getbody.h"
 
 #include <algorithm>
@@ -76,30 +75,20 @@ void WalkSteps::askPage(PageStep& step, const WalkPosition& at)
 
 void WalkSteps::readPage(PageStep& step, const WalkPosition& at)
 {
-    Page read = ::readPage(*step.fetch);
+    AlbumPageContent read = readAlbumPage(*step.fetch, at.album, at.page);
     step.fetch.reset();
     --m_services.inFlight;
     step.state = PageState::Read;
-    const std::optional<QString> title = PageScan::albumTitle(read.text);
-    // What a page that is not an album page links to is nobody's picture.
-    if (!title)
-        read.text.clear();
-    step.fetched = read.fetched && title;
-    step.cause = !read.fetched ? read.cause : !title ? QStringLiteral("不是相册页面") : QString();
+    step.fetched = read.fetched;
+    step.cause = read.cause;
+    step.count = read.pageCount;
     AlbumStep& album = this->album(at.album);
-    // The last page carries no last-page link; the count already known stands for it.
-    step.count = std::max(PageScan::lastPageNumber(read.text), at.page);
-    const QList<std::optional<QString>> links = PageScan::pictureLinks(read.text);
     if (at.page == 1) {
-        // A title that still tells the albums apart.
-        album.title = title.value_or(QStringLiteral("无标题相册") + QString::number(at.album));
-        for (const std::optional<QString>& link : links) {
-            if (link)
-                album.firstLinks.append(*link);
-        }
+        album.title = read.title;
+        album.firstLinks = read.closedLinks;
     }
-    step.pictures.reserve(std::size_t(links.size()));
-    for (const std::optional<QString>& link : links)
+    step.pictures.reserve(std::size_t(read.links.size()));
+    for (const std::optional<QString>& link : read.links)
         step.pictures.emplace_back(++album.numbered, album.title, link);
     if (step.count > at.page) {
         album.pages.emplace_back();
