@@ -87,6 +87,12 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         outcome = Outcome::DiskFull;
         report.cause = QStringLiteral("磁盘空间不足");
     }
+    // A retry that walks an album again may meet a picture it has kept as failed: it is one
+    // failure, and saved it is none.
+    FailedPictures& failed = m_results.failedPictures;
+    const bool failedBefore = failed.contains(picture.path);
+    if (outcome == Outcome::Saved && failed.remove(picture.path))
+        --m_results.tally.failed;
     switch (outcome) {
     case Outcome::Saved:
         report.status = PictureReport::Status::Saved;
@@ -102,8 +108,10 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     case Outcome::Failed:
         // Without an identifier the retry reads the picture page again; without a link there
         // is nothing to read.
+        if (failedBefore)
+            break;
         if (picture.identifier || !picture.link.isEmpty())
-            m_results.failedPictures.add(picture.address, picture.path, entryFor(picture));
+            failed.add(picture.address, picture.path, entryFor(picture));
         ++m_results.tally.failed;
         break;
     }

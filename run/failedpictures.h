@@ -25,6 +25,9 @@ class FailedPictures
         m_entries.append({address, path, entry});
     }
     void clear() { m_entries.clear(); }
+    bool contains(const QString& path) const;
+    // False when no failure of that path is kept.
+    bool remove(const QString& path);
     bool isEmpty() const { return m_entries.isEmpty(); }
     const QList<FailedPicture>& entries() const { return m_entries; }
 

@@ -13,6 +13,7 @@
 #include "web/savejpg.h"
 #include "web/transferengine.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -23,14 +24,41 @@ RetryAction::RetryAction(const RunSetup& setup, RunResults& results)
       m_pictures(results.failedPictures.entries())
 {}
 
-RetryAction::~RetryAction() = default;
+RetryAction::~RetryAction()
+{
+    if (!m_ended)
+        keepWhatIsLeft();
+}
 
 bool RetryAction::advance()
 {
-    const bool ended = advanceSteps();
-    if (ended)
+    m_ended = advanceSteps();
+    if (m_ended)
         m_madeFolders.keep();
-    return ended;
+    return m_ended;
+}
+
+void RetryAction::keepWhatIsLeft()
+{
+    if (m_phase == Phase::Saving) {
+        for (const FailedPicture& left : m_pictures.mid(m_next))
+            m_results.failedPictures.add(left.address, left.path, left.entry);
+    }
+    const auto keep = [this](QStringList& kept, const QStringList& taken) {
+        for (const QString& address : taken) {
+            if (!kept.contains(address)) {
+                kept.append(address);
+                ++m_results.tally.missing;
+            }
+        }
+    };
+    // Once the listing pages are read, the albums they led to are what is left.
+    if (m_phase == Phase::ReadingPages) {
+        keep(m_results.failedListingPages, m_listingPages);
+        keep(m_results.failedAlbums, m_albums);
+    } else if (m_phase == Phase::Processing) {
+        keep(m_results.failedAlbums, m_albums + m_crawl->albums());
+    }
 }
 
 bool RetryAction::advanceSteps()
@@ -164,8 +192,11 @@ bool RetryAction::save()
         if (!m_saves.front()->isFinished())
             return false;
         // The album folder is not made again: a folder removed since the run fails the save.
-        const SaveError error = m_saves.front()->finish();
+        SaveError error = m_saves.front()->finish();
         const FailedPicture& picture = m_pictures.at(m_next);
+        // Before the line, as in the run: a picture the record has no room for is not saved.
+        if (error == SaveError::Ok && !remember(picture, m_saves.front()->bytes()))
+            error = SaveError::DiskFull;
         if (error == SaveError::DiskFull) {
             stopForFullDisk(m_next);
             return true;
@@ -189,7 +220,6 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
         m_results.failedPictures.add(picture.address, picture.path, picture.entry);
     } else {
         const qint64 bytes = m_saves.front()->bytes();
-        remember(picture, bytes);
         ++m_results.tally.saved;
         --m_results.tally.failed;
         report.status = PictureReport::Status::Saved;
@@ -198,14 +228,20 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
     m_setup.observer.retryEnded(report);
 }
 
-void RetryAction::remember(const FailedPicture& picture, qint64 bytes)
+bool RetryAction::remember(const FailedPicture& picture, qint64 bytes)
 {
     if (!m_record || !m_record->isOpen() || picture.entry.fileName.isEmpty())
-        return;
+        return true;
     RecordEntry entry = picture.entry;
     entry.size = bytes;
-    if (!m_record->remember(entry))
-        reportRecordUnusable(m_setup.observer, *m_record);
+    if (m_record->remember(entry))
+        return true;
+    reportRecordUnusable(m_setup.observer, *m_record);
+    if (!m_record->diskIsFull())
+        return true;
+    // Unrecorded, the file would be taken for somebody else's by a later update.
+    QFile::remove(picture.path);
+    return false;
 }
 
 void RetryAction::stopForFullDisk(qsizetype from)
@@ -226,20 +262,20 @@ void RetryAction::stopForFullDisk(qsizetype from)
 
 bool RetryAction::beginPages()
 {
-    const QStringList listingPages = std::exchange(m_results.failedListingPages, {});
+    m_listingPages = std::exchange(m_results.failedListingPages, {});
     m_albums = std::exchange(m_results.failedAlbums, {});
     // Each counts again if it fails again.
-    m_results.tally.missing -= int(listingPages.size() + m_albums.size());
-    if (listingPages.isEmpty() && m_albums.isEmpty())
+    m_results.tally.missing -= int(m_listingPages.size() + m_albums.size());
+    if (m_listingPages.isEmpty() && m_albums.isEmpty())
         return false;
     // A first listing page that could not be had left the number of pages unknown: read again,
     // it says it, and the pages after it are read too.
     const QString firstPage = QStringLiteral("&pn=1");
-    if (listingPages.size() == 1 && listingPages.constFirst().endsWith(firstPage))
+    if (m_listingPages.size() == 1 && m_listingPages.constFirst().endsWith(firstPage))
         m_crawl = ListingCrawl::ofForum(m_setup, m_results,
-                                        listingPages.constFirst().chopped(firstPage.size()));
+                                        m_listingPages.constFirst().chopped(firstPage.size()));
     else
-        m_crawl = ListingCrawl::ofPages(m_setup, m_results, listingPages);
+        m_crawl = ListingCrawl::ofPages(m_setup, m_results, m_listingPages);
     return true;
 }
 
@@ -249,8 +285,15 @@ void RetryAction::beginProcessing()
     const QString& forumFolder = m_results.tally.forumFolder;
     // As an update: nothing the run saved is fetched again or overwritten, and an album the
     // record knows keeps its folder. Every album of the list is taken, whatever the run chose.
-    m_placement = std::make_unique<PicturePlacement>(
-        forumFolder, m_record->isOpen() ? m_record->entries() : QList<RecordEntry>());
+    // The pictures still kept as failed hold their names and folders as recorded ones whose
+    // files are gone: a later album of the same title must not take them, and the album of
+    // one saves it under its name.
+    QList<RecordEntry> known = m_record->isOpen() ? m_record->entries() : QList<RecordEntry>();
+    for (const FailedPicture& failed : m_results.failedPictures.entries()) {
+        known.append(failed.entry);
+        known.back().size = -1; // no file holds it
+    }
+    m_placement = std::make_unique<PicturePlacement>(forumFolder, known);
     ensureFolder(forumFolder);
     m_processing = std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, albums,
                                                      AlbumSelection(), *m_record, *m_placement);

@@ -40,6 +40,8 @@ class RetryAction : public Stage
     };
 
     bool advanceSteps();
+    // Dropped before its end: what it took to try and has not tried is kept for the next.
+    void keepWhatIsLeft();
     bool advancePhase();
     void beginSaving();
     // True once every picture page asked for again has been read.
@@ -47,7 +49,8 @@ class RetryAction : public Stage
     // True once every save is done with, or a full disk stopped them.
     bool save();
     void keep(const FailedPicture& picture, SaveError error);
-    void remember(const FailedPicture& picture, qint64 bytes);
+    // False when the record has no room for it: its file is taken away.
+    bool remember(const FailedPicture& picture, qint64 bytes);
     void stopForFullDisk(qsizetype from);
     // False when the run's pages led to no album to process.
     bool beginPages();
@@ -62,6 +65,7 @@ class RetryAction : public Stage
     // Before what it makes folders for: those go first, working files and all.
     MadeFolders m_madeFolders;
     bool m_begun = false;
+    bool m_ended = false;
     Phase m_phase = Phase::Addressing;
     const int m_savedBefore;
     QList<FailedPicture> m_pictures;
@@ -72,6 +76,7 @@ class RetryAction : public Stage
     std::unique_ptr<RecordOpening> m_opening;
     std::unique_ptr<DownloadRecord> m_record;
     std::unique_ptr<ListingCrawl> m_crawl;
+    QStringList m_listingPages; // taken from the run's failures, with m_albums
     QStringList m_albums;
     std::unique_ptr<PicturePlacement> m_placement;
     std::unique_ptr<AlbumProcessing> m_processing;

@@ -1,9 +1,12 @@
 #include "forumbuilder.h"
 #include "runfixture.h"
+#include "turnuntil.h"
 
 #include <QFileInfo>
 
 using namespace ForumBuilder;
+using StandIn::Fault;
+namespace Pages = StandIn::Pages;
 
 class TestRetryAction : public QObject
 {
@@ -15,6 +18,11 @@ class TestRetryAction : public QObject
     void retryAfterTheAlbumFolderWentFailsAgain();
     void pictureThatTimedOutIsRetried();
     void lineBreakInAnAddressShiftsNothing();
+    void laterAlbumOfTheSameTitleLeavesAKeptFailureItsFolder();
+    void pictureMetAgainInItsAlbumIsOneFailureAtMost_data();
+    void pictureMetAgainInItsAlbumIsOneFailureAtMost();
+    void stoppedRetryKeepsWhatItHadNotTried_data();
+    void stoppedRetryKeepsWhatItHadNotTried();
 };
 
 void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
@@ -137,6 +145,103 @@ void TestRetryAction::lineBreakInAnAddressShiftsNothing()
     QCOMPARE(run.downloader->failedPictures().paths(),
              QStringList({run.path(QStringLiteral("f/甲/1.jpg"))}));
     QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/1.jpg"))));
+}
+
+void TestRetryAction::laterAlbumOfTheSameTitleLeavesAKeptFailureItsFolder()
+{
+    // One album a listing page: the second page, with y, is had only by the retry.
+    RunFixture run(forum(QStringLiteral("f"),
+                         {album(QStringLiteral("x"), QStringLiteral("Foo"), 1),
+                          album(QStringLiteral("y"), QStringLiteral("Foo"), 1)},
+                         1),
+                   QStringLiteral("f"));
+    run.forum.setFault(Pages::listingTarget(QStringLiteral("f"), 2), Fault::failingFirst(1));
+    run.forum.setFault(Pages::pictureFileTarget(QStringLiteral("x-1")), Fault::failingFirst(2));
+    run.start();
+    run.retry(); // y is walked, x-1 fails again
+    run.retry();
+    QCOMPARE(run.fileContent(QStringLiteral("f/Foo/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("x-1")));
+    QCOMPARE(run.fileContent(QStringLiteral("f/Foo (2)/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("y-1")));
+}
+
+void TestRetryAction::pictureMetAgainInItsAlbumIsOneFailureAtMost_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<int>("failedAfter");
+    QTest::newRow("saved when its album is read again") << 2 << 0;
+    QTest::newRow("failing there too") << 3 << 1;
+}
+
+void TestRetryAction::pictureMetAgainInItsAlbumIsOneFailureAtMost()
+{
+    QFETCH(int, failures);
+    QFETCH(int, failedAfter);
+    // Two pictures a page; the album's second page fails once, so the retry walks it again
+    // after it has tried picture 1 on its own.
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 4, 2)}),
+        QStringLiteral("f"));
+    run.forum.setFault(Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 2),
+                       Fault::failingFirst(1));
+    run.forum.setFault(Pages::pictureFileTarget(QStringLiteral("a-1")),
+                       Fault::failingFirst(failures));
+    run.start();
+    run.retry();
+    QCOMPARE(run.downloader->tally().failed, failedAfter);
+    QCOMPARE(run.downloader->failedPictures().paths(),
+             QStringList(failedAfter, run.path(QStringLiteral("f/甲/1.jpg"))));
+    QCOMPARE(run.window.lines.constLast(), QStringLiteral("重新下载结束：保存成功%1张，失败%2张")
+                                               .arg(3 - failedAfter)
+                                               .arg(failedAfter));
+    // Saved once, under its own name.
+    QCOMPARE(QDir(run.path(QStringLiteral("f/甲"))).entryList(QDir::Files).size(), 4 - failedAfter);
+}
+
+void TestRetryAction::stoppedRetryKeepsWhatItHadNotTried_data()
+{
+    // The pictures are tried first; a stop while pages are read has them saved.
+    QTest::addColumn<QString>("stalled");
+    QTest::addColumn<bool>("picturesLeft");
+    QTest::newRow("pictures") << Pages::pictureFileTarget(QStringLiteral("a-1")) << true;
+    QTest::newRow("a listing page") << Pages::listingTarget(QStringLiteral("f"), 2) << false;
+    QTest::newRow("an album") << Pages::albumTarget(QStringLiteral("f"), QStringLiteral("b"), 1)
+                              << false;
+}
+
+void TestRetryAction::stoppedRetryKeepsWhatItHadNotTried()
+{
+    QFETCH(QString, stalled);
+    QFETCH(bool, picturesLeft);
+    RunFixture run(forum(QStringLiteral("f"),
+                         {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                          album(QStringLiteral("b"), QStringLiteral("乙"), 1)},
+                         1),
+                   QStringLiteral("f"));
+    for (const QString& target : {Pages::pictureFileTarget(QStringLiteral("a-1")),
+                                  Pages::pictureFileTarget(QStringLiteral("a-2")),
+                                  Pages::listingTarget(QStringLiteral("f"), 2)})
+        run.forum.setFault(target, Fault::failingFirst(1));
+    run.start();
+    const QStringList failed = run.downloader->failedPictures().paths();
+    const int missing = run.downloader->tally().missing;
+    QCOMPARE(failed.size(), 2);
+
+    run.forum.setFault(stalled, Fault::stalled());
+    run.forum.clearLog();
+    QVERIFY(run.downloader->retry());
+    QVERIFY(turnUntil([&] { return run.forum.requestedTargets().contains(stalled); }, 5000));
+    run.downloader->stop();
+    QCOMPARE(run.downloader->failedPictures().paths(), picturesLeft ? failed : QStringList());
+    QCOMPARE(run.downloader->tally().missing, missing);
+
+    // What was kept is what the next retry takes.
+    run.forum.clearFaults();
+    run.retry();
+    QVERIFY(!run.downloader->hasFailures());
+    QCOMPARE(run.fileContent(QStringLiteral("f/乙/1.jpg")),
+             run.forum.pictureBytes(QStringLiteral("b-1")));
 }
 
 QTEST_GUILESS_MAIN(TestRetryAction)
