@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 
 using StandIn::Fault;
@@ -41,6 +42,8 @@ class TestSaveJpg : public QObject
     void pictureIsWrittenByteForByte();
     void failuresWriteNothing_data();
     void failuresWriteNothing();
+    void otherKindsAreSavedOnlyWhole_data();
+    void otherKindsAreSavedOnlyWhole();
     void failureLeavesAnExistingFileAsItWas();
     void longerExistingFileIsReplacedWhole();
     void leftoverOfAnInterruptedSaveIsReplaced();
@@ -129,6 +132,45 @@ void TestSaveJpg::failuresWriteNothing()
     // A short limit, so that the stall ends soon.
     QCOMPARE(SaveJpg(m_network, pictureUrl(id), path, 0.3), expected);
     QVERIFY(m_folder.isEmpty());
+}
+
+void TestSaveJpg::otherKindsAreSavedOnlyWhole_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("whole");
+    const QByteArray data(300, '\x11');
+    // WebP and BMP say their length; the others end with a marker.
+    const auto withLength = [&data](const char* start, qsizetype at, qsizetype less) {
+        QByteArray body = start + data;
+        qToLittleEndian<quint32>(quint32(body.size() - less), body.data() + at);
+        return body;
+    };
+    const QList<std::pair<const char*, QByteArray>> kinds = {
+        {"PNG", QByteArray("\x89PNG\r\n\x1A\n", 8) + data +
+                    QByteArray("\0\0\0\0IEND\xAE\x42\x60\x82", 12)},
+        {"GIF", "GIF89a" + data + ";"},
+        {"WebP", withLength("RIFF....WEBP", 4, 8)},
+        {"BMP", withLength("BM....", 2, 0)}};
+    for (const auto& [kind, body] : kinds) {
+        QTest::addRow("%s whole", kind) << body << true;
+        QTest::addRow("%s cut short", kind) << body.chopped(10) << false;
+    }
+    QTest::newRow("text that starts as a BMP does")
+        << QByteArray("BMP conversion failed, try later\n") << false;
+}
+
+void TestSaveJpg::otherKindsAreSavedOnlyWhole()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, whole);
+    // Over a connection that ends the body by closing: nothing else says it is cut short.
+    Fault unannounced = Fault::serving(body);
+    unannounced.withoutLength = true;
+    m_forum->setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), unannounced);
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path),
+             whole ? SaveError::Ok : SaveError::NotAPicture);
+    QCOMPARE(contentOf(path), whole ? body : QByteArray());
 }
 
 void TestSaveJpg::failureLeavesAnExistingFileAsItWas()

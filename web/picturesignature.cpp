@@ -1,8 +1,10 @@
 #include "picturesignature.h"
 
+#include <QtEndian>
+
 namespace {
 
-// What a JPEG may carry after its end-of-image marker and still count as whole.
+// What a picture may carry after its end and still count as whole: some encoders pad.
 constexpr qsizetype mostTrailingBytes = 32;
 
 bool startsWith(QByteArrayView bytes, QByteArrayView prefix)
@@ -10,23 +12,41 @@ bool startsWith(QByteArrayView bytes, QByteArrayView prefix)
     return bytes.size() >= prefix.size() && bytes.first(prefix.size()) == prefix;
 }
 
-bool isWebP(QByteArrayView head)
+bool endsWith(QByteArrayView tail, QByteArrayView end)
 {
-    return head.size() >= 12 && startsWith(head, "RIFF") && head.sliced(8, 4) == "WEBP";
+    return tail.last(std::min(tail.size(), mostTrailingBytes + end.size())).indexOf(end) >= 0;
 }
 
-bool endsAsJpeg(QByteArrayView tail)
+// A GIF's end is one byte, which a picture cut short ends with too often to look for it among
+// the last few: only padding may follow it.
+bool endsAsGif(QByteArrayView tail)
 {
-    const QByteArrayView last = tail.last(std::min(tail.size(), mostTrailingBytes + 2));
-    return last.indexOf(QByteArrayView("\xFF\xD9", 2)) >= 0;
+    qsizetype end = tail.size();
+    while (end > 0 && tail.size() - end < mostTrailingBytes && tail.at(end - 1) == '\0')
+        --end;
+    return end > 0 && tail.at(end - 1) == ';';
+}
+
+// The length a WebP (RIFF) or BMP file gives itself at `at`, which must all have come.
+bool lengthHasCome(QByteArrayView head, qsizetype at, qint64 extra, qint64 size)
+{
+    if (head.size() < at + 4)
+        return false;
+    const qint64 length = qFromLittleEndian<quint32>(head.data() + at) + extra;
+    return length >= 26 && length <= size;
 }
 
 } // namespace
 
-bool isWholePicture(QByteArrayView head, QByteArrayView tail)
+bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size)
 {
     if (startsWith(head, QByteArrayView("\xFF\xD8\xFF", 3)))
-        return endsAsJpeg(tail);
-    return startsWith(head, QByteArrayView("\x89PNG\r\n\x1A\n", 8)) || startsWith(head, "GIF87a") ||
-           startsWith(head, "GIF89a") || isWebP(head) || startsWith(head, "BM");
+        return endsWith(tail, QByteArrayView("\xFF\xD9", 2));
+    if (startsWith(head, QByteArrayView("\x89PNG\r\n\x1A\n", 8)))
+        return endsWith(tail, QByteArrayView("IEND\xAE\x42\x60\x82", 8));
+    if (startsWith(head, "GIF87a") || startsWith(head, "GIF89a"))
+        return endsAsGif(tail);
+    if (startsWith(head, "RIFF") && head.size() >= 12 && head.sliced(8, 4) == "WEBP")
+        return lengthHasCome(head, 4, 8, size);
+    return startsWith(head, "BM") && lengthHasCome(head, 2, 0, size);
 }

@@ -44,7 +44,7 @@ quint32 TransferJob::checksum() const
 
 bool TransferJob::bodyIsWholePicture() const
 {
-    return isWholePicture(m_head, m_tail);
+    return isWholePicture(m_head, m_tail, outcome.bodyBytes);
 }
 
 QString TransferJob::hostOf(const QUrl& url)
