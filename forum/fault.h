@@ -21,7 +21,7 @@ struct Fault
     QString redirectTo;             // answer 302 with this Location
     qint64 dripBytes = 0;           // announce this many bytes and trickle them out slowly
     int dripEveryMs = 50;           // 64 bytes of the trickle each time this has passed
-    qint64 bytesPerSecond = 0;      // the body at this rate, a slice every 50 ms, as a slow line
+    qint64 bytesPerSecond = 0;      // the answer at this rate, a slice every 50 ms, as a slow line
     qint64 streamBytes = 0;         // announce this many bytes and send them as fast as they go
     std::optional<QByteArray> body; // served with status 200 instead of what the address holds
     bool withoutLength = false;     // no Content-Length: the body ends when the connection does

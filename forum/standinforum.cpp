@@ -436,8 +436,11 @@ void StandInForum::write(QTcpSocket* socket, const Answer& answer, const Fault& 
         return;
     }
     if (fault.bytesPerSecond > 0) {
-        socket->write(head(answer.status, answer.contentType, body.size(), answer.location));
-        pace(socket, body, fault.bytesPerSecond);
+        pace(socket,
+             head(answer.status, answer.contentType, body.size(), answer.location,
+                  fault.extraHeaders) +
+                 body,
+             fault.bytesPerSecond);
         return;
     }
     QByteArray extra = fault.extraHeaders;

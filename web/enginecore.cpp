@@ -47,6 +47,13 @@ struct CurlCallbacks
         return static_cast<TransferJob*>(job)->take(data, static_cast<qint64>(bytes)) ? bytes : 0;
     }
 
+    // A head that comes slowly is moving too; libcurl bounds its size.
+    static size_t header(char*, size_t size, size_t count, void* job)
+    {
+        static_cast<TransferJob*>(job)->heard();
+        return size * count;
+    }
+
     static int connected(void* job, char* address, char*, int port, int)
     {
         auto* transfer = static_cast<TransferJob*>(job);
@@ -247,6 +254,8 @@ bool EngineCore::configure(TransferJob* job)
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, job->curlError);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::body);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, job);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlCallbacks::header);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, job);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlCallbacks::connected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, job);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);

@@ -71,7 +71,7 @@ void TransferJob::restartAt(const QUrl& next)
 bool TransferJob::take(const char* data, qint64 size)
 {
     // The limit is on silence, not on the whole: a transfer that keeps moving is never cut.
-    deadline.setRemainingTime(fullBudgetMs(), Qt::PreciseTimer);
+    heard();
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     // Most servers send a short page with a redirect. It is read and dropped: libcurl works out

@@ -43,6 +43,8 @@ class TransferJob
     void restartAt(const QUrl& next);
     // Bytes of the answer now in progress, from libcurl; false stops the transfer.
     bool take(const char* data, qint64 size);
+    // Bytes of the answer have come, its head's or its body's: the time limit starts again.
+    void heard() { deadline.setRemainingTime(fullBudgetMs(), Qt::PreciseTimer); }
     // Whether the body of the answer came to the end its coding promised.
     bool bodyIsWhole() const { return !m_decoder || m_decoder->isComplete(); }
     // Of the body's first and last bytes: with its length, what tells one answer from another.
