@@ -138,6 +138,7 @@ void TestSaveJpg::otherKindsAreSavedOnlyWhole_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("lengthSaid");
     const QByteArray data(300, '\x11');
     // WebP and BMP say their length; the others end with a marker.
     const auto withLength = [&data](const char* start, qsizetype at, qsizetype less) {
@@ -152,20 +153,25 @@ void TestSaveJpg::otherKindsAreSavedOnlyWhole_data()
         {"WebP", withLength("RIFF....WEBP", 4, 8)},
         {"BMP", withLength("BM....", 2, 0)}};
     for (const auto& [kind, body] : kinds) {
-        QTest::addRow("%s whole", kind) << body << true;
-        QTest::addRow("%s cut short", kind) << body.chopped(10) << false;
+        QTest::addRow("%s whole", kind) << body << true << false;
+        QTest::addRow("%s cut short", kind) << body.chopped(10) << false << false;
     }
     QTest::newRow("text that starts as a BMP does")
-        << QByteArray("BMP conversion failed, try later\n") << false;
+        << QByteArray("BMP conversion failed, try later\n") << false << false;
+    // Trailing bytes beyond what encoders pad with: with its length said, it has all come.
+    const QByteArray trailing = QByteArray("\xFF\xD8\xFF\xE0", 4) + data + "\xFF\xD9" + data;
+    QTest::newRow("JPEG and more after its end") << trailing << false << false;
+    QTest::newRow("JPEG and more after its end, its length said") << trailing << true << true;
 }
 
 void TestSaveJpg::otherKindsAreSavedOnlyWhole()
 {
     QFETCH(QByteArray, body);
     QFETCH(bool, whole);
+    QFETCH(bool, lengthSaid);
     // Over a connection that ends the body by closing: nothing else says it is cut short.
     Fault unannounced = Fault::serving(body);
-    unannounced.withoutLength = true;
+    unannounced.withoutLength = !lengthSaid;
     m_forum->setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")), unannounced);
     const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
     QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path),

@@ -36,6 +36,16 @@ bool contains(const std::vector<TransferJob*>& list, const TransferJob* job)
     return std::find(list.begin(), list.end(), job) != list.end();
 }
 
+// Whether the answer said where its body ends, so that one cut short would have failed: by its
+// length, its chunks, or the frames of HTTP/2 and later.
+bool bodyWasFramed(CURL* easy, bool http1)
+{
+    curl_off_t announced = -1;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    return !http1 || announced >= 0 ||
+           answerHeaders(easy, "Transfer-Encoding").join(',').toLower().contains("chunked");
+}
+
 } // namespace
 
 // Called by libcurl from inside its own functions; each hands its work to the transfer's engine.
@@ -488,9 +498,12 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
     if (status == 200 && job->toFile() && job->outcome.bodyBytes > 0 &&
         !job->bodyIsWholePicture()) {
         // Over a kept connection it may be an earlier answer that came late: asked for once
-        // more over a connection of its own, where it is what the server sends.
+        // more over a connection of its own, where it is what the server sends. There, a
+        // picture whose end the answer said has all come, whatever follows its end marker.
         if (overKeptConnection(job, http1))
             resendOutOfStep(job, 200);
+        else if (job->bodyStartsAsPicture() && bodyWasFramed(easy, http1))
+            finish(job, Kind::Complete, 200);
         else
             finish(job, Kind::NotAPicture, 200);
         return;

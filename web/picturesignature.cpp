@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <optional>
+
 namespace {
 
 // What a picture may carry after its end and still count as whole: some encoders pad.
@@ -36,17 +38,53 @@ bool lengthHasCome(QByteArrayView head, qsizetype at, qint64 extra, qint64 size)
     return length >= 26 && length <= size;
 }
 
+enum class Kind
+{
+    Jpeg,
+    Png,
+    Gif,
+    WebP,
+    Bmp
+};
+
+std::optional<Kind> kindOf(QByteArrayView head)
+{
+    if (startsWith(head, QByteArrayView("\xFF\xD8\xFF", 3)))
+        return Kind::Jpeg;
+    if (startsWith(head, QByteArrayView("\x89PNG\r\n\x1A\n", 8)))
+        return Kind::Png;
+    if (startsWith(head, "GIF87a") || startsWith(head, "GIF89a"))
+        return Kind::Gif;
+    if (startsWith(head, "RIFF") && head.size() >= 12 && head.sliced(8, 4) == "WEBP")
+        return Kind::WebP;
+    if (startsWith(head, "BM"))
+        return Kind::Bmp;
+    return std::nullopt;
+}
+
 } // namespace
+
+bool startsAsPicture(QByteArrayView head)
+{
+    return kindOf(head).has_value();
+}
 
 bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size)
 {
-    if (startsWith(head, QByteArrayView("\xFF\xD8\xFF", 3)))
+    const std::optional<Kind> kind = kindOf(head);
+    if (!kind)
+        return false;
+    switch (*kind) {
+    case Kind::Jpeg:
         return endsWith(tail, QByteArrayView("\xFF\xD9", 2));
-    if (startsWith(head, QByteArrayView("\x89PNG\r\n\x1A\n", 8)))
+    case Kind::Png:
         return endsWith(tail, QByteArrayView("IEND\xAE\x42\x60\x82", 8));
-    if (startsWith(head, "GIF87a") || startsWith(head, "GIF89a"))
+    case Kind::Gif:
         return endsAsGif(tail);
-    if (startsWith(head, "RIFF") && head.size() >= 12 && head.sliced(8, 4) == "WEBP")
+    case Kind::WebP:
         return lengthHasCome(head, 4, 8, size);
-    return startsWith(head, "BM") && lengthHasCome(head, 2, 0, size);
+    case Kind::Bmp:
+        return lengthHasCome(head, 2, 0, size);
+    }
+    return false;
 }

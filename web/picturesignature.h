@@ -9,3 +9,5 @@
 // the length a WebP or BMP file gives itself. An error page, a page sent in place of a picture
 // and a picture cut short all fail; the picture itself is never decoded.
 bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size);
+// Whether `head` starts as a JPEG, PNG, GIF, WebP or BMP file does.
+bool startsAsPicture(QByteArrayView head);

@@ -47,6 +47,11 @@ bool TransferJob::bodyIsWholePicture() const
     return isWholePicture(m_head, m_tail, outcome.bodyBytes);
 }
 
+bool TransferJob::bodyStartsAsPicture() const
+{
+    return startsAsPicture(m_head);
+}
+
 QString TransferJob::hostOf(const QUrl& url)
 {
     return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':') +

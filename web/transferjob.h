@@ -51,6 +51,7 @@ class TransferJob
     quint32 checksum() const;
     // Whether a body streamed into a file starts and ends as a picture file does.
     bool bodyIsWholePicture() const;
+    bool bodyStartsAsPicture() const;
 
     EngineCore& engine;
     const QUrl firstUrl;
