@@ -163,7 +163,14 @@ bool ConsoleWindow::sumUpAll(int forums, const RunTally& total)
 
 bool writeLine(std::FILE* out, const QString& line)
 {
-    return writeText(out, line + QLatin1Char('\n'));
+    // A title or an address a page gave may hold control characters: on a terminal they would
+    // break the line in two, or drive the terminal itself.
+    QString shown = line;
+    for (QChar& character : shown) {
+        if (character.category() == QChar::Other_Control)
+            character = QChar::ReplacementCharacter;
+    }
+    return writeText(out, shown + QLatin1Char('\n'));
 }
 
 void prepareConsole()

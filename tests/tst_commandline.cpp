@@ -758,8 +758,9 @@ void TestCommandLine::throughAProxyWithAUserAgentOfItsOwn()
 
 void TestCommandLine::severalForumsOneAfterTheOther()
 {
+    // A title that would break its line in two, and colour the terminal.
     StandIn::ForumContent content = ForumBuilder::forum(
-        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("山"), 2)});
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("山\x1b[31m\n"), 2)});
     content.forums.append(
         ForumBuilder::forum(QStringLiteral("猫咪"),
                             {album(QStringLiteral("b"), QStringLiteral("橘猫"), 1)})
@@ -779,6 +780,8 @@ void TestCommandLine::severalForumsOneAfterTheOther()
              QStringList({summary(2, 0, output.filePath(QStringLiteral("f"))),
                           summary(1, 0, output.filePath(QStringLiteral("猫咪")))}));
     QCOMPARE(lines.lines.constLast(), QStringLiteral("全部结束：2个贴吧，保存成功3张，失败0张"));
+    QCOMPARE(lines.lines.filter(QStringLiteral("开始处理相册(1/1):山")),
+             QStringList(QStringLiteral("开始处理相册(1/1):山\uFFFD[31m\uFFFD")));
     QCOMPARE(recordBelow(output.filePath(QStringLiteral("猫咪"))).size(), 1);
     QCOMPARE(recordBelow(output.filePath(QStringLiteral("f"))).size(), 2);
 
