@@ -348,7 +348,8 @@ CommandLine readCommandLine(const QStringList& arguments)
         return readRequest(given);
     QCommandLineParser withSettings;
     addOptions(withSettings);
-    if (!withSettings.parse(arguments + *configured))
+    // Before the given ones, which may end their options with "--".
+    if (!withSettings.parse(arguments.mid(0, 1) + *configured + arguments.mid(1)))
         return refused(withSettings.errorText());
     CommandLine line = readRequest(withSettings);
     for (const QString& argument : *configured)

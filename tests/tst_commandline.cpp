@@ -916,8 +916,8 @@ void TestCommandLine::settingsFileBeneathEnvironmentAndCommandLine()
     };
     QCOMPARE(run(download, environment).exitCode, 0);
     QVERIFY(savedIn(QStringLiteral("from-file")));
-    // update = true: the second run fetches nothing it saved.
-    const Outcome again = run(download, environment);
+    // update = true: the second run fetches nothing it saved, its options ended or not.
+    const Outcome again = run(download + QStringList(QStringLiteral("--")), environment);
     QVERIFY(again.lines.contains(QStringLiteral("第1页,第1张已存在，跳过！")));
     environment.insert(QStringLiteral("VARNOLT_OUTPUT"),
                        home.filePath(QStringLiteral("from-variable")));
