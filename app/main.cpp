@@ -4,6 +4,7 @@
 #include "app/consolewindow.h"
 #include "app/form1.h"
 #include "app/qttranslations.h"
+#include "app/windowuntilclosed.h"
 #include "run/outputfolder.h"
 #include "web/cookiefile.h"
 #include "web/serviceroots.h"
@@ -95,8 +96,7 @@ int openWindow(const CommandLine& command, TransferEngine& network, const Output
         window.setUpdate(true);
         window.appendLine(QStringLiteral("更新模式：下载记录中已保存的图片不再下载"));
     }
-    window.show();
-    return QCoreApplication::exec();
+    return windowUntilClosed(window);
 }
 
 } // namespace

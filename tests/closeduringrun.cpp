@@ -1,9 +1,10 @@
 // Opens the window, starts a run for the forum named on the command line and closes the window,
 // the way a user would, once the file named last on the command line is there: tst_program makes
 // it when the run has come as far as it wants, and expects this process to end soon after the
-// close with status 0.
+// close with status 0. A signal closes it as the program's own window is closed.
 #include "app/commandline.h"
 #include "app/form1.h"
+#include "app/windowuntilclosed.h"
 #include "web/transferengine.h"
 
 #include <QApplication>
@@ -35,7 +36,6 @@ int main(int argc, char* argv[])
     Form1 window(network, arguments.at(1), *roots, settings);
     if (line.timeout)
         window.setTimeout(*line.timeout);
-    window.show();
     QTimer::singleShot(0, &window, [&] {
         window.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(arguments.at(2));
         window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
@@ -49,5 +49,5 @@ int main(int argc, char* argv[])
         window.close();
     });
     closeWhenAsked.start(10);
-    return app.exec();
+    return windowUntilClosed(window);
 }

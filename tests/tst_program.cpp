@@ -40,18 +40,22 @@ class TestProgram : public QObject
     void badEnvironmentIsRefusedAtStartup();
     void closingDuringARunEndsTheProgramAtOnce();
     void closingEndsACrawlOfEndlessListingPages();
+    void closingLeavesNoUnfinishedPictureBehind_data();
     void closingLeavesNoUnfinishedPictureBehind();
 
   private:
     // Runs the window in a child process against `forum` and closes it once `reached` says the
-    // run has come far enough. True when the close ended it, with status 0: every fetch waits
-    // ten minutes for its data, so nothing else would have.
+    // run has come far enough: as its user would, or (`terminated`) by SIGTERM. True when that
+    // ended it, with status 0 or 143: every fetch waits ten minutes for its data, so nothing
+    // else would have.
     bool closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
-                        const std::function<bool()>& reached, int transfers = 1);
+                        const std::function<bool()>& reached, int transfers = 1,
+                        bool terminated = false);
 };
 
 bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
-                                 const std::function<bool()>& reached, int transfers)
+                                 const std::function<bool()>& reached, int transfers,
+                                 bool terminated)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -70,15 +74,22 @@ bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& fo
                 {folder, forum.content().forums.constFirst().name, close.fileName()});
 
     // The stand-in answers from this event loop while the child runs.
-    if (!turnUntil(reached, 20000) || !close.open(QIODevice::WriteOnly))
+    if (!turnUntil(reached, 20000))
         return false;
-    close.close();
-    QByteArray output;
-    if (!turnUntil([&] { return (output += child.readAllStandardOutput()).contains("closing"); },
-                   20000))
-        return false;
+    if (terminated) {
+        child.terminate();
+    } else {
+        if (!close.open(QIODevice::WriteOnly))
+            return false;
+        close.close();
+        QByteArray output;
+        if (!turnUntil(
+                [&] { return (output += child.readAllStandardOutput()).contains("closing"); },
+                20000))
+            return false;
+    }
     return turnUntil([&] { return !finished.isEmpty(); }, 60000) &&
-           child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+           child.exitStatus() == QProcess::NormalExit && child.exitCode() == (terminated ? 143 : 0);
 }
 
 void TestProgram::badEnvironmentIsRefusedAtStartup_data()
@@ -161,8 +172,18 @@ void TestProgram::closingEndsACrawlOfEndlessListingPages()
              StandIn::Pages::listingTarget(endless.name, static_cast<int>(fetched.size())));
 }
 
+void TestProgram::closingLeavesNoUnfinishedPictureBehind_data()
+{
+    QTest::addColumn<bool>("terminated");
+    QTest::newRow("closed by its user") << false;
+#ifndef Q_OS_WIN
+    QTest::newRow("SIGTERM") << true;
+#endif
+}
+
 void TestProgram::closingLeavesNoUnfinishedPictureBehind()
 {
+    QFETCH(bool, terminated);
     StandIn::StandInForum forum(ForumBuilder::forum(
         QStringLiteral("猫咪"), {album(QStringLiteral("a"), QStringLiteral("甲"), 6),
                                  album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
@@ -181,7 +202,7 @@ void TestProgram::closingLeavesNoUnfinishedPictureBehind()
             return QFileInfo::exists(folder.filePath(QStringLiteral("猫咪/甲/1.jpg"))) &&
                    forum.requestedTargets().contains(drips);
         },
-        8));
+        8, terminated));
     QVERIFY2(forum.mostAtOnce() > 1, "the pictures were fetched one at a time");
 
     QCOMPARE(filesBelow(folder.path()),
