@@ -124,23 +124,22 @@ PicturePlacement::Place PicturePlacement::place(const QString& albumFolder, int 
     };
     QList<RecordEntry> entries = m_byLink.value(link);
     std::stable_partition(entries.begin(), entries.end(), isOwn);
-    const auto given = [this](const QFileInfo& file) {
-        return m_given.contains(sameFileKey(file.filePath()));
-    };
     for (const RecordEntry& entry : entries) {
-        const QFileInfo file(pathOf(entry));
+        // The path as the run writes every other, in the platform's form: QFileInfo gives "/".
+        const QString path = pathOf(entry);
+        const QFileInfo file(path);
         const bool gone = !file.exists() && !file.isSymLink();
-        if (given(file) || (gone && !isOwn(entry)))
+        if (m_given.contains(sameFileKey(path)) || (gone && !isOwn(entry)))
             continue;
         // A file that still holds the picture: nothing to fetch.
         if (file.isFile() && file.size() == entry.size) {
-            m_given.insert(sameFileKey(file.filePath()));
-            return {file.filePath(), entry.size, entry.identifier};
+            m_given.insert(sameFileKey(path));
+            return {path, entry.size, entry.identifier};
         }
         // Its own file, gone: it comes back under its name.
         if (gone) {
-            m_given.insert(sameFileKey(file.filePath()));
-            return {file.filePath(), std::nullopt, {}};
+            m_given.insert(sameFileKey(path));
+            return {path, std::nullopt, {}};
         }
         // Changed since: somebody's now, and left alone.
     }
