@@ -71,7 +71,7 @@ void TestGetBody::outcomes_data()
     QTest::newRow("connection dropped mid-body") << dropped << int(Kind::Nothing);
     const Fault cutShort = Fault::lyingAboutLength();
     QTest::newRow("body shorter than announced") << cutShort << int(Kind::Nothing);
-    const Fault slow = Fault::delayedBy(100);
+    const Fault slow = Fault::delayedBy(80);
     QTest::newRow("answer within the limit") << slow << int(Kind::Body);
     const Fault late = Fault::delayedBy(1500);
     QTest::newRow("answer after the limit") << late << int(Kind::Text);
@@ -91,7 +91,7 @@ void TestGetBody::outcomes()
     QFETCH(Fault, fault);
     QFETCH(int, kind);
     m_forum->setFault(m_page, fault);
-    const FetchResult result = GetBody(m_network, url(m_page), 0.3);
+    const FetchResult result = GetBody(m_network, url(m_page), 0.25);
     QCOMPARE(int(result.kind()), kind);
     if (result.kind() == Kind::Text)
         QCOMPARE(result.text(), QString());

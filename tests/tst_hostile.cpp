@@ -95,19 +95,19 @@ void TestHostile::slowAnswerThatKeepsMovingIsNeverCut()
     QFETCH(QByteArray, picture);
     StandIn::Fault slowLine;
     if (picture.isEmpty()) {
-        // The sample picture, 0.5 s from first byte to last, a slice every 50 ms.
+        // The sample picture, half as long again as the limit, a slice every 50 ms.
         picture = m_run->forum.pictureBytes(QStringLiteral("a-1"));
-        slowLine.bytesPerSecond = std::max<qint64>(1, picture.size() * 2);
+        slowLine.bytesPerSecond = std::max<qint64>(1, qint64(picture.size() / 0.3));
     } else {
-        // 20 bytes a slice: the head alone takes longer than the limit, each of its lines far
+        // 30 bytes a slice: the head alone takes longer than the limit, each of its lines far
         // less (libcurl tells of a head's bytes a whole line at a time).
         slowLine.body = picture;
-        slowLine.extraHeaders = QByteArray("X: 1\r\n").repeated(10);
-        slowLine.bytesPerSecond = 400;
+        slowLine.extraHeaders = QByteArray("X: 1\r\n").repeated(8);
+        slowLine.bytesPerSecond = 600;
     }
     m_run->forum.setFault(m_picture, slowLine);
     const QString path = m_run->path(QStringLiteral("1.jpg"));
-    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path, 0.3),
+    QCOMPARE(SaveJpg(m_run->network, m_run->pictureUrl(QStringLiteral("a-1")), path, 0.2),
              SaveError::Ok);
     QCOMPARE(m_run->fileContent(QStringLiteral("1.jpg")), picture);
 }

@@ -315,7 +315,10 @@ void TestServerWait::rateOptionPacesRequests()
 {
     EngineSettings settings = RunFixture::settingsWith(4);
     settings.rate = 40;
-    RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
+    // Six requests: five gaps to hold to the rate.
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"), settings);
     run.start();
     QVERIFY(run.downloader->failedPictures().isEmpty());
     // Started 25 ms apart; the stand-in may log one late, never the whole run early.
