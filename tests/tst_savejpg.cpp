@@ -156,8 +156,9 @@ void TestSaveJpg::otherKindsAreSavedOnlyWhole_data()
         QTest::addRow("%s whole", kind) << body << true << false;
         QTest::addRow("%s cut short", kind) << body.chopped(10) << false << false;
     }
-    QTest::newRow("text that starts as a BMP does")
-        << QByteArray("BMP conversion failed, try later\n") << false << false;
+    const QByteArray text("BMP conversion failed, try later\n");
+    QTest::newRow("text that starts as a BMP does") << text << false << false;
+    QTest::newRow("the same, its length said") << text << false << true;
     // Trailing bytes beyond what encoders pad with: with its length said, it has all come.
     const QByteArray trailing = QByteArray("\xFF\xD8\xFF\xE0", 4) + data + "\xFF\xD9" + data;
     QTest::newRow("JPEG and more after its end") << trailing << false << false;

@@ -495,15 +495,14 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
         resendOutOfStep(job, status);
         return;
     }
+    // Over a kept connection it may be an earlier answer that came late: asked for once more
+    // over a connection of its own, where it is what the server sends. There, a picture whose
+    // end the answer said has all come, whatever follows its end marker.
+    const bool kept = overKeptConnection(job, http1);
     if (status == 200 && job->toFile() && job->outcome.bodyBytes > 0 &&
-        !job->bodyIsWholePicture()) {
-        // Over a kept connection it may be an earlier answer that came late: asked for once
-        // more over a connection of its own, where it is what the server sends. There, a
-        // picture whose end the answer said has all come, whatever follows its end marker.
-        if (overKeptConnection(job, http1))
+        !job->bodyIsWholePicture(!kept && bodyWasFramed(easy, http1))) {
+        if (kept)
             resendOutOfStep(job, 200);
-        else if (job->bodyStartsAsPicture() && bodyWasFramed(easy, http1))
-            finish(job, Kind::Complete, 200);
         else
             finish(job, Kind::NotAPicture, 200);
         return;

@@ -64,23 +64,18 @@ std::optional<Kind> kindOf(QByteArrayView head)
 
 } // namespace
 
-bool startsAsPicture(QByteArrayView head)
-{
-    return kindOf(head).has_value();
-}
-
-bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size)
+bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size, bool lengthSaid)
 {
     const std::optional<Kind> kind = kindOf(head);
     if (!kind)
         return false;
     switch (*kind) {
     case Kind::Jpeg:
-        return endsWith(tail, QByteArrayView("\xFF\xD9", 2));
+        return lengthSaid || endsWith(tail, QByteArrayView("\xFF\xD9", 2));
     case Kind::Png:
-        return endsWith(tail, QByteArrayView("IEND\xAE\x42\x60\x82", 8));
+        return lengthSaid || endsWith(tail, QByteArrayView("IEND\xAE\x42\x60\x82", 8));
     case Kind::Gif:
-        return endsAsGif(tail);
+        return lengthSaid || endsAsGif(tail);
     case Kind::WebP:
         return lengthHasCome(head, 4, 8, size);
     case Kind::Bmp:

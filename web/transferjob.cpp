@@ -42,14 +42,9 @@ quint32 TransferJob::checksum() const
     return static_cast<quint32>(sum ^ (sum >> 32));
 }
 
-bool TransferJob::bodyIsWholePicture() const
+bool TransferJob::bodyIsWholePicture(bool lengthSaid) const
 {
-    return isWholePicture(m_head, m_tail, outcome.bodyBytes);
-}
-
-bool TransferJob::bodyStartsAsPicture() const
-{
-    return startsAsPicture(m_head);
+    return isWholePicture(m_head, m_tail, outcome.bodyBytes, lengthSaid);
 }
 
 QString TransferJob::hostOf(const QUrl& url)

@@ -50,8 +50,7 @@ class TransferJob
     // Of the body's first and last bytes: with its length, what tells one answer from another.
     quint32 checksum() const;
     // Whether a body streamed into a file starts and ends as a picture file does.
-    bool bodyIsWholePicture() const;
-    bool bodyStartsAsPicture() const;
+    bool bodyIsWholePicture(bool lengthSaid) const;
 
     EngineCore& engine;
     const QUrl firstUrl;
