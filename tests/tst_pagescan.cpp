@@ -17,6 +17,7 @@ class TestPageScan : public QObject
     void pictureIdentifier_data();
     void pictureIdentifier();
     void failureListsStayInStep();
+    void albumTitleNeedsBothMarkers();
 };
 
 void TestPageScan::albumLinks()
@@ -116,6 +117,15 @@ void TestPageScan::failureListsStayInStep()
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(1).address, QStringLiteral("http://h/2.jpg"));
     QCOMPARE(entries.at(1).path, QStringLiteral("/f/a/2.jpg"));
+}
+
+void TestPageScan::albumTitleNeedsBothMarkers()
+{
+    QCOMPARE(PageScan::albumTitle(QStringLiteral("<title>风景吧_百度贴吧</title>")),
+             QStringLiteral("风景"));
+    for (const QString& page : {QStringLiteral("<TITLE>安全验证</TITLE> 返回贴吧_首页"),
+                                QStringLiteral("<title>安全验证</title>")})
+        QCOMPARE(PageScan::albumTitle(page), std::nullopt);
 }
 
 QTEST_APPLESS_MAIN(TestPageScan)

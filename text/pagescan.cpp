@@ -82,6 +82,10 @@ int lastPageNumber(const QString& page)
 
 std::optional<QString> albumTitle(const QString& page)
 {
+    // Without its start marker split2 gives what stands before the end marker: a verification
+    // page that mentions "吧_" would pass for an album page.
+    if (TextSearch::find(page, QStringLiteral("<title>"), 1) == 0)
+        return std::nullopt;
     try {
         return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
     } catch (const std::invalid_argument&) {
