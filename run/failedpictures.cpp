@@ -1,17 +1,11 @@
 #include "failedpictures.h"
 
-#include <algorithm>
-
-bool FailedPictures::contains(const QString& path) const
-{
-    return std::any_of(m_entries.begin(), m_entries.end(),
-                       [&path](const FailedPicture& entry) { return entry.path == path; });
-}
-
 bool FailedPictures::remove(const QString& path)
 {
-    return m_entries.removeIf([&path](const FailedPicture& entry) { return entry.path == path; }) >
-           0;
+    if (!m_paths.remove(path))
+        return false;
+    m_entries.removeIf([&path](const FailedPicture& entry) { return entry.path == path; });
+    return true;
 }
 
 QStringList FailedPictures::addresses() const

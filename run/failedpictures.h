@@ -3,6 +3,7 @@
 #include "downloadrecord.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,9 +24,15 @@ class FailedPictures
     void add(const QString& address, const QString& path, const RecordEntry& entry = {})
     {
         m_entries.append({address, path, entry});
+        m_paths.insert(path);
     }
-    void clear() { m_entries.clear(); }
-    bool contains(const QString& path) const;
+    void clear()
+    {
+        m_entries.clear();
+        m_paths.clear();
+    }
+    // Asked for every picture a run reports, however many have failed before it.
+    bool contains(const QString& path) const { return m_paths.contains(path); }
     // False when no failure of that path is kept.
     bool remove(const QString& path);
     bool isEmpty() const { return m_entries.isEmpty(); }
@@ -36,4 +43,5 @@ class FailedPictures
 
   private:
     QList<FailedPicture> m_entries;
+    QSet<QString> m_paths; // of m_entries
 };
