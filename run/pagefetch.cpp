@@ -29,7 +29,7 @@ AlbumPageContent readAlbumPage(const PageRequest& request, qsizetype album, int 
     albumPage.title = title.value_or(QStringLiteral("无标题相册") + QString::number(album));
     albumPage.links = PageScan::pictureLinks(read.text);
     for (const std::optional<QString>& link : albumPage.links) {
-        if (link)
+        if (link && page == 1)
             albumPage.closedLinks.append(*link);
     }
     // The last page carries no last-page link; the count already known stands for it.

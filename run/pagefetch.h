@@ -30,7 +30,7 @@ struct AlbumPageContent
     // albums apart.
     QString title;
     QList<std::optional<QString>> links; // of its pictures; none for a link left unclosed
-    QStringList closedLinks;             // those that are whole, which choose its folder
+    QStringList closedLinks;             // on its first page, those whole: they choose its folder
     int pageCount = 1;                   // the album's, as far as this page tells
 };
 
