@@ -495,24 +495,29 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
         resendOutOfStep(job, status);
         return;
     }
-    // Over a kept connection it may be an earlier answer that came late: asked for once more
-    // over a connection of its own, where it is what the server sends. There, a picture whose
-    // end the answer said has all come, whatever follows its end marker.
-    const bool kept = overKeptConnection(job, http1);
-    if (status == 200 && job->toFile() && job->outcome.bodyBytes > 0 &&
-        !job->bodyIsWholePicture(!kept && bodyWasFramed(easy, http1))) {
-        if (kept)
-            resendOutOfStep(job, 200);
-        else
-            finish(job, Kind::NotAPicture, 200);
+    if (status == 200 && job->toFile() && job->outcome.bodyBytes > 0 && !pictureIsWhole(job, http1))
         return;
-    }
     if (isRedirectStatus(status)) {
         if (const std::optional<Kind> ends = followRedirect(job))
             finish(job, *ends, status);
         return;
     }
     finish(job, Kind::Complete, status);
+}
+
+bool EngineCore::pictureIsWhole(TransferJob* job, bool http1)
+{
+    // Over a kept connection it may be an earlier answer that came late: asked for once more
+    // over a connection of its own, where it is what the server sends. There, a picture whose
+    // end the answer said has all come, whatever follows its end marker.
+    const bool kept = overKeptConnection(job, http1);
+    if (job->bodyIsWholePicture(!kept && bodyWasFramed(job->handle, http1)))
+        return true;
+    if (kept)
+        resendOutOfStep(job, 200);
+    else
+        finish(job, TransferOutcome::Kind::NotAPicture, 200);
+    return false;
 }
 
 void EngineCore::resendOutOfStep(TransferJob* job, int status)

@@ -64,6 +64,9 @@ class EngineCore
     void failUnanswered(TransferJob* job, CURLcode result, int status);
     // What to make of a whole answer: taken, waited on, sent again, followed or failed.
     void judgeAnswer(TransferJob* job, int status, bool http1);
+    // Whether the 200 just come for `job` holds a whole picture; if not, it is asked for again
+    // or failed.
+    bool pictureIsWhole(TransferJob* job, bool http1);
     // Whether the answer just come for `job` is a copy of an earlier one on its connection.
     bool answeredOutOfStep(TransferJob* job, int status, bool http1);
     bool overKeptConnection(TransferJob* job, bool http1);
