@@ -77,7 +77,7 @@ bool DryRun::prepareAlbums()
 {
     const qsizetype count = m_crawl->albums().size();
     const QString& forumFolder = m_results.tally.forumFolder;
-    m_results.tally.albums = count;
+    m_results.tally.albums = m_crawl->albumsFound();
     // What would stop a run stops the look too.
     if (count > 0 && QFileInfo::exists(forumFolder) && !QFileInfo(forumFolder).isDir()) {
         m_setup.observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
@@ -118,7 +118,7 @@ void DryRun::askAhead()
     const QStringList& listed = m_crawl->albums();
     while (m_asked < most && m_nextAlbum <= listed.size()) {
         const qsizetype position = m_nextAlbum++;
-        if (!m_choices.albums.contains(position))
+        if (!m_choices.albums.contains(position) || listed.at(position - 1).isEmpty())
             continue;
         Album& album = m_albums.emplace_back();
         album.position = position;

@@ -73,8 +73,15 @@ void ListingCrawl::read(int page)
                                  listing.fetched ? QStringLiteral("不是相册列表") : listing.cause);
         ++m_results.tally.missing;
         m_results.failedListingPages.append(address);
+        if (!m_listingBase.isEmpty())
+            m_unread += m_perPage;
         return;
     }
+    if (page == 0)
+        m_perPage = links.size();
+    // Kept only now: after the listing's last pages no album has a position to lose.
+    for (; m_unread > 0; --m_unread)
+        m_albums.append(QString());
     for (const QString& link : links)
         m_albums.append(m_setup.roots.forumRoot + link);
     if (!m_listingBase.isEmpty())

@@ -26,8 +26,13 @@ class ListingCrawl : public Stage
     ~ListingCrawl() override;
 
     bool advance() override;
-    // Their addresses, in the order of the pages and of their positions on them.
+    // Their addresses, in the order of the pages and of their positions on them. A page of the
+    // forum's listing that could not be had keeps the positions of its albums, as many as the
+    // first page lists, with empty addresses when a later page was read: a choice of albums by
+    // position takes the same albums whichever pages came.
     const QStringList& albums() const { return m_albums; }
+    // How many addresses of albums() are known.
+    qsizetype albumsFound() const { return m_albums.size() - m_albums.count(QString()); }
 
   private:
     ListingCrawl(const RunSetup& setup, RunResults& results, QStringList addresses,
@@ -40,7 +45,9 @@ class ListingCrawl : public Stage
     const QStringList m_addresses;
     const QString m_listingBase; // when the pages announce each other
     int m_pageCount = 1;
-    int m_page = 0; // being read, from 0
+    int m_page = 0;          // being read, from 0
+    qsizetype m_perPage = 0; // albums on the first page read
+    qsizetype m_unread = 0;  // positions of pages that could not be had, after the last read
     std::unique_ptr<PageRequest> m_request;
     QStringList m_albums;
 };

@@ -46,7 +46,7 @@ void RetryAction::keepWhatIsLeft()
     }
     const auto keep = [this](QStringList& kept, const QStringList& taken) {
         for (const QString& address : taken) {
-            if (!kept.contains(address)) {
+            if (!address.isEmpty() && !kept.contains(address)) {
                 kept.append(address);
                 ++m_results.tally.missing;
             }
@@ -96,10 +96,10 @@ bool RetryAction::advancePhase()
     case Phase::ReadingPages:
         if (!m_crawl->advance())
             return false;
-        if (m_albums.isEmpty() && m_crawl->albums().isEmpty())
+        if (m_albums.isEmpty() && m_crawl->albumsFound() == 0)
             return true;
         // The listing's albums the run could not count count now.
-        m_results.tally.albums += m_crawl->albums().size();
+        m_results.tally.albums += m_crawl->albumsFound();
         // The record lives in the forum's folder, which a run that listed no album never made.
         ensureFolder(m_results.tally.forumFolder);
         openRecord();

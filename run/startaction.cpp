@@ -68,7 +68,7 @@ bool StartAction::prepareAlbums()
     RunObserver& observer = m_setup.observer;
     const QStringList& albums = m_crawl->albums();
     const QString& forumFolder = m_results.tally.forumFolder;
-    m_results.tally.albums = albums.size();
+    m_results.tally.albums = m_crawl->albumsFound();
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
         observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
         ++m_results.tally.missing;

@@ -107,24 +107,35 @@ void TestStartAction::albumLinkedTwiceIsProcessedTwice()
 void TestStartAction::failedListingPageIsSaidAndPassed_data()
 {
     QTest::addColumn<StandIn::Fault>("fault");
-    QTest::newRow("404") << StandIn::Fault::withStatus(404);
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("404") << StandIn::Fault::withStatus(404) << QString();
     StandIn::Fault verification;
     verification.withoutMarkers = true;
-    QTest::newRow("a page without albums") << verification;
+    QTest::newRow("a page without albums") << verification << QString();
+    // Not the third page's first albums, which would be 6 and 7 were the second page not there.
+    QTest::newRow("404, albums chosen")
+        << StandIn::Fault::withStatus(404) << QStringLiteral("6,12");
 }
 
 void TestStartAction::failedListingPageIsSaidAndPassed()
 {
     QFETCH(StandIn::Fault, fault);
+    QFETCH(QString, chosen);
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 2), fault);
+    if (!chosen.isEmpty())
+        run.downloader->selectAlbums(*AlbumSelection::parse(chosen));
     run.start();
     // The count the first page announced stands: the third page is read.
     QCOMPARE(run.listingTargets().size(), 3);
-    // Said before the summary, which counts the albums of the pages read.
+    // Said before the summary. The page's albums keep their positions, and so the later ones.
     QCOMPARE(run.window.lines.at(1), QStringLiteral("无法获取相册列表：") + run.forum.forumRoot() +
                                          QStringLiteral("f/tupian?kw=f&pn=2"));
-    QCOMPARE(run.window.lines.at(2), summary(QStringLiteral("f"), 7));
+    QCOMPARE(run.window.lines.at(2), summary(QStringLiteral("f"), 12));
+    const QStringList started = run.window.lines.filter(QStringLiteral("开始处理相册"));
+    QCOMPARE(started.size(), chosen.isEmpty() ? 7 : 1);
+    QCOMPARE(started.last(), QStringLiteral("开始处理相册(12/12):相册12"));
+    QCOMPARE(run.downloader->tally().albums, 7);
     QCOMPARE(run.downloader->tally().missing, 1);
 
     // The retry reads the page again, and processes the albums it lists.
