@@ -48,18 +48,25 @@ bool isInternalAddress(const QHostAddress& address)
         else if (plain.isInSubnet(QHostAddress(QStringLiteral("2002::")), 16))
             plain = v4At(2);
     }
-    static const std::array<std::pair<QHostAddress, int>, 11> internal{{
+    // Besides the private, loopback and link-local ranges: the IETF's own (192.0.0.0/24), the
+    // one for benchmarking that some networks use inside (198.18.0.0/15), local-use NAT64,
+    // whose IPv4 part depends on the network, and the old site-local IPv6.
+    static const std::array<std::pair<QHostAddress, int>, 15> internal{{
         {QHostAddress(QStringLiteral("0.0.0.0")), 8},
         {QHostAddress(QStringLiteral("10.0.0.0")), 8},
         {QHostAddress(QStringLiteral("100.64.0.0")), 10},
         {QHostAddress(QStringLiteral("127.0.0.0")), 8},
         {QHostAddress(QStringLiteral("169.254.0.0")), 16},
         {QHostAddress(QStringLiteral("172.16.0.0")), 12},
+        {QHostAddress(QStringLiteral("192.0.0.0")), 24},
         {QHostAddress(QStringLiteral("192.168.0.0")), 16},
+        {QHostAddress(QStringLiteral("198.18.0.0")), 15},
         {QHostAddress(QStringLiteral("::1")), 128},
         {QHostAddress(QStringLiteral("::")), 128},
+        {QHostAddress(QStringLiteral("64:ff9b:1::")), 48},
         {QHostAddress(QStringLiteral("fc00::")), 7},
         {QHostAddress(QStringLiteral("fe80::")), 10},
+        {QHostAddress(QStringLiteral("fec0::")), 10},
     }};
     return std::any_of(internal.begin(), internal.end(), [&plain](const auto& subnet) {
         return plain.isInSubnet(subnet.first, subnet.second);
