@@ -77,13 +77,38 @@ void ListingCrawl::read(int page)
             m_unread += m_perPage;
         return;
     }
-    if (page == 0)
+    if (!m_listingBase.isEmpty() && page == 0)
         m_perPage = links.size();
     // Kept only now: after the listing's last pages no album has a position to lose.
-    for (; m_unread > 0; --m_unread)
+    for (; m_unread > 0; --m_unread) {
         m_albums.append(QString());
-    for (const QString& link : links)
+        m_pageOf.append(-1);
+    }
+    for (const QString& link : links) {
         m_albums.append(m_setup.roots.forumRoot + link);
+        m_pageOf.append(page);
+    }
     if (!m_listingBase.isEmpty())
         m_pageCount = PageScan::lastPageNumber(listing.text);
+}
+
+QStringList ListingCrawl::chosenAlbums(const AlbumSelection& chosen, qsizetype perPage) const
+{
+    QStringList albums = m_albums;
+    qsizetype onPage = 0; // the album's place on its page, from 0
+    for (qsizetype n = 0; n < albums.size(); ++n) {
+        onPage = n > 0 && m_pageOf.at(n) == m_pageOf.at(n - 1) ? onPage + 1 : 0;
+        qsizetype position = n + 1;
+        if (m_listingBase.isEmpty()) {
+            // An address the run made ends in "&pn=" and the page's number.
+            const int number =
+                addressOf(m_pageOf.at(n)).section(QStringLiteral("&pn="), -1).toInt();
+            if (number < 1)
+                continue;
+            position = (number - 1) * perPage + onPage + 1;
+        }
+        if (!chosen.contains(position))
+            albums[n].clear();
+    }
+    return albums;
 }

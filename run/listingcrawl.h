@@ -1,5 +1,6 @@
 #pragma once
 
+#include "albumselection.h"
 #include "runsetup.h"
 #include "stage.h"
 
@@ -20,7 +21,7 @@ class ListingCrawl : public Stage
     // The listing from its first page on, as far as its pages announce more.
     static std::unique_ptr<ListingCrawl> ofForum(const RunSetup& setup, RunResults& results,
                                                  const QString& listingBase);
-    // Just these pages, each of which must list albums.
+    // Just these pages of the forum's listing, each of which must list albums.
     static std::unique_ptr<ListingCrawl> ofPages(const RunSetup& setup, RunResults& results,
                                                  QStringList addresses);
     ~ListingCrawl() override;
@@ -33,6 +34,10 @@ class ListingCrawl : public Stage
     const QStringList& albums() const { return m_albums; }
     // How many addresses of albums() are known.
     qsizetype albumsFound() const { return m_albums.size() - m_albums.count(QString()); }
+    // albums(), those at positions of the listing that `chosen` leaves out made empty. Pages read
+    // on their own place their albums as if every page listed `perPage`.
+    QStringList chosenAlbums(const AlbumSelection& chosen, qsizetype perPage) const;
+    qsizetype albumsOnFirstPage() const { return m_perPage; }
 
   private:
     ListingCrawl(const RunSetup& setup, RunResults& results, QStringList addresses,
@@ -50,4 +55,5 @@ class ListingCrawl : public Stage
     qsizetype m_unread = 0;  // positions of pages that could not be had, after the last read
     std::unique_ptr<PageRequest> m_request;
     QStringList m_albums;
+    QList<int> m_pageOf; // of each album: the page of the listing it was found on, from 0
 };

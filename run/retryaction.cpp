@@ -57,7 +57,7 @@ void RetryAction::keepWhatIsLeft()
         keep(m_results.failedListingPages, m_listingPages);
         keep(m_results.failedAlbums, m_albums);
     } else if (m_phase == Phase::Processing) {
-        keep(m_results.failedAlbums, m_albums + m_crawl->albums());
+        keep(m_results.failedAlbums, m_albums + chosenOfListing());
     }
 }
 
@@ -100,6 +100,8 @@ bool RetryAction::advancePhase()
             return true;
         // The listing's albums the run could not count count now.
         m_results.tally.albums += m_crawl->albumsFound();
+        if (m_crawl->albumsOnFirstPage() > 0)
+            m_results.albumsPerListingPage = m_crawl->albumsOnFirstPage();
         // The record lives in the forum's folder, which a run that listed no album never made.
         ensureFolder(m_results.tally.forumFolder);
         openRecord();
@@ -281,10 +283,10 @@ bool RetryAction::beginPages()
 
 void RetryAction::beginProcessing()
 {
-    const QStringList albums = m_albums + m_crawl->albums();
+    const QStringList albums = m_albums + chosenOfListing();
     const QString& forumFolder = m_results.tally.forumFolder;
     // As an update: nothing the run saved is fetched again or overwritten, and an album the
-    // record knows keeps its folder. Every album of the list is taken, whatever the run chose.
+    // record knows keeps its folder.
     // The pictures still kept as failed hold their names and folders as recorded ones whose
     // files are gone: a later album of the same title must not take them, and the album of
     // one saves it under its name.
@@ -297,4 +299,9 @@ void RetryAction::beginProcessing()
     ensureFolder(forumFolder);
     m_processing = std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, albums,
                                                      AlbumSelection(), *m_record, *m_placement);
+}
+
+QStringList RetryAction::chosenOfListing() const
+{
+    return m_crawl->chosenAlbums(m_results.chosen, m_results.albumsPerListingPage);
 }

@@ -48,6 +48,10 @@ struct RunResults
     QStringList failedListingPages; // addresses the run could not have
     QStringList failedAlbums;       // addresses of albums one of whose pages it could not have
     RunTally tally;
+    // For the listing pages the retry reads again: the albums the run took, and how many the
+    // listing's first page lists, from which the positions of a later page's albums follow.
+    AlbumSelection chosen;
+    qsizetype albumsPerListingPage = 0;
 };
 
 // What the window or the command line chose for one run.

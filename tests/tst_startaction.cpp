@@ -39,6 +39,7 @@ class TestStartAction : public QObject
     void albumLinkedTwiceIsProcessedTwice();
     void failedListingPageIsSaidAndPassed_data();
     void failedListingPageIsSaidAndPassed();
+    void failedFirstListingPageIsFollowedByTheRetry_data();
     void failedFirstListingPageIsFollowedByTheRetry();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
@@ -138,31 +139,52 @@ void TestStartAction::failedListingPageIsSaidAndPassed()
     QCOMPARE(run.downloader->tally().albums, 7);
     QCOMPARE(run.downloader->tally().missing, 1);
 
-    // The retry reads the page again, and processes the albums it lists.
+    // The retry reads the page again, and processes the albums it lists that were chosen.
     run.forum.clearFaults();
     run.retry();
     QCOMPARE(run.downloader->tally().missing, 0);
-    QVERIFY(run.window.lines.contains(QStringLiteral("开始处理相册(5/5):相册10")));
+    QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")).mid(started.size()),
+             chosen.isEmpty() ? QStringList({QStringLiteral("开始处理相册(1/5):相册6"),
+                                             QStringLiteral("开始处理相册(2/5):相册7"),
+                                             QStringLiteral("开始处理相册(3/5):相册8"),
+                                             QStringLiteral("开始处理相册(4/5):相册9"),
+                                             QStringLiteral("开始处理相册(5/5):相册10")})
+                              : QStringList(QStringLiteral("开始处理相册(1/5):相册6")));
+}
+
+void TestStartAction::failedFirstListingPageIsFollowedByTheRetry_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("lastStarted");
+    QTest::addColumn<int>("saved");
+    QTest::newRow("every album") << QString() << QStringLiteral("开始处理相册(12/12):相册12") << 12;
+    QTest::newRow("albums chosen")
+        << QStringLiteral("2-3") << QStringLiteral("开始处理相册(3/12):相册3") << 2;
 }
 
 void TestStartAction::failedFirstListingPageIsFollowedByTheRetry()
 {
+    QFETCH(QString, chosen);
+    QFETCH(QString, lastStarted);
+    QFETCH(int, saved);
     QList<StandIn::Album> withPictures = albums(12);
     for (StandIn::Album& each : withPictures)
         each = album(each.id, each.title, 1);
     RunFixture run(forum(QStringLiteral("f"), withPictures), QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
                        StandIn::Fault::withStatus(503));
+    if (!chosen.isEmpty())
+        run.downloader->selectAlbums(*AlbumSelection::parse(chosen));
     run.start();
     QCOMPARE(run.downloader->tally().albums, 0);
-    // Read again, the first page names the pages after it, and every album is processed into
-    // the forum folder and its record, which the run never made.
+    // Read again, the first page names the pages after it, and the chosen albums are processed
+    // into the forum folder and its record, which the run never made.
     run.forum.clearFaults();
     run.retry();
     QCOMPARE(run.listingTargets().size(), 4);
-    QVERIFY(run.window.lines.contains(QStringLiteral("开始处理相册(12/12):相册12")));
+    QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")).last(), lastStarted);
     QVERIFY(run.window.lines.filter(QStringLiteral("无法使用下载记录")).isEmpty());
-    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), 12);
+    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), saved);
     QCOMPARE(run.downloader->tally().albums, 12);
     QCOMPARE(run.downloader->tally().missing, 0);
 }
