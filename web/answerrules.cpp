@@ -48,10 +48,10 @@ bool isInternalAddress(const QHostAddress& address)
         else if (plain.isInSubnet(QHostAddress(QStringLiteral("2002::")), 16))
             plain = v4At(2);
     }
-    // Besides the private, loopback and link-local ranges: the IETF's own (192.0.0.0/24), the
-    // one for benchmarking that some networks use inside (198.18.0.0/15), local-use NAT64,
-    // whose IPv4 part depends on the network, and the old site-local IPv6.
-    static const std::array<std::pair<QHostAddress, int>, 15> internal{{
+    // Besides the private, loopback and link-local ranges, the IETF's own (192.0.0.0/24) and the
+    // old site-local IPv6. Not 198.18.0.0/15, where proxies that answer name lookups themselves
+    // place public hosts, nor local-use NAT64, behind which public IPv4 hosts stand as well.
+    static const std::array<std::pair<QHostAddress, int>, 13> internal{{
         {QHostAddress(QStringLiteral("0.0.0.0")), 8},
         {QHostAddress(QStringLiteral("10.0.0.0")), 8},
         {QHostAddress(QStringLiteral("100.64.0.0")), 10},
@@ -60,10 +60,8 @@ bool isInternalAddress(const QHostAddress& address)
         {QHostAddress(QStringLiteral("172.16.0.0")), 12},
         {QHostAddress(QStringLiteral("192.0.0.0")), 24},
         {QHostAddress(QStringLiteral("192.168.0.0")), 16},
-        {QHostAddress(QStringLiteral("198.18.0.0")), 15},
         {QHostAddress(QStringLiteral("::1")), 128},
         {QHostAddress(QStringLiteral("::")), 128},
-        {QHostAddress(QStringLiteral("64:ff9b:1::")), 48},
         {QHostAddress(QStringLiteral("fc00::")), 7},
         {QHostAddress(QStringLiteral("fe80::")), 10},
         {QHostAddress(QStringLiteral("fec0::")), 10},
