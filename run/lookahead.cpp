@@ -7,10 +7,17 @@ void LookAhead::run(const std::optional<WalkPosition>& taken)
 {
     if (m_ahead == 0)
         return;
-    const qsizetype last = (taken ? taken->album : 1) + m_ahead;
     Known known = taken ? knownPast(*taken) : Known{};
-    for (auto at = taken ? m_steps.after(*taken) : m_steps.first(); at && at->album <= last;
-         at = m_steps.after(*at)) {
+    // As far as `m_ahead` albums past the one taken, counting only those the walk will take:
+    // positions left out, or kept for a listing page that could not be had, are no work.
+    qsizetype album = taken ? taken->album : 0;
+    int albumsPast = taken ? 0 : -1;
+    for (auto at = taken ? m_steps.after(*taken) : m_steps.first(); at; at = m_steps.after(*at)) {
+        if (at->album != album) {
+            album = at->album;
+            if (++albumsPast > m_ahead)
+                return;
+        }
         if (!lookAt(*at, known))
             return;
     }

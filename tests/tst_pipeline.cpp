@@ -96,6 +96,7 @@ class TestPipeline : public QObject
     void oneAtATimeAsksInTheOrderItReads();
     void severalAtOnceAsksForTheSameAddresses();
     void laterPicturesGoOnWhileOneTrickles();
+    void lookAheadPassesPositionsNoAlbumHolds();
 };
 
 void TestPipeline::sameAtOneAndAtEight_data()
@@ -208,6 +209,24 @@ void TestPipeline::laterPicturesGoOnWhileOneTrickles()
     QVERIFY(run.downloader->start(run.window.name));
     const QString third = pictureFileTarget(QStringLiteral("a-3"));
     QVERIFY(turnUntil([&] { return run.forum.requestedTargets().contains(third); }, 5000));
+    run.downloader->stop();
+}
+
+void TestPipeline::lookAheadPassesPositionsNoAlbumHolds()
+{
+    // Listing pages 2 and 3 are not had: their positions, 6 to 15, hold no album. While album
+    // 5's last picture never ends, album 16, the next the run takes, is asked for.
+    QList<StandIn::Album> albums;
+    for (int n = 1; n <= 20; ++n)
+        albums.append(album(QStringLiteral("a%1").arg(n), QStringLiteral("相册%1").arg(n), 2));
+    RunFixture run(forum(QStringLiteral("f"), albums), QStringLiteral("f"), 2);
+    for (const int page : {2, 3})
+        run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), page),
+                           Fault::withStatus(404));
+    run.forum.setFault(pictureFileTarget(QStringLiteral("a5-2")), Fault::stalled());
+    QVERIFY(run.downloader->start(run.window.name));
+    const QString next = albumTarget(QStringLiteral("f"), QStringLiteral("a16"), 1);
+    QVERIFY(turnUntil([&] { return run.forum.requestedTargets().contains(next); }, 5000));
     run.downloader->stop();
 }
 
