@@ -77,8 +77,11 @@ void ListingCrawl::read(int page)
             m_unread += m_perPage;
         return;
     }
-    if (!m_listingBase.isEmpty() && page == 0)
+    if (!m_listingBase.isEmpty() && page == 0) {
         m_perPage = links.size();
+        // Known at once: a retry after a stop needs it too.
+        m_results.albumsPerListingPage = m_perPage;
+    }
     // Kept only now: after the listing's last pages no album has a position to lose.
     for (; m_unread > 0; --m_unread) {
         m_albums.append(QString());

@@ -37,7 +37,6 @@ class ListingCrawl : public Stage
     // albums(), those at positions of the listing that `chosen` leaves out made empty. Pages read
     // on their own place their albums as if every page listed `perPage`.
     QStringList chosenAlbums(const AlbumSelection& chosen, qsizetype perPage) const;
-    qsizetype albumsOnFirstPage() const { return m_perPage; }
 
   private:
     ListingCrawl(const RunSetup& setup, RunResults& results, QStringList addresses,

@@ -100,8 +100,6 @@ bool RetryAction::advancePhase()
             return true;
         // The listing's albums the run could not count count now.
         m_results.tally.albums += m_crawl->albumsFound();
-        if (m_crawl->albumsOnFirstPage() > 0)
-            m_results.albumsPerListingPage = m_crawl->albumsOnFirstPage();
         // The record lives in the forum's folder, which a run that listed no album never made.
         ensureFolder(m_results.tally.forumFolder);
         openRecord();
@@ -271,11 +269,13 @@ bool RetryAction::beginPages()
     if (m_listingPages.isEmpty() && m_albums.isEmpty())
         return false;
     // A first listing page that could not be had left the number of pages unknown: read again,
-    // it says it, and the pages after it are read too.
+    // it says it, and the pages after it are read too (any others among them, when a retry that
+    // began so was stopped).
     const QString firstPage = QStringLiteral("&pn=1");
-    if (m_listingPages.size() == 1 && m_listingPages.constFirst().endsWith(firstPage))
-        m_crawl = ListingCrawl::ofForum(m_setup, m_results,
-                                        m_listingPages.constFirst().chopped(firstPage.size()));
+    const auto first = std::find_if(m_listingPages.cbegin(), m_listingPages.cend(),
+                                    [&](const QString& page) { return page.endsWith(firstPage); });
+    if (first != m_listingPages.cend())
+        m_crawl = ListingCrawl::ofForum(m_setup, m_results, first->chopped(firstPage.size()));
     else
         m_crawl = ListingCrawl::ofPages(m_setup, m_results, m_listingPages);
     return true;

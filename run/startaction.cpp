@@ -58,6 +58,7 @@ bool StartAction::begin()
     m_results.failedListingPages.clear();
     m_results.failedAlbums.clear();
     m_results.chosen = m_choices.albums;
+    m_results.albumsPerListingPage = 0;
 
     m_setup.observer.listingStarted();
     m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBaseOf(m_setup.roots, m_name));
@@ -70,7 +71,6 @@ bool StartAction::prepareAlbums()
     const QStringList& albums = m_crawl->albums();
     const QString& forumFolder = m_results.tally.forumFolder;
     m_results.tally.albums = m_crawl->albumsFound();
-    m_results.albumsPerListingPage = m_crawl->albumsOnFirstPage();
     if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
         observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
         ++m_results.tally.missing;

@@ -2,6 +2,7 @@
 #include "forumbuilder.h"
 #include "runfixture.h"
 #include "text/foldername.h"
+#include "turnuntil.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -41,6 +42,7 @@ class TestStartAction : public QObject
     void failedListingPageIsSaidAndPassed();
     void failedFirstListingPageIsFollowedByTheRetry_data();
     void failedFirstListingPageIsFollowedByTheRetry();
+    void stopsLeaveTheRetryThePositions();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
@@ -187,6 +189,44 @@ void TestStartAction::failedFirstListingPageIsFollowedByTheRetry()
     QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), saved);
     QCOMPARE(run.downloader->tally().albums, 12);
     QCOMPARE(run.downloader->tally().missing, 0);
+}
+
+void TestStartAction::stopsLeaveTheRetryThePositions()
+{
+    const QString second = StandIn::Pages::listingTarget(QStringLiteral("f"), 2);
+    const QString third = StandIn::Pages::listingTarget(QStringLiteral("f"), 3);
+    const auto stopWhile = [&third](RunFixture& run, const std::function<bool()>& begin) {
+        run.forum.setFault(third, StandIn::Fault::stalled());
+        QVERIFY(begin());
+        QVERIFY(turnUntil([&] { return run.forum.requestedTargets().contains(third); }, 5000));
+        run.downloader->stop();
+        run.forum.clearFaults();
+    };
+    {
+        // The run has read the first page, not the second, and is stopped on the third: the
+        // retry takes album 7 of the second.
+        RunFixture run(forum(QStringLiteral("f"), albums(17)), QStringLiteral("f"));
+        run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("7,17")));
+        run.forum.setFault(second, StandIn::Fault::withStatus(404));
+        stopWhile(run, [&run] { return run.downloader->start(run.window.name); });
+        run.retry();
+        QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
+                 QStringList(QStringLiteral("开始处理相册(2/5):相册7")));
+    }
+    // A retry of the first page not had is stopped on the third, after the second was not had
+    // either: the next reads the listing from its first page to its last.
+    RunFixture run(forum(QStringLiteral("f"), albums(17)), QStringLiteral("f"));
+    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("7,17")));
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
+                       StandIn::Fault::withStatus(404));
+    run.start();
+    run.forum.clearFaults();
+    run.forum.setFault(second, StandIn::Fault::withStatus(404));
+    stopWhile(run, [&run] { return run.downloader->retry(); });
+    run.retry();
+    QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
+             QStringList({QStringLiteral("开始处理相册(7/17):相册7"),
+                          QStringLiteral("开始处理相册(17/17):相册17")}));
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()
