@@ -84,7 +84,8 @@ bool DryRun::prepareAlbums()
         ++m_results.tally.missing;
         return false;
     }
-    reportListingRead(m_setup.observer, m_choices.forumName, count, m_choices.albums);
+    reportListingRead(m_setup.observer, m_choices.forumName, count, m_crawl->positionsAtMost(),
+                      m_choices.albums);
     if (!m_choices.update) {
         m_placement = std::make_unique<PicturePlacement>(forumFolder);
     } else {

@@ -32,6 +32,9 @@ class ListingCrawl : public Stage
     // first page lists, with empty addresses when a later page was read: a choice of albums by
     // position takes the same albums whichever pages came.
     const QStringList& albums() const { return m_albums; }
+    // How many positions the listing may have: albums(), and those of its last pages if they
+    // could not be had.
+    qsizetype positionsAtMost() const { return m_albums.size() + m_unread; }
     // How many addresses of albums() are known.
     qsizetype albumsFound() const { return m_albums.size() - m_albums.count(QString()); }
     // albums(), those at positions of the listing that `chosen` leaves out made empty. Pages read

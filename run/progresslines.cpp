@@ -86,10 +86,10 @@ void ProgressLines::runFinished(const RunTally& tally)
 }
 
 void reportListingRead(RunObserver& observer, const QString& forumName, qsizetype albums,
-                       const AlbumSelection& chosen)
+                       qsizetype positions, const AlbumSelection& chosen)
 {
     observer.listingRead(forumName, albums);
-    const QStringList beyond = chosen.beyond(albums);
+    const QStringList beyond = chosen.beyond(positions);
     if (!beyond.isEmpty())
         observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums) +
                              beyond.join(QLatin1Char(',')),

@@ -75,9 +75,9 @@ class RunObserver
 
 // Problems that several parts of the run report alike.
 // The listing of `forumName` is read, with `albums` albums: said, and so are the parts of
-// `chosen` beyond it.
+// `chosen` beyond its `positions` (more than `albums` when its last pages could not be had).
 void reportListingRead(RunObserver& observer, const QString& forumName, qsizetype albums,
-                       const AlbumSelection& chosen);
+                       qsizetype positions, const AlbumSelection& chosen);
 // The disk holding `folder` is full: the run or retry stops there.
 void reportDiskFull(RunObserver& observer, const QString& folder);
 // The forum's record cannot be used: the run goes on without it.

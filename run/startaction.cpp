@@ -76,7 +76,8 @@ bool StartAction::prepareAlbums()
         ++m_results.tally.missing;
         return false;
     }
-    reportListingRead(observer, m_name, albums.size(), m_choices.albums);
+    reportListingRead(observer, m_name, albums.size(), m_crawl->positionsAtMost(),
+                      m_choices.albums);
     if (albums.isEmpty())
         return false;
 

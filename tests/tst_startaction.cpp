@@ -43,6 +43,7 @@ class TestStartAction : public QObject
     void failedFirstListingPageIsFollowedByTheRetry_data();
     void failedFirstListingPageIsFollowedByTheRetry();
     void stopsLeaveTheRetryThePositions();
+    void choiceOnAFailedLastListingPageIsNotBeyond();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
@@ -224,6 +225,23 @@ void TestStartAction::stopsLeaveTheRetryThePositions()
     QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
              QStringList({QStringLiteral("开始处理相册(7/17):相册7"),
                           QStringLiteral("开始处理相册(17/17):相册17")}));
+}
+
+void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond()
+{
+    // Album 12 would be on the third page, which is not had: it is not said to be beyond the
+    // listing, and the retry takes it. 20 would be beyond any third page.
+    RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 3),
+                       StandIn::Fault::withStatus(404));
+    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("12,20")));
+    run.start();
+    QCOMPARE(run.window.lines.filter(QStringLiteral("超出相册列表")),
+             QStringList(QStringLiteral("超出相册列表（共10个相册），已忽略：20")));
+    run.forum.clearFaults();
+    run.retry();
+    QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
+             QStringList(QStringLiteral("开始处理相册(2/2):相册12")));
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()
