@@ -74,43 +74,36 @@ void ListingCrawl::read(int page)
         ++m_results.tally.missing;
         m_results.failedListingPages.append(address);
         if (!m_listingBase.isEmpty())
-            m_unread += m_perPage;
+            m_unread += m_results.albumsPerListingPage;
         return;
     }
-    if (!m_listingBase.isEmpty() && page == 0) {
-        m_perPage = links.size();
-        // Known at once: a retry after a stop needs it too.
-        m_results.albumsPerListingPage = m_perPage;
-    }
+    // Known at once: a retry after a stop needs it too.
+    if (!m_listingBase.isEmpty() && page == 0)
+        m_results.albumsPerListingPage = links.size();
     // Kept only now: after the listing's last pages no album has a position to lose.
     for (; m_unread > 0; --m_unread) {
         m_albums.append(QString());
-        m_pageOf.append(-1);
+        m_positions.append(m_albums.size());
     }
-    for (const QString& link : links) {
-        m_albums.append(m_setup.roots.forumRoot + link);
-        m_pageOf.append(page);
+    // Pages read on their own (the run made their addresses, which end in their numbers) place
+    // their albums as if every page listed as many as the first.
+    const qsizetype before = !m_listingBase.isEmpty()
+                                 ? m_albums.size()
+                                 : (address.section(QStringLiteral("&pn="), -1).toInt() - 1) *
+                                       m_results.albumsPerListingPage;
+    for (qsizetype n = 0; n < links.size(); ++n) {
+        m_albums.append(m_setup.roots.forumRoot + links.at(n));
+        m_positions.append(before + n + 1);
     }
     if (!m_listingBase.isEmpty())
         m_pageCount = PageScan::lastPageNumber(listing.text);
 }
 
-QStringList ListingCrawl::chosenAlbums(const AlbumSelection& chosen, qsizetype perPage) const
+QStringList ListingCrawl::chosenAlbums() const
 {
     QStringList albums = m_albums;
-    qsizetype onPage = 0; // the album's place on its page, from 0
     for (qsizetype n = 0; n < albums.size(); ++n) {
-        onPage = n > 0 && m_pageOf.at(n) == m_pageOf.at(n - 1) ? onPage + 1 : 0;
-        qsizetype position = n + 1;
-        if (m_listingBase.isEmpty()) {
-            // An address the run made ends in "&pn=" and the page's number.
-            const int number =
-                addressOf(m_pageOf.at(n)).section(QStringLiteral("&pn="), -1).toInt();
-            if (number < 1)
-                continue;
-            position = (number - 1) * perPage + onPage + 1;
-        }
-        if (!chosen.contains(position))
+        if (!m_results.chosen.contains(m_positions.at(n)))
             albums[n].clear();
     }
     return albums;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "albumselection.h"
 #include "runsetup.h"
 #include "stage.h"
 
@@ -37,9 +36,8 @@ class ListingCrawl : public Stage
     qsizetype positionsAtMost() const { return m_albums.size() + m_unread; }
     // How many addresses of albums() are known.
     qsizetype albumsFound() const { return m_albums.size() - m_albums.count(QString()); }
-    // albums(), those at positions of the listing that `chosen` leaves out made empty. Pages read
-    // on their own place their albums as if every page listed `perPage`.
-    QStringList chosenAlbums(const AlbumSelection& chosen, qsizetype perPage) const;
+    // albums(), those at positions of the listing the run did not choose made empty.
+    QStringList chosenAlbums() const;
 
   private:
     ListingCrawl(const RunSetup& setup, RunResults& results, QStringList addresses,
@@ -52,10 +50,9 @@ class ListingCrawl : public Stage
     const QStringList m_addresses;
     const QString m_listingBase; // when the pages announce each other
     int m_pageCount = 1;
-    int m_page = 0;          // being read, from 0
-    qsizetype m_perPage = 0; // albums on the first page read
-    qsizetype m_unread = 0;  // positions of pages that could not be had, after the last read
+    int m_page = 0;         // being read, from 0
+    qsizetype m_unread = 0; // positions of pages that could not be had, after the last read
     std::unique_ptr<PageRequest> m_request;
     QStringList m_albums;
-    QList<int> m_pageOf; // of each album: the page of the listing it was found on, from 0
+    QList<qsizetype> m_positions; // of each album in the listing, from 1
 };

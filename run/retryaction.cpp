@@ -57,7 +57,7 @@ void RetryAction::keepWhatIsLeft()
         keep(m_results.failedListingPages, m_listingPages);
         keep(m_results.failedAlbums, m_albums);
     } else if (m_phase == Phase::Processing) {
-        keep(m_results.failedAlbums, m_albums + chosenOfListing());
+        keep(m_results.failedAlbums, m_albums + m_crawl->chosenAlbums());
     }
 }
 
@@ -283,7 +283,7 @@ bool RetryAction::beginPages()
 
 void RetryAction::beginProcessing()
 {
-    const QStringList albums = m_albums + chosenOfListing();
+    const QStringList albums = m_albums + m_crawl->chosenAlbums();
     const QString& forumFolder = m_results.tally.forumFolder;
     // As an update: nothing the run saved is fetched again or overwritten, and an album the
     // record knows keeps its folder.
@@ -299,9 +299,4 @@ void RetryAction::beginProcessing()
     ensureFolder(forumFolder);
     m_processing = std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, albums,
                                                      AlbumSelection(), *m_record, *m_placement);
-}
-
-QStringList RetryAction::chosenOfListing() const
-{
-    return m_crawl->chosenAlbums(m_results.chosen, m_results.albumsPerListingPage);
 }

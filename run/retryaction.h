@@ -55,8 +55,6 @@ class RetryAction : public Stage
     // False when the run's pages led to no album to process.
     bool beginPages();
     void beginProcessing();
-    // The albums of the listing pages read again, those the run did not choose made empty.
-    QStringList chosenOfListing() const;
     // The record is opened anew, without holding up the event loop.
     void openRecord();
     // True once the record asked for is open or known to be unusable, or none was asked for.
