@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 std::optional<AlbumSelection> AlbumSelection::parse(const QString& text)
 {
     static const QRegularExpression item(
@@ -33,6 +35,15 @@ bool AlbumSelection::contains(qsizetype position) const
             return true;
     }
     return false;
+}
+
+bool AlbumSelection::takesFrom(qsizetype position) const
+{
+    if (!m_ranges)
+        return true;
+    return std::any_of(m_ranges->begin(), m_ranges->end(), [position](const Range& range) {
+        return range.last == -1 || range.last >= position;
+    });
 }
 
 qsizetype AlbumSelection::countWithin(qsizetype count) const

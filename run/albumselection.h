@@ -16,6 +16,8 @@ class AlbumSelection
     static std::optional<AlbumSelection> parse(const QString& text);
 
     bool contains(qsizetype position) const;
+    // Whether it takes an album at `position` or after it.
+    bool takesFrom(qsizetype position) const;
     // How many albums of a listing of `count` albums it takes.
     qsizetype countWithin(qsizetype count) const;
     // The parts of the list that name no album of a listing of `count` albums: as written, or

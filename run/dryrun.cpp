@@ -67,6 +67,7 @@ void DryRun::begin()
 {
     m_results = {};
     m_results.tally.dryRun = true;
+    m_results.chosen = m_choices.albums;
     m_results.tally.forumFolder = forumFolderIn(m_choices.outputFolder, m_choices.forumName);
     m_setup.observer.listingStarted();
     m_crawl = ListingCrawl::ofForum(m_setup, m_results,

@@ -71,8 +71,14 @@ void ListingCrawl::read(int page)
     if (!listing.fetched || (mustListAlbums && links.isEmpty())) {
         m_setup.observer.problem(QStringLiteral("无法获取相册列表：") + address,
                                  listing.fetched ? QStringLiteral("不是相册列表") : listing.cause);
-        ++m_results.tally.missing;
-        m_results.failedListingPages.append(address);
+        // A later page whose albums all come after those the run chose keeps nothing of the
+        // run's from it: it is neither missing nor read again.
+        const bool holdsAChoice = m_listingBase.isEmpty() || page == 0 ||
+                                  m_results.chosen.takesFrom(m_albums.size() + m_unread + 1);
+        if (holdsAChoice) {
+            ++m_results.tally.missing;
+            m_results.failedListingPages.append(address);
+        }
         if (!m_listingBase.isEmpty())
             m_unread += m_results.albumsPerListingPage;
         return;

@@ -44,6 +44,8 @@ class TestStartAction : public QObject
     void failedFirstListingPageIsFollowedByTheRetry();
     void stopsLeaveTheRetryThePositions();
     void choiceOnAFailedLastListingPageIsNotBeyond();
+    void failedListingPageAfterTheChoiceLacksNothing_data();
+    void failedListingPageAfterTheChoiceLacksNothing();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
@@ -242,6 +244,30 @@ void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond()
     run.retry();
     QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
              QStringList(QStringLiteral("开始处理相册(2/2):相册12")));
+}
+
+void TestStartAction::failedListingPageAfterTheChoiceLacksNothing_data()
+{
+    QTest::addColumn<bool>("dryRun");
+    QTest::newRow("run") << false;
+    QTest::newRow("dry run") << true;
+}
+
+void TestStartAction::failedListingPageAfterTheChoiceLacksNothing()
+{
+    // The second page's albums come after the fifth, the last one chosen: it is said, but
+    // the run lacks nothing, and the retry reads no listing page again.
+    QFETCH(bool, dryRun);
+    RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
+    const QString second = StandIn::Pages::listingTarget(QStringLiteral("f"), 2);
+    run.forum.setFault(second, StandIn::Fault::withStatus(404));
+    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("2-5")));
+    run.downloader->setDryRun(dryRun);
+    run.start();
+    QCOMPARE(run.window.lines.filter(QStringLiteral("无法获取相册列表")).size(), 1);
+    QCOMPARE(run.downloader->tally().missing, 0);
+    run.retry();
+    QCOMPARE(run.forum.requestedTargets().count(second), 1);
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()
