@@ -81,6 +81,7 @@ void ListingCrawl::read(int page)
         }
         if (!m_listingBase.isEmpty())
             m_unread += m_results.albumsPerListingPage;
+        m_firstPageMissing = m_firstPageMissing || (!m_listingBase.isEmpty() && page == 0);
         return;
     }
     // Known at once: a retry after a stop needs it too.

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <memory>
 
 class PageRequest;
@@ -32,8 +33,12 @@ class ListingCrawl : public Stage
     // position takes the same albums whichever pages came.
     const QStringList& albums() const { return m_albums; }
     // How many positions the listing may have: albums(), and those of its last pages if they
-    // could not be had.
-    qsizetype positionsAtMost() const { return m_albums.size() + m_unread; }
+    // could not be had; without the listing's first page, any number.
+    qsizetype positionsAtMost() const
+    {
+        return m_firstPageMissing ? std::numeric_limits<qsizetype>::max()
+                                  : m_albums.size() + m_unread;
+    }
     // How many addresses of albums() are known.
     qsizetype albumsFound() const { return m_albums.size() - m_albums.count(QString()); }
     // albums(), those at positions of the listing the run did not choose made empty.
@@ -52,6 +57,7 @@ class ListingCrawl : public Stage
     int m_pageCount = 1;
     int m_page = 0;         // being read, from 0
     qsizetype m_unread = 0; // positions of pages that could not be had, after the last read
+    bool m_firstPageMissing = false;
     std::unique_ptr<PageRequest> m_request;
     QStringList m_albums;
     QList<qsizetype> m_positions; // of each album in the listing, from 1
