@@ -70,7 +70,6 @@ ExitStatus downloadForum(const CommandLine& command, TransferEngine& network,
     ConsoleWindow& window = run.window;
     Downloader downloader(window, network, output.path, roots);
     downloader.selectAlbums(command.albums);
-    window.selectAlbums(command.albums);
     downloader.setUpdate(command.update);
     downloader.setDryRun(command.dryRun);
     downloader.stopWaitingWhen(&endRequested);

@@ -75,27 +75,28 @@ void ConsoleWindow::appendLine(const QString& line)
         write(line);
 }
 
-void ConsoleWindow::countAlbum(qsizetype count)
+void ConsoleWindow::albumsAhead(qsizetype albums)
 {
-    if (!m_status)
-        return;
-    if (m_listed != count) {
-        m_listed = count;
-        m_chosen = m_albums.countWithin(count);
-    }
-    m_status->count().albumReached(m_retrying ? count : m_chosen);
+    if (m_status)
+        m_status->count().albumsAhead(albums);
+}
+
+void ConsoleWindow::albumReached()
+{
+    if (m_status)
+        m_status->count().albumReached();
 }
 
 void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,
                                  const QString& folder)
 {
-    countAlbum(count);
+    albumReached();
     m_format->albumStarted(album, count, title, folder);
 }
 
 void ConsoleWindow::albumSurveyed(const AlbumSurvey& album)
 {
-    countAlbum(album.count);
+    albumReached();
     m_format->albumSurveyed(album);
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "run/albumselection.h"
 #include "run/progresslines.h"
 
 #include <cstdio>
@@ -37,20 +36,12 @@ class ConsoleWindow : public RunObserver
     bool sumUpAll(int forums, const RunTally& total);
     // A status line on a terminal, kept below the lines written from now on.
     void keepStatus(class StatusLine* status) { m_status = status; }
-    // The albums the run takes, which the status line counts instead of the whole listing.
-    void selectAlbums(const AlbumSelection& albums) { m_albums = albums; }
-
-    void busyChanged(bool busy) override { m_retrying = busy; }
-
-    void listingStarted() override
-    {
-        m_retrying = false;
-        m_format->listingStarted();
-    }
+    void listingStarted() override { m_format->listingStarted(); }
     void listingRead(const QString& forumName, qsizetype albums) override
     {
         m_format->listingRead(forumName, albums);
     }
+    void albumsAhead(qsizetype albums) override;
     void albumStarted(qsizetype album, qsizetype count, const QString& title,
                       const QString& folder) override;
     void albumSurveyed(const AlbumSurvey& album) override;
@@ -67,17 +58,13 @@ class ConsoleWindow : public RunObserver
     void runFinished(const RunTally&) override {}
 
   private:
-    // An album of a listing of `count` is reached: the status line counts it.
-    void countAlbum(qsizetype count);
+    // The status line counts another album reached.
+    void albumReached();
 
     std::FILE* m_out;
     Output m_output;
     std::unique_ptr<RunObserver> m_format;
     class StatusLine* m_status = nullptr;
-    AlbumSelection m_albums;
-    bool m_retrying = false; // a retry's albums are the failed ones, whatever was chosen
-    qsizetype m_listed = -1; // the listing's albums, and how many of them were chosen
-    qsizetype m_chosen = 0;
 };
 
 // On Windows the program is a window program, which starts without a console: command-line

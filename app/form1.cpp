@@ -220,11 +220,16 @@ void Form1::listingStarted()
     Progress1->runStarted();
 }
 
+void Form1::albumsAhead(qsizetype albums)
+{
+    Progress1->count().albumsAhead(albums);
+}
+
 void Form1::albumStarted(qsizetype album, qsizetype count, const QString& title,
                          const QString& folder)
 {
     ProgressLines::albumStarted(album, count, title, folder);
-    Progress1->count().albumReached(count);
+    Progress1->count().albumReached();
     m_album = album;
     m_albums = count;
     updateCaption();

@@ -47,6 +47,7 @@ class Form1 : public QWidget, public ProgressLines
     void addLine(const QString& line, const QString& cause) override;
     void busyChanged(bool busy) override;
     void listingStarted() override;
+    void albumsAhead(qsizetype albums) override;
     void albumStarted(qsizetype album, qsizetype count, const QString& title,
                       const QString& folder) override;
     void pictureEnded(const PictureReport& picture) override;

@@ -36,15 +36,6 @@ QString durationText(qint64 seconds)
 
 } // namespace
 
-void ProgressCount::albumReached(qsizetype count)
-{
-    // A retry of the albums that failed counts them afresh, as so many of so many.
-    if (count != m_albums)
-        m_albumsReached = 0;
-    m_albums = count;
-    ++m_albumsReached;
-}
-
 void ProgressCount::pictureEnded(const PictureReport& picture, bool retried)
 {
     switch (picture.status) {

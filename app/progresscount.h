@@ -21,8 +21,14 @@ class ProgressCount
         qint64 bytes = 0;
     };
 
-    // The run has come to another of its `count` albums: those it reached before are done.
-    void albumReached(qsizetype count);
+    // The run or retry goes on to `count` albums, none of them reached yet.
+    void albumsAhead(qsizetype count)
+    {
+        m_albums = count;
+        m_albumsReached = 0;
+    }
+    // The run has come to another of its albums: those it reached before are done.
+    void albumReached() { ++m_albumsReached; }
     // A picture of the run, or (`retried`) of a retry, is done with.
     void pictureEnded(const PictureReport& picture, bool retried);
     // The run has ended: every album it reached is done.

@@ -26,7 +26,9 @@ AlbumProcessing::AlbumProcessing(const RunSetup& setup, RunResults& results,
                                  PicturePlacement& placement)
     : m_setup(setup), m_results(results), m_albums(albums), m_record(record),
       m_walk(setup, madeFolders, std::move(albums), chosen, placement)
-{}
+{
+    setup.observer.albumsAhead(chosen.countAmong(m_albums));
+}
 
 bool AlbumProcessing::advance()
 {

@@ -57,6 +57,14 @@ qsizetype AlbumSelection::countWithin(qsizetype count) const
     return taken;
 }
 
+qsizetype AlbumSelection::countAmong(const QStringList& albums) const
+{
+    qsizetype taken = 0;
+    for (qsizetype position = 1; position <= albums.size(); ++position)
+        taken += contains(position) && !albums.at(position - 1).isEmpty() ? 1 : 0;
+    return taken;
+}
+
 QStringList AlbumSelection::beyond(qsizetype count) const
 {
     QStringList parts;

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -20,6 +21,9 @@ class AlbumSelection
     bool takesFrom(qsizetype position) const;
     // How many albums of a listing of `count` albums it takes.
     qsizetype countWithin(qsizetype count) const;
+    // How many of `albums` (a listing's addresses by position, empty where none is known) it
+    // takes.
+    qsizetype countAmong(const QStringList& albums) const;
     // The parts of the list that name no album of a listing of `count` albums: as written, or
     // for a range that begins within the listing, the part of it past the end.
     QStringList beyond(qsizetype count) const;

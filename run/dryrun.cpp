@@ -87,6 +87,7 @@ bool DryRun::prepareAlbums()
     }
     reportListingRead(m_setup.observer, m_choices.forumName, count, m_crawl->positionsAtMost(),
                       m_choices.albums);
+    m_setup.observer.albumsAhead(m_choices.albums.countAmong(m_crawl->albums()));
     if (!m_choices.update) {
         m_placement = std::make_unique<PicturePlacement>(forumFolder);
     } else {

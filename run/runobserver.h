@@ -51,6 +51,9 @@ class RunObserver
     virtual void listingStarted() = 0;
     // The listing of `forumName` is read: it has `albums` albums.
     virtual void listingRead(const QString& forumName, qsizetype albums) = 0;
+    // The run, retry or dry run goes on to `albums` albums, whatever their positions: those it
+    // chose of what the listing gave, or those the retry takes again.
+    virtual void albumsAhead(qsizetype albums) { Q_UNUSED(albums); }
     // Album `album` of `count` begins, its pictures going into `folder`.
     virtual void albumStarted(qsizetype album, qsizetype count, const QString& title,
                               const QString& folder) = 0;

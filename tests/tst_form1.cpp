@@ -517,6 +517,28 @@ void TestForm1::progressBarCountsAlbumsAndPictures()
     QCOMPARE(bar->value(), 2);
     QVERIFY2(bar->text().startsWith(QStringLiteral("相册 2/2  保存3张 失败0张")),
              qPrintable(bar->text()));
+
+    // A listing page that could not be had keeps its albums' positions, which no album fills:
+    // of eleven albums, five a page, the six of the first and third pages are counted.
+    QList<StandIn::Album> eleven;
+    for (int n = 1; n <= 11; ++n)
+        eleven.append(album(QString::number(n), QString::number(n), 0));
+    m_forum = std::make_unique<StandIn::StandInForum>(forum(QStringLiteral("猫咪"), eleven));
+    QVERIFY(m_forum->start());
+    m_forum->setFault(StandIn::Pages::listingTarget(QStringLiteral("猫咪"), 2),
+                      StandIn::Fault::withStatus(404));
+    openWindow();
+    bar = control<QProgressBar>("Progress1");
+    connect(progressList()->model(), &QAbstractItemModel::rowsInserted, this,
+            [&] { seen.append(bar->text()); });
+    seen.clear();
+    nameBox()->setText(QStringLiteral("猫咪"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    untilIdle();
+    const qsizetype last = lines().indexOf(QStringLiteral("开始处理相册(11/11):11"));
+    // At its first page, the five before it are done.
+    QVERIFY2(seen.at(last + 1).startsWith(QStringLiteral("相册 5/6")),
+             qPrintable(seen.at(last + 1)));
 }
 
 void TestForm1::savedLineShowsItsPictureAndOpensIt()
