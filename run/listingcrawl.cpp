@@ -55,7 +55,16 @@ bool ListingCrawl::advance()
         read(m_page);
         m_request.reset();
     }
+    if (!m_listingBase.isEmpty())
+        m_results.listingPages = m_pageCount;
     return true;
+}
+
+qsizetype ListingCrawl::positionsAtMost() const
+{
+    if (m_listingBase.isEmpty())
+        return m_lastPageEnd;
+    return m_firstPageMissing ? std::numeric_limits<qsizetype>::max() : m_albums.size() + m_unread;
 }
 
 void ListingCrawl::read(int page)
@@ -94,14 +103,15 @@ void ListingCrawl::read(int page)
     }
     // Pages read on their own (the run made their addresses, which end in their numbers) place
     // their albums as if every page listed as many as the first.
-    const qsizetype before = !m_listingBase.isEmpty()
-                                 ? m_albums.size()
-                                 : (address.section(QStringLiteral("&pn="), -1).toInt() - 1) *
-                                       m_results.albumsPerListingPage;
+    const int number = address.section(QStringLiteral("&pn="), -1).toInt();
+    const qsizetype before =
+        !m_listingBase.isEmpty() ? m_albums.size() : (number - 1) * m_results.albumsPerListingPage;
     for (qsizetype n = 0; n < links.size(); ++n) {
         m_albums.append(m_setup.roots.forumRoot + links.at(n));
         m_positions.append(before + n + 1);
     }
+    if (m_listingBase.isEmpty() && number == m_results.listingPages)
+        m_lastPageEnd = before + links.size();
     if (!m_listingBase.isEmpty())
         m_pageCount = PageScan::lastPageNumber(listing.text);
 }

@@ -33,11 +33,14 @@ class ListingCrawl : public Stage
     // position takes the same albums whichever pages came.
     const QStringList& albums() const { return m_albums; }
     // How many positions the listing may have: albums(), and those of its last pages if they
-    // could not be had; without the listing's first page, any number.
-    qsizetype positionsAtMost() const
+    // could not be had; without the listing's first page, any number. Pages read on their own
+    // know it only from the listing's last page.
+    qsizetype positionsAtMost() const;
+    // How many positions the listing is seen to have: albums(), or of pages read on their own,
+    // the end of its last page.
+    qsizetype positionsHad() const
     {
-        return m_firstPageMissing ? std::numeric_limits<qsizetype>::max()
-                                  : m_albums.size() + m_unread;
+        return m_listingBase.isEmpty() ? m_lastPageEnd : m_albums.size();
     }
     // How many addresses of albums() are known.
     qsizetype albumsFound() const { return m_albums.size() - m_albums.count(QString()); }
@@ -58,6 +61,7 @@ class ListingCrawl : public Stage
     int m_page = 0;         // being read, from 0
     qsizetype m_unread = 0; // positions of pages that could not be had, after the last read
     bool m_firstPageMissing = false;
+    qsizetype m_lastPageEnd = std::numeric_limits<qsizetype>::max(); // of pages read on their own
     std::unique_ptr<PageRequest> m_request;
     QStringList m_albums;
     QList<qsizetype> m_positions; // of each album in the listing, from 1

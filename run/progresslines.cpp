@@ -89,10 +89,14 @@ void reportListingRead(RunObserver& observer, const QString& forumName, qsizetyp
                        qsizetype positions, const AlbumSelection& chosen)
 {
     observer.listingRead(forumName, albums);
-    const QStringList beyond = chosen.beyond(positions);
-    if (!beyond.isEmpty())
+    reportBeyond(observer, albums, chosen.beyond(positions));
+}
+
+void reportBeyond(RunObserver& observer, qsizetype albums, const QStringList& parts)
+{
+    if (!parts.isEmpty())
         observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums) +
-                             beyond.join(QLatin1Char(',')),
+                             parts.join(QLatin1Char(',')),
                          QString());
 }
 

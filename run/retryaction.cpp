@@ -96,6 +96,7 @@ bool RetryAction::advancePhase()
     case Phase::ReadingPages:
         if (!m_crawl->advance())
             return false;
+        reportNewlyBeyond();
         if (m_albums.isEmpty() && m_crawl->albumsFound() == 0)
             return true;
         // The listing's albums the run could not count count now.
@@ -258,6 +259,16 @@ void RetryAction::stopForFullDisk(qsizetype from)
         m_results.failedPictures.add(left.address, left.path, left.entry);
     m_results.tally.diskFull = true;
     m_setup.network.dropTogether([this] { m_saves.clear(); });
+}
+
+void RetryAction::reportNewlyBeyond()
+{
+    // The listing's end read again may leave out more of the choice than the run could tell.
+    const QStringList said = m_results.chosen.beyond(m_results.listingPositions);
+    QStringList beyond = m_results.chosen.beyond(m_crawl->positionsAtMost());
+    beyond.removeIf([&said](const QString& part) { return said.contains(part); });
+    reportBeyond(m_setup.observer, m_crawl->positionsHad(), beyond);
+    m_results.listingPositions = std::min(m_results.listingPositions, m_crawl->positionsAtMost());
 }
 
 bool RetryAction::beginPages()

@@ -54,6 +54,8 @@ class RetryAction : public Stage
     void stopForFullDisk(qsizetype from);
     // False when the run's pages led to no album to process.
     bool beginPages();
+    // Says the parts of the run's choice the listing pages read again put beyond its end.
+    void reportNewlyBeyond();
     void beginProcessing();
     // The record is opened anew, without holding up the event loop.
     void openRecord();

@@ -81,6 +81,8 @@ class RunObserver
 // `chosen` beyond its `positions` (more than `albums` when its last pages could not be had).
 void reportListingRead(RunObserver& observer, const QString& forumName, qsizetype albums,
                        qsizetype positions, const AlbumSelection& chosen);
+// The parts of a choice beyond a listing of `albums` albums, said unless there are none.
+void reportBeyond(RunObserver& observer, qsizetype albums, const QStringList& parts);
 // The disk holding `folder` is full: the run or retry stops there.
 void reportDiskFull(RunObserver& observer, const QString& folder);
 // The forum's record cannot be used: the run goes on without it.

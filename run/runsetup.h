@@ -52,6 +52,10 @@ struct RunResults
     // listing's first page lists, from which the positions of a later page's albums follow.
     AlbumSelection chosen;
     qsizetype albumsPerListingPage = 0;
+    // How many pages the listing has, and how many positions it may have as far as it was had:
+    // parts of the choice beyond them are said once.
+    int listingPages = 0;
+    qsizetype listingPositions = 0;
 };
 
 // What the window or the command line chose for one run.

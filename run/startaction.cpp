@@ -59,6 +59,7 @@ bool StartAction::begin()
     m_results.failedAlbums.clear();
     m_results.chosen = m_choices.albums;
     m_results.albumsPerListingPage = 0;
+    m_results.listingPages = 0;
 
     m_setup.observer.listingStarted();
     m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBaseOf(m_setup.roots, m_name));
@@ -76,7 +77,8 @@ bool StartAction::prepareAlbums()
         ++m_results.tally.missing;
         return false;
     }
-    reportListingRead(observer, m_name, albums.size(), m_crawl->positionsAtMost(),
+    m_results.listingPositions = m_crawl->positionsAtMost();
+    reportListingRead(observer, m_name, albums.size(), m_results.listingPositions,
                       m_choices.albums);
     if (albums.isEmpty())
         return false;

@@ -161,7 +161,7 @@ void TestStartAction::failedFirstListingPageIsFollowedByTheRetry_data()
     QTest::addColumn<int>("saved");
     QTest::newRow("every album") << QString() << QStringLiteral("开始处理相册(12/12):相册12") << 12;
     QTest::newRow("albums chosen")
-        << QStringLiteral("2-3") << QStringLiteral("开始处理相册(3/12):相册3") << 2;
+        << QStringLiteral("2-3,30") << QStringLiteral("开始处理相册(3/12):相册3") << 2;
 }
 
 void TestStartAction::failedFirstListingPageIsFollowedByTheRetry()
@@ -187,6 +187,10 @@ void TestStartAction::failedFirstListingPageIsFollowedByTheRetry()
     run.retry();
     QCOMPARE(run.listingTargets().size(), 4);
     QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")).last(), lastStarted);
+    // Now that the listing's end is known, what lies beyond it is said.
+    QCOMPARE(run.window.lines.filter(QStringLiteral("超出相册列表")).join(QString()),
+             chosen.isEmpty() ? QString()
+                              : QStringLiteral("超出相册列表（共12个相册），已忽略：30"));
     QVERIFY(run.window.lines.filter(QStringLiteral("无法使用下载记录")).isEmpty());
     QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).size(), saved);
     QCOMPARE(run.downloader->tally().albums, 12);
@@ -233,12 +237,12 @@ void TestStartAction::stopsLeaveTheRetryThePositions()
 
 void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond()
 {
-    // Album 12 would be on the third page, which is not had: it is not said to be beyond the
-    // listing, and the retry takes it. 20 would be beyond any third page.
+    // Albums 12 and 14 would be on the third page, which is not had: they are not said to be
+    // beyond the listing, and the retry takes 12 and says 14. 20 would be beyond any third page.
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 3),
                        StandIn::Fault::withStatus(404));
-    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("12,20")));
+    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("12,14,20")));
     run.start();
     QCOMPARE(run.window.lines.filter(QStringLiteral("超出相册列表")),
              QStringList(QStringLiteral("超出相册列表（共10个相册），已忽略：20")));
@@ -246,6 +250,8 @@ void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond()
     run.retry();
     QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
              QStringList(QStringLiteral("开始处理相册(2/2):相册12")));
+    QCOMPARE(run.window.lines.filter(QStringLiteral("超出相册列表")).constLast(),
+             QStringLiteral("超出相册列表（共12个相册），已忽略：14"));
 }
 
 void TestStartAction::failedListingPageAfterTheChoiceLacksNothing_data()
