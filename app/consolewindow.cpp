@@ -3,7 +3,7 @@
 #include "consoletext.h"
 #include "interruption.h"
 #include "jsonevents.h"
-#include "run/closingline.h"
+#include "closingline.h"
 #include "run/runtally.h"
 #include "statusline.h"
 

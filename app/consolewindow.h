@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/progresslines.h"
+#include "progresslines.h"
 
 #include <cstdio>
 #include <memory>

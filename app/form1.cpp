@@ -7,7 +7,7 @@
 #include "runprogressbar.h"
 #include "windowicon.h"
 
-#include "run/closingline.h"
+#include "closingline.h"
 #include "run/outputfolder.h"
 #include "web/transferengine.h"
 

@@ -4,7 +4,7 @@
 #include "windowsettings.h"
 
 #include "run/downloader.h"
-#include "run/progresslines.h"
+#include "progresslines.h"
 
 #include <QWidget>
 

@@ -19,7 +19,7 @@
 #include "forum/standinforum.h"
 #include "processfigures.h"
 #include "run/downloader.h"
-#include "run/progresslines.h"
+#include "app/progresslines.h"
 #include "tests/waitfor.h"
 #include "text/foldername.h"
 #include "text/gb18030.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/progresslines.h"
+#include "app/progresslines.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "filesbelow.h"
 #include "forum/forumpages.h"
 #include "forumbuilder.h"
-#include "run/closingline.h"
+#include "app/closingline.h"
 #include "run/downloadrecord.h"
 #include "runfixture.h"
 

@@ -1,6 +1,6 @@
 #include "closingline.h"
 
-#include "runtally.h"
+#include "run/runtally.h"
 
 #include <QFileInfo>
 

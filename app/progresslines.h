@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runobserver.h"
+#include "run/runobserver.h"
 
 // The run's steps as the progress lines the window lists and the console prints, one line a
 // step, in the words the program has always used. What shows them gives addLine().
