@@ -8,7 +8,7 @@
 #include "windowicon.h"
 
 #include "closingline.h"
-#include "run/outputfolder.h"
+#include "outputfolder.h"
 #include "web/transferengine.h"
 
 #include <QAction>

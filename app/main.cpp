@@ -5,7 +5,7 @@
 #include "app/form1.h"
 #include "app/qttranslations.h"
 #include "app/windowuntilclosed.h"
-#include "run/outputfolder.h"
+#include "outputfolder.h"
 #include "web/cookiefile.h"
 #include "web/serviceroots.h"
 #include "web/transferengine.h"

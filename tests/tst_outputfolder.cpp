@@ -1,4 +1,4 @@
-#include "run/outputfolder.h"
+#include "app/outputfolder.h"
 
 #include <QDir>
 #include <QFile>
