@@ -37,12 +37,12 @@ bool AlbumSelection::contains(qsizetype position) const
     return false;
 }
 
-bool AlbumSelection::takesFrom(qsizetype position) const
+bool AlbumSelection::takesAnyIn(qsizetype first, qsizetype last) const
 {
     if (!m_ranges)
-        return true;
-    return std::any_of(m_ranges->begin(), m_ranges->end(), [position](const Range& range) {
-        return range.last == -1 || range.last >= position;
+        return first <= last;
+    return std::any_of(m_ranges->begin(), m_ranges->end(), [first, last](const Range& range) {
+        return range.first <= last && (range.last == -1 || range.last >= first);
     });
 }
 
@@ -65,19 +65,22 @@ qsizetype AlbumSelection::countAmong(const QStringList& albums) const
     return taken;
 }
 
-QStringList AlbumSelection::beyond(qsizetype count) const
+QStringList AlbumSelection::beyond(qsizetype count, qsizetype upTo) const
 {
     QStringList parts;
-    if (!m_ranges)
+    if (!m_ranges || count >= upTo) // an unknown end (the largest count) leaves nothing beyond
         return parts;
     for (const Range& range : *m_ranges) {
-        if (range.first > count)
-            parts.append(range.text);
+        const qsizetype first = std::max(range.first, count + 1);
+        const qsizetype last = range.last == -1 ? upTo : std::min(range.last, upTo);
+        if (first > last)
+            continue;
         // A range that reaches past the listing's end names positions beyond it as well.
-        else if (range.last > count)
-            parts.append(range.last == count + 1
-                             ? QString::number(range.last)
-                             : QStringLiteral("%1-%2").arg(count + 1).arg(range.last));
+        if (first == range.first && (last == range.last || range.last == -1))
+            parts.append(range.text);
+        else if (range.last != -1)
+            parts.append(first == last ? QString::number(first)
+                                       : QStringLiteral("%1-%2").arg(first).arg(last));
     }
     return parts;
 }

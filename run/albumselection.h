@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <optional>
 
 // Which albums of the listing a run takes, by their positions in it (from 1): all of them, or
@@ -17,16 +18,18 @@ class AlbumSelection
     static std::optional<AlbumSelection> parse(const QString& text);
 
     bool contains(qsizetype position) const;
-    // Whether it takes an album at `position` or after it.
-    bool takesFrom(qsizetype position) const;
+    // Whether it takes an album at a position from `first` to `last`.
+    bool takesAnyIn(qsizetype first, qsizetype last) const;
     // How many albums of a listing of `count` albums it takes.
     qsizetype countWithin(qsizetype count) const;
     // How many of `albums` (a listing's addresses by position, empty where none is known) it
     // takes.
     qsizetype countAmong(const QStringList& albums) const;
     // The parts of the list that name no album of a listing of `count` albums: as written, or
-    // for a range that begins within the listing, the part of it past the end.
-    QStringList beyond(qsizetype count) const;
+    // for a range that begins within the listing, the part of it past the end. With `upTo`,
+    // only as far as that position: what a listing thought longer left out already.
+    QStringList beyond(qsizetype count,
+                       qsizetype upTo = std::numeric_limits<qsizetype>::max()) const;
 
   private:
     struct Range

@@ -80,10 +80,12 @@ void ListingCrawl::read(int page)
     if (!listing.fetched || (mustListAlbums && links.isEmpty())) {
         m_setup.observer.problem(QStringLiteral("无法获取相册列表：") + address,
                                  listing.fetched ? QStringLiteral("不是相册列表") : listing.cause);
-        // A later page whose albums all come after those the run chose keeps nothing of the
-        // run's from it: it is neither missing nor read again.
-        const bool holdsAChoice = m_listingBase.isEmpty() || page == 0 ||
-                                  m_results.chosen.takesFrom(m_albums.size() + m_unread + 1);
+        // A later page none of whose positions the run chose keeps nothing of the run's: it is
+        // neither missing nor read again.
+        const qsizetype first = m_albums.size() + m_unread + 1;
+        const qsizetype perPage = m_results.albumsPerListingPage;
+        const bool holdsAChoice = m_listingBase.isEmpty() || page == 0 || perPage == 0 ||
+                                  m_results.chosen.takesAnyIn(first, first + perPage - 1);
         if (holdsAChoice) {
             ++m_results.tally.missing;
             m_results.failedListingPages.append(address);

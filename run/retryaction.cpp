@@ -264,10 +264,8 @@ void RetryAction::stopForFullDisk(qsizetype from)
 void RetryAction::reportNewlyBeyond()
 {
     // The listing's end read again may leave out more of the choice than the run could tell.
-    const QStringList said = m_results.chosen.beyond(m_results.listingPositions);
-    QStringList beyond = m_results.chosen.beyond(m_crawl->positionsAtMost());
-    beyond.removeIf([&said](const QString& part) { return said.contains(part); });
-    reportBeyond(m_setup.observer, m_crawl->positionsHad(), beyond);
+    reportBeyond(m_setup.observer, m_crawl->positionsHad(),
+                 m_results.chosen.beyond(m_crawl->positionsAtMost(), m_results.listingPositions));
     m_results.listingPositions = std::min(m_results.listingPositions, m_crawl->positionsAtMost());
 }
 

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <limits>
 
 class RunObserver;
 class TransferEngine;
@@ -55,7 +56,7 @@ struct RunResults
     // How many pages the listing has, and how many positions it may have as far as it was had:
     // parts of the choice beyond them are said once.
     int listingPages = 0;
-    qsizetype listingPositions = 0;
+    qsizetype listingPositions = std::numeric_limits<qsizetype>::max();
 };
 
 // What the window or the command line chose for one run.

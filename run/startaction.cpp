@@ -60,6 +60,7 @@ bool StartAction::begin()
     m_results.chosen = m_choices.albums;
     m_results.albumsPerListingPage = 0;
     m_results.listingPages = 0;
+    m_results.listingPositions = std::numeric_limits<qsizetype>::max();
 
     m_setup.observer.listingStarted();
     m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBaseOf(m_setup.roots, m_name));

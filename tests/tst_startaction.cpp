@@ -43,6 +43,7 @@ class TestStartAction : public QObject
     void failedFirstListingPageIsFollowedByTheRetry_data();
     void failedFirstListingPageIsFollowedByTheRetry();
     void stopsLeaveTheRetryThePositions();
+    void choiceOnAFailedLastListingPageIsNotBeyond_data();
     void choiceOnAFailedLastListingPageIsNotBeyond();
     void failedListingPageAfterTheChoiceLacksNothing_data();
     void failedListingPageAfterTheChoiceLacksNothing();
@@ -235,47 +236,69 @@ void TestStartAction::stopsLeaveTheRetryThePositions()
                           QStringLiteral("开始处理相册(17/17):相册17")}));
 }
 
-void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond()
+void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond_data()
 {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("runSays");
+    QTest::addColumn<QString>("retrySays");
     // Albums 12 and 14 would be on the third page, which is not had: they are not said to be
     // beyond the listing, and the retry takes 12 and says 14. 20 would be beyond any third page.
+    QTest::newRow("single albums")
+        << QStringLiteral("12,14,20") << QStringLiteral("10个相册），已忽略：20")
+        << QStringLiteral("12个相册），已忽略：14");
+    // Only what the run did not say already.
+    QTest::newRow("a range") << QStringLiteral("11-20")
+                             << QStringLiteral("10个相册），已忽略：16-20")
+                             << QStringLiteral("12个相册），已忽略：13-15");
+}
+
+void TestStartAction::choiceOnAFailedLastListingPageIsNotBeyond()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, runSays);
+    QFETCH(QString, retrySays);
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 3),
                        StandIn::Fault::withStatus(404));
-    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("12,14,20")));
+    run.downloader->selectAlbums(*AlbumSelection::parse(chosen));
     run.start();
-    QCOMPARE(run.window.lines.filter(QStringLiteral("超出相册列表")),
-             QStringList(QStringLiteral("超出相册列表（共10个相册），已忽略：20")));
+    const QString beyond = QStringLiteral("超出相册列表（共");
+    QCOMPARE(run.window.lines.filter(beyond), QStringList(beyond + runSays));
     run.forum.clearFaults();
     run.retry();
-    QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")),
-             QStringList(QStringLiteral("开始处理相册(2/2):相册12")));
-    QCOMPARE(run.window.lines.filter(QStringLiteral("超出相册列表")).constLast(),
-             QStringLiteral("超出相册列表（共12个相册），已忽略：14"));
+    QCOMPARE(run.window.lines.filter(QStringLiteral("开始处理相册")).constLast(),
+             QStringLiteral("开始处理相册(2/2):相册12"));
+    QCOMPARE(run.window.lines.filter(beyond), QStringList({beyond + runSays, beyond + retrySays}));
 }
 
 void TestStartAction::failedListingPageAfterTheChoiceLacksNothing_data()
 {
     QTest::addColumn<bool>("dryRun");
-    QTest::newRow("run") << false;
-    QTest::newRow("dry run") << true;
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<int>("missing");
+    QTest::newRow("run") << false << QStringLiteral("2-5") << 0;
+    QTest::newRow("run, albums on either side") << false << QStringLiteral("2-3,11-") << 0;
+    QTest::newRow("run, its first album") << false << QStringLiteral("2-6") << 1;
+    QTest::newRow("dry run") << true << QStringLiteral("2-5") << 0;
 }
 
 void TestStartAction::failedListingPageAfterTheChoiceLacksNothing()
 {
-    // The second page's albums come after the fifth, the last one chosen: it is said, but
-    // the run lacks nothing, and the retry reads no listing page again.
+    // The second page's albums would be the sixth to the tenth: when none of them is chosen, the
+    // page is said, but the run lacks nothing, and the retry does not read it again.
     QFETCH(bool, dryRun);
+    QFETCH(QString, chosen);
+    QFETCH(int, missing);
     RunFixture run(forum(QStringLiteral("f"), albums(12)), QStringLiteral("f"));
     const QString second = StandIn::Pages::listingTarget(QStringLiteral("f"), 2);
     run.forum.setFault(second, StandIn::Fault::withStatus(404));
-    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("2-5")));
+    run.downloader->selectAlbums(*AlbumSelection::parse(chosen));
     run.downloader->setDryRun(dryRun);
     run.start();
     QCOMPARE(run.window.lines.filter(QStringLiteral("无法获取相册列表")).size(), 1);
-    QCOMPARE(run.downloader->tally().missing, 0);
+    QCOMPARE(run.downloader->tally().missing, missing);
     run.retry();
-    QCOMPARE(run.forum.requestedTargets().count(second), 1);
+    QCOMPARE(run.forum.requestedTargets().count(second), 1 + missing);
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()
