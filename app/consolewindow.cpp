@@ -1,9 +1,9 @@
 #include "consolewindow.h"
 
+#include "closingline.h"
 #include "consoletext.h"
 #include "interruption.h"
 #include "jsonevents.h"
-#include "closingline.h"
 #include "run/runtally.h"
 #include "statusline.h"
 
@@ -85,6 +85,18 @@ void ConsoleWindow::albumReached()
 {
     if (m_status)
         m_status->count().albumReached();
+}
+
+void ConsoleWindow::albumsEnded()
+{
+    if (m_status)
+        m_status->count().runEnded();
+}
+
+void ConsoleWindow::retryFinished(int saved, int failing)
+{
+    albumsEnded();
+    m_format->retryFinished(saved, failing);
 }
 
 void ConsoleWindow::albumStarted(qsizetype album, qsizetype count, const QString& title,

@@ -48,18 +48,19 @@ class ConsoleWindow : public RunObserver
     void pageRead(int page, int pageCount) override { m_format->pageRead(page, pageCount); }
     void pictureEnded(const PictureReport& picture) override;
     void retryEnded(const PictureReport& picture) override;
-    void retryFinished(int saved, int failing) override { m_format->retryFinished(saved, failing); }
+    void retryFinished(int saved, int failing) override;
     void nothingToRetry() override { m_format->nothingToRetry(); }
     void problem(const QString& text, const QString& cause) override
     {
         m_format->problem(text, cause);
     }
     // The closing line comes from sumUp(), once the retries are done too.
-    void runFinished(const RunTally&) override {}
+    void runFinished(const RunTally&) override { albumsEnded(); }
 
   private:
-    // The status line counts another album reached.
+    // The status line counts another album reached, or every album done.
     void albumReached();
+    void albumsEnded();
 
     std::FILE* m_out;
     Output m_output;

@@ -249,6 +249,13 @@ void Form1::retryEnded(const PictureReport& picture)
     rememberPicture(picture);
 }
 
+void Form1::retryFinished(int saved, int failing)
+{
+    ProgressLines::retryFinished(saved, failing);
+    Progress1->count().runEnded();
+    Progress1->refresh(0, false);
+}
+
 void Form1::runFinished(const RunTally& tally)
 {
     ProgressLines::runFinished(tally);

@@ -3,8 +3,8 @@
 #include "taskbarprogress.h"
 #include "windowsettings.h"
 
-#include "run/downloader.h"
 #include "progresslines.h"
+#include "run/downloader.h"
 
 #include <QWidget>
 
@@ -52,6 +52,7 @@ class Form1 : public QWidget, public ProgressLines
                       const QString& folder) override;
     void pictureEnded(const PictureReport& picture) override;
     void retryEnded(const PictureReport& picture) override;
+    void retryFinished(int saved, int failing) override;
     void runFinished(const RunTally& tally) override;
     void runStopped(const RunTally& tally) override;
 
