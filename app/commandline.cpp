@@ -196,7 +196,9 @@ CommandLine readRequest(const QCommandLineParser& parser)
     if (parser.isSet(QStringLiteral("download")) || parser.isSet(QStringLiteral("input-file"))) {
         line.mode = CommandLine::Mode::Download;
         line.forumNames = parser.values(QStringLiteral("download"));
-        if (line.forumNames.contains(QString()))
+        // A name of blanks alone names no forum: it would only fetch a listing of nothing.
+        if (std::any_of(line.forumNames.cbegin(), line.forumNames.cend(),
+                        [](const QString& name) { return name.trimmed().isEmpty(); }))
             return refused(QStringLiteral("--download 需要一个吧名"));
         QString problem;
         for (const QString& file : parser.values(QStringLiteral("input-file"))) {

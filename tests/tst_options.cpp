@@ -96,6 +96,8 @@ void TestOptions::badValuesAreRefused_data()
     QTest::newRow("retries without a download")
         << QStringList({QStringLiteral("--retries"), QStringLiteral("1")}) << QString() << true;
     QTest::newRow("empty name") << QStringList({download, QString()}) << QString() << true;
+    QTest::newRow("blank name") << QStringList({download, QStringLiteral(" \t")}) << QString()
+                                << true;
     QTest::newRow("name missing") << QStringList({download}) << QString() << true;
     QTest::newRow("unknown option")
         << QStringList({download, name, QStringLiteral("--fast")}) << QString() << true;
