@@ -46,22 +46,11 @@ bool AlbumSelection::takesAnyIn(qsizetype first, qsizetype last) const
     });
 }
 
-qsizetype AlbumSelection::countWithin(qsizetype count) const
-{
-    if (!m_ranges)
-        return count;
-    // Ranges may overlap ("1-5,3"): each position counts once.
-    qsizetype taken = 0;
-    for (qsizetype position = 1; position <= count; ++position)
-        taken += contains(position) ? 1 : 0;
-    return taken;
-}
-
 qsizetype AlbumSelection::countAmong(const QStringList& albums) const
 {
     qsizetype taken = 0;
     for (qsizetype position = 1; position <= albums.size(); ++position)
-        taken += contains(position) && !albums.at(position - 1).isEmpty() ? 1 : 0;
+        taken += takes(albums, position) ? 1 : 0;
     return taken;
 }
 

@@ -20,10 +20,13 @@ class AlbumSelection
     bool contains(qsizetype position) const;
     // Whether it takes an album at a position from `first` to `last`.
     bool takesAnyIn(qsizetype first, qsizetype last) const;
-    // How many albums of a listing of `count` albums it takes.
-    qsizetype countWithin(qsizetype count) const;
-    // How many of `albums` (a listing's addresses by position, empty where none is known) it
-    // takes.
+    // Whether it takes the album at `position` of `albums` (a listing's addresses by position,
+    // empty where none is known): one at a position chosen whose address is known.
+    bool takes(const QStringList& albums, qsizetype position) const
+    {
+        return contains(position) && !albums.at(position - 1).isEmpty();
+    }
+    // How many of `albums` it takes.
     qsizetype countAmong(const QStringList& albums) const;
     // The parts of the list that name no album of a listing of `count` albums: as written, or
     // for a range that begins within the listing, the part of it past the end. With `upTo`,

@@ -121,7 +121,7 @@ void DryRun::askAhead()
     const QStringList& listed = m_crawl->albums();
     while (m_asked < most && m_nextAlbum <= listed.size()) {
         const qsizetype position = m_nextAlbum++;
-        if (!m_choices.albums.contains(position) || listed.at(position - 1).isEmpty())
+        if (!m_choices.albums.takes(listed, position))
             continue;
         Album& album = m_albums.emplace_back();
         album.position = position;

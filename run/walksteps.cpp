@@ -31,7 +31,7 @@ std::optional<WalkPosition> WalkSteps::firstPageFrom(qsizetype album) const
     // An album the run leaves out, or whose position a listing page that could not be had
     // kept, is never asked for.
     for (; album <= m_albums.size(); ++album) {
-        if (m_chosen.contains(album) && !m_albums.at(album - 1).isEmpty())
+        if (m_chosen.takes(m_albums, album))
             return WalkPosition{album, 1, 0};
     }
     return std::nullopt;
