@@ -56,7 +56,7 @@ bool ListingCrawl::advance()
         m_request.reset();
     }
     if (!m_listingBase.isEmpty())
-        m_results.listingPages = m_pageCount;
+        m_results.listing.pages = m_pageCount;
     return true;
 }
 
@@ -83,7 +83,7 @@ void ListingCrawl::read(int page)
         // A later page none of whose positions the run chose keeps nothing of the run's: it is
         // neither missing nor read again.
         const qsizetype first = m_albums.size() + m_unread + 1;
-        const qsizetype perPage = m_results.albumsPerListingPage;
+        const qsizetype perPage = m_results.listing.albumsPerPage;
         const bool holdsAChoice = m_listingBase.isEmpty() || page == 0 || perPage == 0 ||
                                   m_results.chosen.takesAnyIn(first, first + perPage - 1);
         if (holdsAChoice) {
@@ -91,13 +91,13 @@ void ListingCrawl::read(int page)
             m_results.failedListingPages.append(address);
         }
         if (!m_listingBase.isEmpty())
-            m_unread += m_results.albumsPerListingPage;
+            m_unread += m_results.listing.albumsPerPage;
         m_firstPageMissing = m_firstPageMissing || (!m_listingBase.isEmpty() && page == 0);
         return;
     }
     // Known at once: a retry after a stop needs it too.
     if (!m_listingBase.isEmpty() && page == 0)
-        m_results.albumsPerListingPage = links.size();
+        m_results.listing.albumsPerPage = links.size();
     // Kept only now: after the listing's last pages no album has a position to lose.
     for (; m_unread > 0; --m_unread) {
         m_albums.append(QString());
@@ -107,12 +107,12 @@ void ListingCrawl::read(int page)
     // their albums as if every page listed as many as the first.
     const int number = address.section(QStringLiteral("&pn="), -1).toInt();
     const qsizetype before =
-        !m_listingBase.isEmpty() ? m_albums.size() : (number - 1) * m_results.albumsPerListingPage;
+        !m_listingBase.isEmpty() ? m_albums.size() : (number - 1) * m_results.listing.albumsPerPage;
     for (qsizetype n = 0; n < links.size(); ++n) {
         m_albums.append(m_setup.roots.forumRoot + links.at(n));
         m_positions.append(before + n + 1);
     }
-    if (m_listingBase.isEmpty() && number == m_results.listingPages)
+    if (m_listingBase.isEmpty() && number == m_results.listing.pages)
         m_lastPageEnd = before + links.size();
     if (!m_listingBase.isEmpty())
         m_pageCount = PageScan::lastPageNumber(listing.text);

@@ -265,8 +265,8 @@ void RetryAction::reportNewlyBeyond()
 {
     // The listing's end read again may leave out more of the choice than the run could tell.
     reportBeyond(m_setup.observer, m_crawl->positionsHad(),
-                 m_results.chosen.beyond(m_crawl->positionsAtMost(), m_results.listingPositions));
-    m_results.listingPositions = std::min(m_results.listingPositions, m_crawl->positionsAtMost());
+                 m_results.chosen.beyond(m_crawl->positionsAtMost(), m_results.listing.positions));
+    m_results.listing.positions = std::min(m_results.listing.positions, m_crawl->positionsAtMost());
 }
 
 bool RetryAction::beginPages()

@@ -49,14 +49,19 @@ struct RunResults
     QStringList failedListingPages; // addresses the run could not have
     QStringList failedAlbums;       // addresses of albums one of whose pages it could not have
     RunTally tally;
-    // For the listing pages the retry reads again: the albums the run took, and how many the
-    // listing's first page lists, from which the positions of a later page's albums follow.
+    // For the listing pages the retry reads again: the albums the run took, and the listing's
+    // shape as far as the run saw it, reset whole with each run.
     AlbumSelection chosen;
-    qsizetype albumsPerListingPage = 0;
-    // How many pages the listing has, and how many positions it may have as far as it was had:
-    // parts of the choice beyond them are said once.
-    int listingPages = 0;
-    qsizetype listingPositions = std::numeric_limits<qsizetype>::max();
+    struct ListingShape
+    {
+        // How many the first page lists, from which the positions of a later page's albums
+        // follow.
+        qsizetype albumsPerPage = 0;
+        // How many pages it has, and how many positions it may have as far as it was had:
+        // parts of the choice beyond them are said once.
+        int pages = 0;
+        qsizetype positions = std::numeric_limits<qsizetype>::max();
+    } listing;
 };
 
 // What the window or the command line chose for one run.

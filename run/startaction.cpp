@@ -58,9 +58,7 @@ bool StartAction::begin()
     m_results.failedListingPages.clear();
     m_results.failedAlbums.clear();
     m_results.chosen = m_choices.albums;
-    m_results.albumsPerListingPage = 0;
-    m_results.listingPages = 0;
-    m_results.listingPositions = std::numeric_limits<qsizetype>::max();
+    m_results.listing = {};
 
     m_setup.observer.listingStarted();
     m_crawl = ListingCrawl::ofForum(m_setup, m_results, listingBaseOf(m_setup.roots, m_name));
@@ -78,8 +76,8 @@ bool StartAction::prepareAlbums()
         ++m_results.tally.missing;
         return false;
     }
-    m_results.listingPositions = m_crawl->positionsAtMost();
-    reportListingRead(observer, m_name, albums.size(), m_results.listingPositions,
+    m_results.listing.positions = m_crawl->positionsAtMost();
+    reportListingRead(observer, m_name, albums.size(), m_results.listing.positions,
                       m_choices.albums);
     if (albums.isEmpty())
         return false;
