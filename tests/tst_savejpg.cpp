@@ -163,6 +163,15 @@ void TestSaveJpg::otherKindsAreSavedOnlyWhole_data()
     const QByteArray trailing = QByteArray("\xFF\xD8\xFF\xE0", 4) + data + "\xFF\xD9" + data;
     QTest::newRow("JPEG and more after its end") << trailing << false << false;
     QTest::newRow("JPEG and more after its end, its length said") << trailing << true << true;
+    // Its end read back from the file, across the blocks it is read in.
+    const QByteArray straddling = QByteArray("\xFF\xD8\xFF\xE0", 4) +
+                                  QByteArray(1024 * 1024 - 5, '\x11') + "\xFF\xD9" + data;
+    QTest::newRow("JPEG whose end straddles two blocks, its length said")
+        << straddling << true << true;
+    // A file cut short where the server keeps it: its length is said, but it has no end.
+    QTest::newRow("JPEG without its end, its length said") << trailing.first(304) << false << true;
+    QTest::newRow("PNG without its end, its length said")
+        << kinds.first().second.chopped(10) << false << true;
 }
 
 void TestSaveJpg::otherKindsAreSavedOnlyWhole()

@@ -64,16 +64,22 @@ std::optional<Kind> kindOf(QByteArrayView head)
 
 } // namespace
 
-bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size, bool lengthSaid)
+bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size, bool lengthSaid,
+                    const std::function<bool(QByteArrayView)>& bodyHolds)
 {
     const std::optional<Kind> kind = kindOf(head);
     if (!kind)
         return false;
+    const auto hasEnd = [&](QByteArrayView end) {
+        return endsWith(tail, end) || (lengthSaid && bodyHolds(end));
+    };
     switch (*kind) {
     case Kind::Jpeg:
-        return lengthSaid || endsWith(tail, QByteArrayView("\xFF\xD9", 2));
+        return hasEnd(QByteArrayView("\xFF\xD9", 2));
     case Kind::Png:
-        return lengthSaid || endsWith(tail, QByteArrayView("IEND\xAE\x42\x60\x82", 8));
+        return hasEnd(QByteArrayView("IEND\xAE\x42\x60\x82", 8));
+    // Its one-byte end stands somewhere in any file, so only its place at the very end tells;
+    // with its length said, what follows may be the file's own.
     case Kind::Gif:
         return lengthSaid || endsAsGif(tail);
     case Kind::WebP:

@@ -44,7 +44,8 @@ quint32 TransferJob::checksum() const
 
 bool TransferJob::bodyIsWholePicture(bool lengthSaid) const
 {
-    return isWholePicture(m_head, m_tail, outcome.bodyBytes, lengthSaid);
+    return isWholePicture(m_head, m_tail, outcome.bodyBytes, lengthSaid,
+                          [this](QByteArrayView end) { return file->holds(end); });
 }
 
 QString TransferJob::hostOf(const QUrl& url)

@@ -59,6 +59,25 @@ bool WorkingFile::write(const char* data, qint64 size)
     return false;
 }
 
+bool WorkingFile::holds(QByteArrayView bytes) const
+{
+    // Writes are unbuffered: a second reader sees them all.
+    QFile reader(m_path);
+    if (bytes.isEmpty() || !reader.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 block = 1024 * 1024;
+    QByteArray window;
+    while (!reader.atEnd()) {
+        // The last bytes of the block before go first: a match may straddle two blocks.
+        window = window.right(bytes.size() - 1) + reader.read(block);
+        if (window.contains(bytes))
+            return true;
+        if (reader.error() != QFileDevice::NoError)
+            return false;
+    }
+    return false;
+}
+
 bool WorkingFile::close()
 {
     // Some file systems (network ones) report a failed write only when the file is closed.

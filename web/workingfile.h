@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QSet>
 #include <QString>
@@ -35,6 +36,8 @@ class WorkingFile
     // False when the bytes could not be written; diskIsFull() then tells whether for want of room.
     bool write(const char* data, qint64 size);
     bool diskIsFull() const { return m_diskFull; }
+    // Whether the bytes written so far hold `bytes` anywhere.
+    bool holds(QByteArrayView bytes) const;
     // False when the last bytes could not be written out.
     bool close();
     // Removes the file, whatever it holds, and frees its name.
