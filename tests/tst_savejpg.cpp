@@ -164,8 +164,8 @@ void TestSaveJpg::otherKindsAreSavedOnlyWhole_data()
     QTest::newRow("JPEG and more after its end") << trailing << false << false;
     QTest::newRow("JPEG and more after its end, its length said") << trailing << true << true;
     // Its end read back from the file, across the blocks it is read in.
-    const QByteArray straddling = QByteArray("\xFF\xD8\xFF\xE0", 4) +
-                                  QByteArray(1024 * 1024 - 5, '\x11') + "\xFF\xD9" + data;
+    const QByteArray straddling =
+        QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(1024 * 1024 - 5, '\x11') + "\xFF\xD9" + data;
     QTest::newRow("JPEG whose end straddles two blocks, its length said")
         << straddling << true << true;
     // A file cut short where the server keeps it: its length is said, but it has no end.
