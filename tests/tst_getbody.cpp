@@ -80,6 +80,13 @@ void TestGetBody::outcomes_data()
     Fault withoutMarkers;
     withoutMarkers.withoutMarkers = true;
     QTest::newRow("page without markers is still a body") << withoutMarkers << int(Kind::Body);
+    // Ended by its connection: only a page's own end tells whether it all came.
+    Fault closedEarly = Fault::serving("<html><head><title>f</title></head><body><a href=\"f/");
+    closedEarly.withoutLength = true;
+    QTest::newRow("page cut short where its connection ends") << closedEarly << int(Kind::Nothing);
+    Fault closedAfter = Fault::serving("<html><body>whole</body></HTML>\r\n");
+    closedAfter.withoutLength = true;
+    QTest::newRow("whole page ended by its connection") << closedAfter << int(Kind::Body);
     Fault huge;
     huge.streamBytes = maxPageBytes + 1;
     huge.withoutLength = true;

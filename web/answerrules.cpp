@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <utility>
 
 bool isDigits(const QByteArray& text)
@@ -27,6 +28,16 @@ bool contentLengthIsSound(const QList<QByteArray>& values)
         }
     }
     return true;
+}
+
+bool pageShowsItsEnd(const QByteArray& body)
+{
+    constexpr char end[] = "</html>";
+    constexpr qsizetype endSize = sizeof(end) - 1;
+    qsizetype last = body.size();
+    while (last > 0 && std::isspace(static_cast<unsigned char>(body.at(last - 1))))
+        --last;
+    return last >= endSize && qstrnicmp(body.constData() + last - endSize, end, endSize) == 0;
 }
 
 bool isInternalAddress(const QHostAddress& address)

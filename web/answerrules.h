@@ -13,6 +13,12 @@ bool isDigits(const QByteArray& text);
 // framed otherwise and passes. Anything else is an answer whose end nobody can know.
 bool contentLengthIsSound(const QList<QByteArray>& values);
 
+// Whether a page whose answer did not say where it ends (no length, no chunks: its connection
+// closed after it) shows its own end: its last characters, blanks aside, are "</html>" in any
+// case. A page cut short by a dropped connection would otherwise pass for whole, and lose the
+// links and the page count that stood after the cut.
+bool pageShowsItsEnd(const QByteArray& body);
+
 // Whether `address` is one of this machine or of a local network: loopback, private, link-local,
 // unique local, unspecified, shared address space. A redirect from a server elsewhere must not
 // reach such an address.

@@ -46,6 +46,13 @@ bool bodyWasFramed(CURL* easy, bool http1)
            answerHeaders(easy, "Transfer-Encoding").join(',').toLower().contains("chunked");
 }
 
+// A page whose connection closed after it can tell by its own end alone whether it all came.
+bool pageCutShort(TransferJob* job, bool http1)
+{
+    return !job->toFile() && !bodyWasFramed(job->handle, http1) &&
+           !pageShowsItsEnd(job->outcome.body);
+}
+
 } // namespace
 
 // Called by libcurl from inside its own functions; each hands its work to the transfer's engine.
@@ -486,7 +493,7 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
         return;
     }
     // A 200 whose packed body stopped short of its end is a body cut short.
-    if (status == 200 && !job->bodyIsWhole()) {
+    if (status == 200 && (!job->bodyIsWhole() || pageCutShort(job, http1))) {
         finish(job, Kind::Failed, 200);
         return;
     }
