@@ -1,5 +1,6 @@
 #include "pictureplacement.h"
 
+#include "downloadrecord.h"
 #include "folders.h"
 #include "text/foldername.h"
 
@@ -46,6 +47,17 @@ QString sameFileKey(const QString& path)
 #endif
 }
 
+// The record and the files SQLite keeps beside it ("-wal", "-shm", "-journal") share the forum
+// folder with the albums: an album titled so would make the record unusable for good.
+bool isRecordName(const QString& name)
+{
+    const QString record = DownloadRecord::fileName();
+    return name.startsWith(record, Qt::CaseInsensitive) &&
+           QStringList({QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
+                        QStringLiteral("-journal")})
+               .contains(name.mid(record.size()), Qt::CaseInsensitive);
+}
+
 } // namespace
 
 PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<RecordEntry>& known)
@@ -68,8 +80,8 @@ QString PicturePlacement::albumFolder(const QString& title, const QStringList& l
     const auto claim = [this](const QString& name, bool recordedToo) {
         const QString path = joinPath(m_forumFolder, name);
         const QString key = sameFileKey(path);
-        const bool free =
-            !m_albumFolders.contains(key) && (recordedToo || !m_recordedFolders.contains(key));
+        const bool free = !isRecordName(name) && !m_albumFolders.contains(key) &&
+                          (recordedToo || !m_recordedFolders.contains(key));
         if (free)
             m_albumFolders.insert(key);
         return free ? std::optional<QString>(path) : std::nullopt;

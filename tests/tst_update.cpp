@@ -1,7 +1,7 @@
+#include "app/closingline.h"
 #include "filesbelow.h"
 #include "forum/forumpages.h"
 #include "forumbuilder.h"
-#include "app/closingline.h"
 #include "run/downloadrecord.h"
 #include "runfixture.h"
 
@@ -44,6 +44,7 @@ class TestUpdate : public QObject
     void updateFetchesOnlyWhatIsNew_data();
     void updateFetchesOnlyWhatIsNew();
     void ownFileComesBackBeforeAnotherAlbumsCopy();
+    void albumsNamedAsTheRecordLeaveItAlone();
     void unusableRecordIsLeftAlone_data();
     void unusableRecordIsLeftAlone();
     void waitForAHeldRecordEndsWhenTheProgramIsToEnd();
@@ -181,6 +182,23 @@ void TestUpdate::ownFileComesBackBeforeAnotherAlbumsCopy()
     QCOMPARE(run.fileContent(QStringLiteral("f/乙/1.jpg")), run.forum.pictureBytes("a-1"));
     QCOMPARE(filesBelow(run.path(QStringLiteral("f"))),
              QStringList({QStringLiteral("乙/1.jpg"), QStringLiteral("甲/1.jpg")}));
+}
+
+void TestUpdate::albumsNamedAsTheRecordLeaveItAlone()
+{
+    const QStringList titles = {QStringLiteral(".varnolt.db"), QStringLiteral(".varnolt.db-wal"),
+                                QStringLiteral(".Varnolt.db-shm")};
+    QList<StandIn::Album> albums;
+    for (qsizetype n = 0; n < titles.size(); ++n)
+        albums.append(album(QStringLiteral("a%1").arg(n), titles.at(n), 1));
+    RunFixture run(forum(QStringLiteral("f"), albums), QStringLiteral("f"));
+    run.start();
+    run.downloader->setUpdate(true);
+    run.start();
+    QCOMPARE(run.window.lines.filter(QStringLiteral("下载记录")), QStringList());
+    QCOMPARE(run.window.lines.filter(QStringLiteral("已存在，跳过")).size(), 3);
+    for (const QString& title : titles)
+        QVERIFY(QFile::exists(run.path(QStringLiteral("f/%1 (2)/1.jpg").arg(title))));
 }
 
 void TestUpdate::unusableRecordIsLeftAlone_data()
