@@ -42,6 +42,9 @@ void TestPageScan::pictureLinksKeepTheirPlaceWithoutAQuote()
         PageScan::pictureLinks(QStringLiteral(" f/tupian/pic/1\" f/tupian/pic/2\" f/tupian/pic/3"));
     QCOMPARE(links, Links({QStringLiteral("f/tupian/pic/1"), QStringLiteral("f/tupian/pic/2"),
                            std::nullopt}));
+    // A marker inside a link: the outer one is no address, the inner one still is.
+    const Links nested = {std::nullopt, QStringLiteral("f/tupian/pic/2")};
+    QCOMPARE(PageScan::pictureLinks(QStringLiteral(" f/tupian/pic/f/tupian/pic/2\" ")), nested);
 }
 
 void TestPageScan::lastPageNumber_data()
@@ -90,6 +93,9 @@ void TestPageScan::pictureIdentifier_data()
     QTest::newRow("one quote only")
         << QStringLiteral("ZyqAlbum.picID = \"abc") << QString() << false;
     QTest::newRow("empty page") << QString() << QString() << false;
+    QTest::newRow("longer than any identifier")
+        << QStringLiteral("ZyqAlbum.picID = \"%1\";").arg(QString(1001, QLatin1Char('a')))
+        << QString() << false;
 }
 
 void TestPageScan::pictureIdentifier()
@@ -126,6 +132,9 @@ void TestPageScan::albumTitleNeedsBothMarkers()
     for (const QString& page : {QStringLiteral("<TITLE>安全验证</TITLE> 返回贴吧_首页"),
                                 QStringLiteral("<title>安全验证</title>")})
         QCOMPARE(PageScan::albumTitle(page), std::nullopt);
+    const QString longTitle(3000, QChar(0x732b));
+    QCOMPARE(PageScan::albumTitle(QStringLiteral("<title>%1吧_</title>").arg(longTitle)),
+             longTitle.left(1000));
 }
 
 QTEST_APPLESS_MAIN(TestPageScan)

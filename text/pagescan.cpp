@@ -18,6 +18,10 @@ constexpr int pageNumberReach = 20;
 constexpr qsizetype longestLink = 4096;
 // More than any forum page holds; a page of nothing but markers must not cost a list of millions.
 constexpr qsizetype mostLinks = 100000;
+// Far beyond any the forum gives. Both go into every record entry of the album's pictures: a
+// page of megabytes between the markers must not make a record of gigabytes.
+constexpr qsizetype longestTitle = 1000;
+constexpr qsizetype longestIdentifier = 1000;
 } // namespace
 
 QList<std::optional<QString>> links(const QString& page, const QString& marker)
@@ -34,6 +38,10 @@ QList<std::optional<QString>> links(const QString& page, const QString& marker)
         if (quotesLeft && q <= p) {
             q = TextSearch::find(page, quote, p + 1);
             quotesLeft = q != 0;
+        } else if (quotesLeft && !found.isEmpty()) {
+            // This marker stands inside the last link, which is then no address of the forum.
+            // Kept, every marker of a run before one quote would copy the rest of the run.
+            found.last() = std::nullopt;
         }
         // Longer than any address: not a link, and copying it for every marker before its
         // quote would cost the square of the page.
@@ -87,7 +95,8 @@ std::optional<QString> albumTitle(const QString& page)
     if (TextSearch::find(page, QStringLiteral("<title>"), 1) == 0)
         return std::nullopt;
     try {
-        return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
+        return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false)
+            .left(longestTitle);
     } catch (const std::invalid_argument&) {
         return std::nullopt;
     }
@@ -104,7 +113,7 @@ std::optional<QString> pictureIdentifier(const QString& page)
     if (a == 0)
         return std::nullopt;
     const qsizetype b = TextSearch::find(page, quote, a + 1);
-    if (b == 0)
+    if (b == 0 || b - a - 1 > longestIdentifier)
         return std::nullopt;
     return TextSearch::mid(page, a + 1, b - a - 1);
 }

@@ -10,8 +10,8 @@
 namespace PageScan {
 
 // Every link that starts with `marker`, in order of position: the characters from the marker
-// up to the next double quote, or no value when no quote follows within 4096 characters. The
-// first 100,000 of them.
+// up to the next double quote, or no value when no quote follows within 4096 characters or
+// another marker comes before it. The first 100,000 of them.
 QList<std::optional<QString>> links(const QString& page, const QString& marker);
 
 // The album addresses of a listing page, relative to the forum site root. A link without a
@@ -26,12 +26,14 @@ QList<std::optional<QString>> pictureLinks(const QString& page);
 // without a "pn=" near it, 0 when the "pn=" carries no number.
 int lastPageNumber(const QString& page);
 
-// The album's title on an album page: the text between "<title>" and "吧_". No value for a page
-// without them, which is no album page (a verification or maintenance page in its place).
+// The album's title on an album page: the text between "<title>" and "吧_", its first 1,000
+// characters. No value for a page without them, which is no album page (a verification or
+// maintenance page in its place).
 std::optional<QString> albumTitle(const QString& page);
 
 // The picture identifier of a picture page: the text between the two double quotes that
-// follow "ZyqAlbum.picID". No value when the marker or the quotes are not there.
+// follow "ZyqAlbum.picID". No value when the marker or the quotes are not there, or the text
+// is longer than 1,000 characters.
 std::optional<QString> pictureIdentifier(const QString& page);
 
 } // namespace PageScan
