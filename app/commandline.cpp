@@ -36,14 +36,18 @@ CommandLine refused(const QString& problem)
 
 bool opensWindow(const QStringList& arguments)
 {
-    const CommandLine line = readCommandLine(arguments);
-    // A settings file the window cannot use is said in a window: nobody reads stderr of a
-    // program started from a menu.
+    // A download never opens the window, and its lists are read only once, when the command line
+    // is read for the run: a list that comes through a pipe can be read only once.
     const bool download = std::any_of(arguments.begin(), arguments.end(), [](const QString& a) {
         return a.startsWith(QLatin1String("--download")) ||
                a.startsWith(QLatin1String("--input-file"));
     });
-    return line.mode == CommandLine::Mode::Window || (!line.settingsProblem.isEmpty() && !download);
+    if (download)
+        return false;
+    const CommandLine line = readCommandLine(arguments);
+    // A settings file the window cannot use is said in a window: nobody reads stderr of a
+    // program started from a menu.
+    return line.mode == CommandLine::Mode::Window || !line.settingsProblem.isEmpty();
 }
 
 bool displayAvailable(const QStringList& arguments)
@@ -148,15 +152,18 @@ bool readForumList(const QString& file, QStringList& names, QString* problem)
         return false;
     }
     int number = 0;
-    while (!list.atEnd()) {
-        const QByteArray bytes = list.readLine();
+    // Read whole: a pipe is at its end until its first bytes come.
+    for (const QByteArray& bytes : list.readAll().split('\n')) {
         ++number;
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString line = QString(utf8(bytes)).trimmed();
         const bool control = std::any_of(
             line.begin(), line.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
         if (utf8.hasError() || control) {
-            *problem = QStringLiteral("%1 第%2行不是 UTF-8 的吧名").arg(file).arg(number);
+            *problem = (control ? QStringLiteral("%1 第%2行含控制字符")
+                                : QStringLiteral("%1 第%2行不是 UTF-8 的吧名"))
+                           .arg(file)
+                           .arg(number);
             return false;
         }
         if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))

@@ -63,10 +63,11 @@ std::optional<QStringList> configArguments(const QString& path, bool named, bool
     }
     QStringList arguments;
     int number = 0;
-    while (!file.atEnd()) {
+    // Read whole: a pipe is at its end until its first bytes come.
+    for (const QByteArray& bytes : file.readAll().split('\n')) {
         ++number;
         QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString line = QString(utf8(file.readLine())).trimmed();
+        const QString line = QString(utf8(bytes)).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const qsizetype equals = line.indexOf(QLatin1Char('='));

@@ -797,6 +797,19 @@ void TestCommandLine::severalForumsOneAfterTheOther()
         QStringList({QStringLiteral(R"({"count":2,"event":"forum","index":1,"name":"f"})"),
                      QStringLiteral(R"({"count":2,"event":"forum","index":2,"name":"猫咪"})")}));
 
+#ifdef Q_OS_UNIX
+    // From a pipe, as "… | varnolt --input-file /dev/stdin" gives it.
+    const auto piped = start(
+        downloadInto(output.path(), {QStringLiteral("--input-file"), QStringLiteral("/dev/stdin"),
+                                     QStringLiteral("--dry-run")}),
+        environment(forum));
+    piped->write("\xe7\x8c\xab\xe5\x92\xaa\n");
+    piped->closeWriteChannel();
+    const Outcome fromPipe = finish(*piped);
+    QCOMPARE(fromPipe.exitCode, 0);
+    QCOMPARE(fromPipe.lines.filter(QStringLiteral("试运行结束")).size(), 2);
+#endif
+
     // A line that is no name is refused with the file and line, before anything is fetched.
     QVERIFY(list.open(QIODevice::Append));
     list.write("\xff\xfe\n");

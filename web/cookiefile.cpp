@@ -33,9 +33,9 @@ std::optional<QList<QByteArray>> readCookieFile(const QString& path, QString* pr
     }
     QList<QByteArray> cookies;
     int number = 0;
-    while (!file.atEnd()) {
+    // Read whole: a pipe is at its end until its first bytes come.
+    for (QByteArray line : file.readAll().split('\n')) {
         ++number;
-        QByteArray line = file.readLine();
         if (number == 1 && line.startsWith("\xEF\xBB\xBF"))
             line.remove(0, 3); // a byte-order mark some editors write
         line = line.trimmed(); // the line's end too, "\r\n" as well as "\n"
