@@ -81,7 +81,8 @@ bool DryRun::prepareAlbums()
     m_results.tally.albums = m_crawl->albumsFound();
     // What would stop a run stops the look too.
     if (count > 0 && QFileInfo::exists(forumFolder) && !QFileInfo(forumFolder).isDir()) {
-        m_setup.observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
+        m_setup.observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder,
+                                 QStringLiteral("已有同名文件"));
         ++m_results.tally.missing;
         return false;
     }

@@ -1,6 +1,7 @@
 #include "folders.h"
 
 #include "text/foldername.h"
+#include "web/workingfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,12 +19,18 @@ QString forumFolderIn(const QString& outputFolder, const QString& name)
     return joinPath(outputFolder, safeFolderName(name));
 }
 
-bool ensureFolder(const QString& path)
+bool ensureFolder(const QString& path, QString* problem)
 {
     const QFileInfo entry(path);
+    std::error_code failure;
     if (!entry.exists() && !entry.isSymLink())
-        QDir().mkdir(path);
-    return QFileInfo(path).isDir();
+        std::filesystem::create_directory(nativePath(path), failure);
+    if (QFileInfo(path).isDir())
+        return true;
+    if (problem)
+        *problem =
+            failure ? QString::fromLocal8Bit(failure.message()) : QStringLiteral("已有同名文件");
+    return false;
 }
 
 bool MadeFolders::ensure(const QString& path)

@@ -11,8 +11,8 @@ QString joinPath(const QString& folder, const QString& name);
 QString forumFolderIn(const QString& outputFolder, const QString& name);
 
 // Creates `path` as a directory when nothing exists there yet. True when a directory is
-// there afterwards.
-bool ensureFolder(const QString& path);
+// there afterwards; otherwise `problem`, when given, says why.
+bool ensureFolder(const QString& path, QString* problem = nullptr);
 
 // The album folders a run made. A run cut short (the window closed, the program interrupted)
 // takes away those it left empty when it goes: a folder made for a picture fetched ahead must

@@ -17,17 +17,22 @@ void reportBeyond(RunObserver& observer, qsizetype albums, const QStringList& pa
     if (!parts.isEmpty())
         observer.problem(QStringLiteral("超出相册列表（共%1个相册），已忽略：").arg(albums) +
                              parts.join(QLatin1Char(',')),
-                         QString());
+                         QStringLiteral("超出相册列表"));
 }
 
 void reportDiskFull(RunObserver& observer, const QString& folder)
 {
-    observer.problem(
-        QStringLiteral("磁盘空间不足，下载已停止：") + QDir::toNativeSeparators(folder), QString());
+    observer.problem(QStringLiteral("磁盘空间不足，下载已停止：") +
+                         QDir::toNativeSeparators(folder),
+                     QStringLiteral("磁盘空间不足"));
 }
 
 void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record)
 {
+    // The line gives the reason in brackets after the path; the cause is the reason alone.
+    QString reason = record.problem();
+    if (reason.startsWith(QStringLiteral("（")) && reason.endsWith(QStringLiteral("）")))
+        reason = reason.mid(1).chopped(1);
     observer.problem(QStringLiteral("无法使用下载记录：") + record.path() + record.problem(),
-                     QString());
+                     reason);
 }

@@ -71,8 +71,9 @@ bool StartAction::prepareAlbums()
     const QStringList& albums = m_crawl->albums();
     const QString& forumFolder = m_results.tally.forumFolder;
     m_results.tally.albums = m_crawl->albumsFound();
-    if (!albums.isEmpty() && !ensureFolder(forumFolder)) {
-        observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, QString());
+    QString problem;
+    if (!albums.isEmpty() && !ensureFolder(forumFolder, &problem)) {
+        observer.problem(QStringLiteral("无法创建文件夹：") + forumFolder, problem);
         ++m_results.tally.missing;
         return false;
     }

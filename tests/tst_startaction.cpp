@@ -400,6 +400,7 @@ void TestStartAction::forumFolderThatCannotBeMadeIsReported()
     run.start();
     QCOMPARE(run.window.lines.last(),
              QStringLiteral("无法创建文件夹：") + run.path(QStringLiteral("f")));
+    QCOMPARE(run.window.causes.last(), QStringLiteral("已有同名文件"));
     QVERIFY(run.targetsStartingWith(QStringLiteral("/f/tupian/album")).isEmpty());
 }
 

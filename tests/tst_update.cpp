@@ -252,6 +252,7 @@ void TestUpdate::unusableRecordIsLeftAlone()
     mine.close();
     run.forum.clearLog();
     run.window.lines.clear();
+    run.window.causes.clear();
     run.start();
     if (other) {
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -262,6 +263,9 @@ void TestUpdate::unusableRecordIsLeftAlone()
     // record is as it was.
     QCOMPARE(run.window.lines.filter(QStringLiteral("下载记录")),
              QStringList(QStringLiteral("无法使用下载记录：") + path + reason));
+    QCOMPARE(run.window.causes.at(
+                 run.window.lines.indexOf(QStringLiteral("无法使用下载记录：") + path + reason)),
+             reason.mid(1).chopped(1));
     QCOMPARE(run.pictureFileTargets().size(), 2);
     QCOMPARE(run.downloader->tally().saved, 2);
     QCOMPARE(fileBytes(path), before);

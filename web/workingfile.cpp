@@ -4,10 +4,7 @@
 #include <QStorageInfo>
 
 #include <cerrno>
-#include <filesystem>
 #include <system_error>
-
-namespace {
 
 std::filesystem::path nativePath(const QString& path)
 {
@@ -17,8 +14,6 @@ std::filesystem::path nativePath(const QString& path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 #endif
 }
-
-} // namespace
 
 QString WorkingNames::claim(const QString& target)
 {

@@ -5,6 +5,11 @@
 #include <QSet>
 #include <QString>
 
+#include <filesystem>
+
+// `path` as the platform's file functions take it: wide on Windows, the local encoding elsewhere.
+std::filesystem::path nativePath(const QString& path);
+
 // The names of the working files being written, so that two transfers bound for the same target
 // (two albums sharing a folder) never write into one file.
 class WorkingNames
