@@ -5,10 +5,12 @@
 
 #include "helptext.h"
 #include "options.h"
+#include "text/foldername.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -196,6 +198,27 @@ bool readPrinting(const QCommandLineParser& parser, CommandLine& line)
     return true;
 }
 
+// Takes the same name given twice as one forum, and names two names whose forums would share a
+// folder ("a/b" and "a_b", ".." and "."): the later would overwrite the earlier's pictures.
+QString namesSharingAFolder(QStringList& names)
+{
+    names.removeDuplicates();
+    QHash<QString, QString> byFolder;
+    for (const QString& name : std::as_const(names)) {
+        const QString folder = safeFolderName(name);
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+        const QString key = folder.toCaseFolded(); // as the file system compares names
+#else
+        const QString key = folder;
+#endif
+        if (const auto earlier = byFolder.constFind(key); earlier != byFolder.cend())
+            return QStringLiteral("吧名“%1”和“%2”会存入同一个文件夹“%3”")
+                .arg(*earlier, name, folder);
+        byFolder.insert(key, name);
+    }
+    return QString();
+}
+
 // The rest of a command line that asks for no help or version.
 CommandLine readRequest(const QCommandLineParser& parser)
 {
@@ -214,6 +237,8 @@ CommandLine readRequest(const QCommandLineParser& parser)
         }
         if (line.forumNames.isEmpty())
             return refused(QStringLiteral("--input-file: 文件中没有吧名"));
+        if (const QString shared = namesSharingAFolder(line.forumNames); !shared.isEmpty())
+            return refused(shared);
     } else if (const QString given = downloadOnlyGiven(parser); !given.isEmpty()) {
         return refused(given + QStringLiteral(" 只能与 --download 一起用"));
     }

@@ -99,6 +99,11 @@ void TestOptions::badValuesAreRefused_data()
     QTest::newRow("blank name") << QStringList({download, QStringLiteral(" \t")}) << QString()
                                 << true;
     QTest::newRow("name missing") << QStringList({download}) << QString() << true;
+    QTest::newRow("names sharing a folder")
+        << QStringList({download, QStringLiteral("a/b"), download, QStringLiteral("a_b")})
+        << QString() << true;
+    QTest::newRow("the same name twice")
+        << QStringList({download, name, download, name}) << QString() << false;
     QTest::newRow("unknown option")
         << QStringList({download, name, QStringLiteral("--fast")}) << QString() << true;
     QTest::newRow("stray argument")
