@@ -137,12 +137,6 @@ bool readNumbers(const QCommandLineParser& parser, CommandLine& line, QString& p
     return true;
 }
 
-bool hasControlCharacter(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
-}
-
 // Adds the forum names of the list `file` to `names`: one a line, UTF-8, blank lines and lines
 // beginning with "#" left out. False, and the file and line at fault in `problem`, when it
 // cannot be read or a line is no name.
@@ -275,18 +269,6 @@ CommandLine readRequest(const QCommandLineParser& parser)
 
 } // namespace
 
-namespace {
-
-bool isProxyAddress(const QString& text)
-{
-    const QUrl url(text, QUrl::StrictMode);
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
-                                     QStringLiteral("socks5"), QStringLiteral("socks5h")};
-    return url.isValid() && schemes.contains(url.scheme()) && !url.host().isEmpty();
-}
-
-} // namespace
-
 bool completeFromEnvironment(CommandLine& line, QString* problem)
 {
     bool scaled = false;
@@ -297,10 +279,7 @@ bool completeFromEnvironment(CommandLine& line, QString* problem)
         line.proxy = qEnvironmentVariable("VARNOLT_PROXY");
     if (line.proxy && !isProxyAddress(*line.proxy)) {
         if (problem)
-            *problem =
-                QStringLiteral("代理应为 http://、https://、socks5:// 或 socks5h://主机:端口，"
-                               "而不是 '%1'")
-                    .arg(*line.proxy);
+            *problem = QStringLiteral("代理应为%1，而不是 '%2'").arg(proxyForm(), *line.proxy);
         return false;
     }
     return resolveNumber(optionNamed("transfers"), line.transfers, problem) &&

@@ -2,6 +2,7 @@
 
 #include "options.h"
 #include "run/albumselection.h"
+#include "web/cookiefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,18 +23,32 @@ QString refusalOf(const Option& option, const QString& value)
                                          : QStringLiteral("应为") + expectedValue(option);
     if (value.isEmpty())
         return QStringLiteral("缺少值");
-    if (QLatin1String(option.name) == QLatin1String("albums") && !AlbumSelection::parse(value))
+    // Checked here as the command line checks them later, so that the file and line are named.
+    const QLatin1String name(option.name);
+    if (name == QLatin1String("albums") && !AlbumSelection::parse(value))
         return QStringLiteral("应为相册位置列表，如 1-5,8,12-");
+    if (name == QLatin1String("proxy") && !isProxyAddress(value))
+        return QStringLiteral("应为") + proxyForm();
+    if (name == QLatin1String("user-agent") && hasControlCharacter(value))
+        return QStringLiteral("不能含控制字符");
+    QString problem;
+    if (name == QLatin1String("cookies") && !readCookieFile(value, &problem))
+        return problem;
     return {};
+}
+
+// What names forums or other settings files is for the command line alone; so is a dry run,
+// which in the file would make every run one, unasked.
+bool isCommandOnly(const QString& key)
+{
+    static const QStringList commandOnly{QStringLiteral("download"), QStringLiteral("input-file"),
+                                         QStringLiteral("config"), QStringLiteral("dry-run")};
+    return commandOnly.contains(key);
 }
 
 const Option* settingNamed(const QString& key)
 {
-    // What names forums or other settings files is for the command line alone; so is a dry
-    // run, which in the file would make every run one, unasked.
-    static const QStringList commandOnly{QStringLiteral("download"), QStringLiteral("input-file"),
-                                         QStringLiteral("config"), QStringLiteral("dry-run")};
-    if (commandOnly.contains(key))
+    if (isCommandOnly(key))
         return nullptr;
     for (const Option& option : allOptions()) {
         if (key == QLatin1String(option.name))
@@ -77,7 +92,8 @@ std::optional<QStringList> configArguments(const QString& path, bool named, bool
             value = QDir::homePath() + value.mid(1);
         const Option* option = equals > 0 ? settingNamed(key) : nullptr;
         const QString refusal =
-            utf8.hasError() ? QStringLiteral("不是 UTF-8")
+            utf8.hasError()                    ? QStringLiteral("不是 UTF-8")
+            : equals > 0 && isCommandOnly(key) ? QStringLiteral("%1 只能在命令行中给出").arg(key)
             : !option ? QStringLiteral("应为“选项名 = 值”，选项名如 transfers、output")
                       : refusalOf(*option, value);
         if (!refusal.isEmpty()) {

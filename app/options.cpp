@@ -2,6 +2,9 @@
 
 #include "web/transferengine.h"
 
+#include <QUrl>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -145,4 +148,23 @@ bool resolveNumber(const Option& option, std::optional<double>& given, QString* 
     if (!std::isnan(option.fallback))
         given = option.fallback;
     return true;
+}
+
+bool isProxyAddress(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("socks5"), QStringLiteral("socks5h")};
+    return url.isValid() && schemes.contains(url.scheme()) && !url.host().isEmpty();
+}
+
+QString proxyForm()
+{
+    return QStringLiteral(" http://、https://、socks5:// 或 socks5h://主机:端口");
+}
+
+bool hasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }

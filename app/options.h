@@ -51,6 +51,13 @@ QString badValue(const Option& option, const QString& text);
 // The help text of `option`, its range and default filled in.
 QString helpOf(const Option& option);
 
+// Whether `text` is a proxy's address libcurl takes: http, https, socks5 or socks5h, with a host.
+bool isProxyAddress(const QString& text);
+// What a proxy's address must look like, as the messages say it.
+QString proxyForm();
+// Whether `text` holds a control character, which would end a header line and begin another.
+bool hasControlCharacter(const QString& text);
+
 // A numeric setting: `given` on the command line, else the value of the option's variable, else
 // its default (no value when it has none). False, and why in `problem`, when the variable holds
 // anything else.

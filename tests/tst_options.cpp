@@ -1,12 +1,14 @@
 // The option table against the manual page, --help laid out for narrow and wide terminals, and
-// the values the options and their variables refuse.
+// the values the options, their variables and the settings file refuse.
 #include "app/commandline.h"
+#include "app/configfile.h"
 #include "app/helptext.h"
 #include "app/options.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -21,6 +23,8 @@ class TestOptions : public QObject
     void helpFitsTheTerminal();
     void badValuesAreRefused_data();
     void badValuesAreRefused();
+    void settingsLineIsRefusedWithItsPlace_data();
+    void settingsLineIsRefusedWithItsPlace();
 };
 
 void TestOptions::manualPageNamesEveryOptionAndNoOther()
@@ -166,6 +170,37 @@ void TestOptions::badValuesAreRefused()
     } else {
         QVERIFY2(problem.startsWith(QLatin1String(name)), qPrintable(problem));
     }
+}
+
+void TestOptions::settingsLineIsRefusedWithItsPlace_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("proxy") << QByteArray("proxy = ftp://nope") << QStringLiteral("应为 http://");
+    QTest::newRow("user agent") << QByteArray("user-agent = a\x01b")
+                                << QStringLiteral("不能含控制字符");
+    QTest::newRow("cookies") << QByteArray("cookies = /nowhere/cookies.txt")
+                             << QStringLiteral("/nowhere/cookies.txt");
+    QTest::newRow("dry run") << QByteArray("dry-run = true")
+                             << QStringLiteral("dry-run 只能在命令行中给出");
+}
+
+void TestOptions::settingsLineIsRefusedWithItsPlace()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, reason);
+    const QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("varnolt.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("# mine\n" + line + "\n");
+    file.close();
+    QString problem;
+    QVERIFY(!configArguments(
+        file.fileName(), true, true, [](const QString&) { return false; }, &problem));
+    QVERIFY2(
+        problem.startsWith(QDir::toNativeSeparators(file.fileName()) + QStringLiteral(" 第2行：")),
+        qPrintable(problem));
+    QVERIFY2(problem.contains(reason), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
