@@ -97,6 +97,7 @@ class TestCommandLine : public QObject
     void dryRunLooksAndWritesNothing();
     void quietAndJson();
     void statusLineOnlyOnATerminal();
+    void fullDiskLeavesNoEmptyFolder();
 
   private:
     // The environment of every run: the stand-in's roots, and no display at all. Should the
@@ -952,6 +953,32 @@ void TestCommandLine::settingsFileBeneathEnvironmentAndCommandLine()
     QVERIFY2(refused.errors.contains(QDir::toNativeSeparators(settings.fileName()) +
                                      QStringLiteral(" 第6行")),
              qPrintable(refused.errors));
+}
+
+void TestCommandLine::fullDiskLeavesNoEmptyFolder()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("/dev/full stands for a full disk");
+#else
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2),
+                              album(QStringLiteral("b"), QStringLiteral("乙"), 1),
+                              album(QStringLiteral("c"), QStringLiteral("丙"), 1)}));
+    QVERIFY(forum.start());
+    // While the picture that finds the disk full comes slowly, the later albums are read ahead.
+    forum.setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-2")),
+                   StandIn::Fault::delayedBy(200));
+    QTemporaryDir output;
+    QVERIFY(QDir(output.path()).mkpath(QStringLiteral("f/甲")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"),
+                        output.filePath(QStringLiteral("f/甲/2.jpg.part"))));
+    const Outcome full = run(downloadInto(output.path()), environment(forum));
+    QCOMPARE(full.exitCode, 1);
+    // No retry round follows, so no folder is kept for one.
+    QCOMPARE(
+        QDir(output.filePath(QStringLiteral("f"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+        QStringList(QStringLiteral("甲")));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
