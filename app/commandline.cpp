@@ -219,10 +219,11 @@ CommandLine readRequest(const QCommandLineParser& parser)
     CommandLine line;
     if (parser.isSet(QStringLiteral("download")) || parser.isSet(QStringLiteral("input-file"))) {
         line.mode = CommandLine::Mode::Download;
-        line.forumNames = parser.values(QStringLiteral("download"));
+        // Blanks around a name are no part of it, as in a list's lines.
+        for (const QString& name : parser.values(QStringLiteral("download")))
+            line.forumNames.append(name.trimmed());
         // A name of blanks alone names no forum: it would only fetch a listing of nothing.
-        if (std::any_of(line.forumNames.cbegin(), line.forumNames.cend(),
-                        [](const QString& name) { return name.trimmed().isEmpty(); }))
+        if (line.forumNames.contains(QString()))
             return refused(QStringLiteral("--download 需要一个吧名"));
         QString problem;
         for (const QString& file : parser.values(QStringLiteral("input-file"))) {

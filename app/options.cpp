@@ -18,7 +18,8 @@ const std::vector<Option> table{
      "不开窗口，下载吧 NAME 的全部相册，逐条打印进度；退出状态见上。可以给多次，各吧依次下载。",
      false},
     {"input-file", Kind::Text, "FILE", 0, 0, nullptr, nullptr, none, nullptr,
-     "再下载 FILE 中的吧（UTF-8，每行一个吧名，# 开头的行是注释），排在 --download 的之后。",
+     "再下载 FILE 中的吧（UTF-8，每行一个吧名，空行不计，# 开头的行是注释），排在 --download "
+     "的之后。",
      false},
     {"output", Kind::Text, "DIR", 0, 0, "VARNOLT_OUTPUT", "输出文件夹", none, nullptr,
      "保存到 DIR（不存在时创建），而不是默认位置。", false},
