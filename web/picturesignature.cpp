@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 #include <optional>
 
 namespace {
@@ -62,24 +64,64 @@ std::optional<Kind> kindOf(QByteArrayView head)
     return std::nullopt;
 }
 
+// Whether `end` stands anywhere in the body from `from` on.
+bool holdsFrom(const BodyReader& read, qint64 size, QByteArrayView end, qint64 from)
+{
+    constexpr qint64 block = 256 * 1024;
+    for (qint64 at = from; at < size; at += block) {
+        // Each block but the first starts a little early: a marker may straddle two.
+        const qint64 start = std::max(from, at - (end.size() - 1));
+        const QByteArray bytes = read(start, at + block - start);
+        if (bytes.contains(end))
+            return true;
+        if (bytes.isEmpty())
+            return false;
+    }
+    return false;
+}
+
+// Where a JPEG's coded data begins: after its header segments and its first start of scan.
+// Before it an end marker may be an embedded thumbnail's, which most cameras write; within it
+// none can stand but the picture's own. None when the segments do not lead there.
+std::optional<qint64> jpegDataStart(const BodyReader& read)
+{
+    qint64 at = 2; // after the start of image
+    for (int segments = 0; segments < 10000; ++segments) {
+        const QByteArray marker = read(at, 4);
+        if (marker.size() < 4 || quint8(marker.at(0)) != 0xFF)
+            return std::nullopt;
+        const quint8 kind = quint8(marker.at(1));
+        if (kind == 0xFF) { // a fill byte before the marker
+            ++at;
+            continue;
+        }
+        at += 2 + (quint8(marker.at(2)) << 8 | quint8(marker.at(3)));
+        if (kind == 0xDA)
+            return at;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool isWholePicture(QByteArrayView head, QByteArrayView tail, qint64 size, bool lengthSaid,
-                    const std::function<bool(QByteArrayView)>& bodyHolds)
+                    const BodyReader& readBody)
 {
     const std::optional<Kind> kind = kindOf(head);
     if (!kind)
         return false;
-    const auto hasEnd = [&](QByteArrayView end) {
-        return endsWith(tail, end) || (lengthSaid && bodyHolds(end));
-    };
+    // The body is read again only when its last bytes do not show its end.
+    const QByteArrayView jpegEnd("\xFF\xD9", 2);
+    const QByteArrayView pngEnd("IEND\xAE\x42\x60\x82", 8);
     switch (*kind) {
     case Kind::Jpeg:
-        return hasEnd(QByteArrayView("\xFF\xD9", 2));
+        if (endsWith(tail, jpegEnd))
+            return true;
+        if (const std::optional<qint64> data = lengthSaid ? jpegDataStart(readBody) : std::nullopt)
+            return holdsFrom(readBody, size, jpegEnd, *data);
+        return false;
     case Kind::Png:
-        return hasEnd(QByteArrayView("IEND\xAE\x42\x60\x82", 8));
-    // Its one-byte end stands somewhere in any file, so only its place at the very end tells;
-    // with its length said, what follows may be the file's own.
+        return endsWith(tail, pngEnd) || (lengthSaid && holdsFrom(readBody, size, pngEnd, 8));
     case Kind::Gif:
         return lengthSaid || endsAsGif(tail);
     case Kind::WebP:

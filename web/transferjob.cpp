@@ -45,7 +45,7 @@ quint32 TransferJob::checksum() const
 bool TransferJob::bodyIsWholePicture(bool lengthSaid) const
 {
     return isWholePicture(m_head, m_tail, outcome.bodyBytes, lengthSaid,
-                          [this](QByteArrayView end) { return file->holds(end); });
+                          [this](qint64 at, qint64 size) { return file->read(at, size); });
 }
 
 QString TransferJob::hostOf(const QUrl& url)

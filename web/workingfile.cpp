@@ -54,23 +54,13 @@ bool WorkingFile::write(const char* data, qint64 size)
     return false;
 }
 
-bool WorkingFile::holds(QByteArrayView bytes) const
+QByteArray WorkingFile::read(qint64 at, qint64 size) const
 {
     // Writes are unbuffered: a second reader sees them all.
     QFile reader(m_path);
-    if (bytes.isEmpty() || !reader.open(QIODevice::ReadOnly))
-        return false;
-    constexpr qint64 block = 1024 * 1024;
-    QByteArray window;
-    while (!reader.atEnd()) {
-        // The last bytes of the block before go first: a match may straddle two blocks.
-        window = window.right(bytes.size() - 1) + reader.read(block);
-        if (window.contains(bytes))
-            return true;
-        if (reader.error() != QFileDevice::NoError)
-            return false;
-    }
-    return false;
+    if (!reader.open(QIODevice::ReadOnly) || !reader.seek(at))
+        return QByteArray();
+    return reader.read(size);
 }
 
 bool WorkingFile::close()

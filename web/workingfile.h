@@ -41,8 +41,8 @@ class WorkingFile
     // False when the bytes could not be written; diskIsFull() then tells whether for want of room.
     bool write(const char* data, qint64 size);
     bool diskIsFull() const { return m_diskFull; }
-    // Whether the bytes written so far hold `bytes` anywhere.
-    bool holds(QByteArrayView bytes) const;
+    // `size` of the bytes written so far, from `at` on; fewer at their end.
+    QByteArray read(qint64 at, qint64 size) const;
     // False when the last bytes could not be written out.
     bool close();
     // Removes the file, whatever it holds, and frees its name.
