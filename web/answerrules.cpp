@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
 
 bool isDigits(const QByteArray& text)
@@ -32,12 +31,24 @@ bool contentLengthIsSound(const QList<QByteArray>& values)
 
 bool pageShowsItsEnd(const QByteArray& body)
 {
-    constexpr char end[] = "</html>";
-    constexpr qsizetype endSize = sizeof(end) - 1;
-    qsizetype last = body.size();
-    while (last > 0 && std::isspace(static_cast<unsigned char>(body.at(last - 1))))
-        --last;
-    return last >= endSize && qstrnicmp(body.constData() + last - endSize, end, endSize) == 0;
+    // Only blanks and comments may follow it: servers add a status or timing comment there.
+    const QByteArray last = body.right(4096).toLower();
+    const qsizetype end = last.lastIndexOf("</html>");
+    if (end < 0)
+        return false;
+    for (qsizetype at = end + qsizetype(qstrlen("</html>")); at < last.size();) {
+        if (QByteArrayView(" \t\r\n\f").contains(last.at(at))) {
+            ++at;
+        } else if (last.sliced(at).startsWith("<!--")) {
+            const qsizetype closed = last.indexOf("-->", at + 4);
+            if (closed < 0)
+                return false;
+            at = closed + 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool isInternalAddress(const QHostAddress& address)

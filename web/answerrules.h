@@ -14,8 +14,8 @@ bool isDigits(const QByteArray& text);
 bool contentLengthIsSound(const QList<QByteArray>& values);
 
 // Whether a page whose answer did not say where it ends (no length, no chunks: its connection
-// closed after it) shows its own end: its last characters, blanks aside, are "</html>" in any
-// case. A page cut short by a dropped connection would otherwise pass for whole, and lose the
+// closed after it) shows its own end: "</html>" in any case, followed by blanks and comments
+// alone. A page cut short by a dropped connection would otherwise pass for whole, and lose the
 // links and the page count that stood after the cut.
 bool pageShowsItsEnd(const QByteArray& body);
 
