@@ -26,29 +26,33 @@ constexpr qsizetype longestIdentifier = 1000;
 
 QList<std::optional<QString>> links(const QString& page, const QString& marker)
 {
-    QList<std::optional<QString>> found;
+    // Where each link starts and ends, copied out only at the end: a marker inside the link
+    // before it makes that one no address of the forum, and the copy is never made.
+    QList<std::pair<qsizetype, qsizetype>> spans; // an end of 0 for no link
     const QStringMatcher markerAt(marker);
     qsizetype p = 1;
     qsizetype q = 0; // the first quote after the last match; 0 once there is none
     bool quotesLeft = true;
     // The first search starts at position 2, each later one a character after the last match.
-    while (found.size() < mostLinks && (p = markerAt.indexIn(page, p) + 1) != 0) {
+    while (spans.size() < mostLinks && (p = markerAt.indexIn(page, p) + 1) != 0) {
         // The quote found for an earlier match is the first after this one too while it lies
         // beyond it: a page of markers without quotes is read once, not once a marker.
         if (quotesLeft && q <= p) {
             q = TextSearch::find(page, quote, p + 1);
             quotesLeft = q != 0;
-        } else if (quotesLeft && !found.isEmpty()) {
-            // This marker stands inside the last link, which is then no address of the forum.
-            // Kept, every marker of a run before one quote would copy the rest of the run.
-            found.last() = std::nullopt;
+        } else if (quotesLeft && !spans.isEmpty()) {
+            spans.last().second = 0;
         }
-        // Longer than any address: not a link, and copying it for every marker before its
-        // quote would cost the square of the page.
-        if (!quotesLeft || q - p > longestLink)
+        // Longer than any address: not a link.
+        spans.append({p, !quotesLeft || q - p > longestLink ? 0 : q});
+    }
+    QList<std::optional<QString>> found;
+    found.reserve(spans.size());
+    for (const auto& [start, end] : std::as_const(spans)) {
+        if (end == 0)
             found.append(std::nullopt);
         else
-            found.append(TextSearch::mid(page, p, q - p));
+            found.append(TextSearch::mid(page, start, end - start));
     }
     return found;
 }
@@ -95,8 +99,15 @@ std::optional<QString> albumTitle(const QString& page)
     if (TextSearch::find(page, QStringLiteral("<title>"), 1) == 0)
         return std::nullopt;
     try {
-        return split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false)
-            .left(longestTitle);
+        QString title =
+            split2(page, QStringLiteral("<title>"), QStringLiteral("吧_"), false, false);
+        if (title.size() > longestTitle) {
+            title.truncate(longestTitle);
+            // Not half of a character beyond the basic plane.
+            if (title.back().isHighSurrogate())
+                title.chop(1);
+        }
+        return title;
     } catch (const std::invalid_argument&) {
         return std::nullopt;
     }
