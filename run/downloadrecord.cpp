@@ -42,20 +42,19 @@ QString reasonFor(int code)
     switch (code & 0xff) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        return QStringLiteral("（文件已损坏，或不是下载记录）");
+        return QStringLiteral("文件已损坏，或不是下载记录");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return QStringLiteral("（正被另一个程序使用）");
+        return QStringLiteral("正被另一个程序使用");
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_CANTOPEN:
     case SQLITE_AUTH:
-        return QStringLiteral("（无法打开或写入）");
+        return QStringLiteral("无法打开或写入");
     case SQLITE_FULL:
-        return QStringLiteral("（磁盘空间不足）");
+        return QStringLiteral("磁盘空间不足");
     default:
-        return QStringLiteral("（") + QString::fromUtf8(sqlite3_errstr(code)) +
-               QStringLiteral("）");
+        return QString::fromUtf8(sqlite3_errstr(code));
     }
 }
 
@@ -202,7 +201,7 @@ bool DownloadRecord::isOurs()
 bool DownloadRecord::refuseAsNotOurs()
 {
     fail(SQLITE_OK);
-    m_problem = QStringLiteral("（不是本程序的下载记录，或来自另一版本）");
+    m_problem = QStringLiteral("不是本程序的下载记录，或来自另一版本");
     return false;
 }
 
@@ -223,7 +222,7 @@ std::unique_ptr<DownloadRecord> DownloadRecord::openToRead(const QString& forumF
         record->m_copy = std::make_unique<QTemporaryDir>();
         read = record->m_copy->filePath(fileName());
         if (!QFile::copy(path, read) || !QFile::copy(log, read + QStringLiteral("-wal"))) {
-            record->m_problem = QStringLiteral("（无法读取）");
+            record->m_problem = QStringLiteral("无法读取");
             return record;
         }
     }

@@ -52,7 +52,7 @@ class DownloadRecord
     bool isOpen() const { return m_db != nullptr; }
     // The record's path, in the platform's form.
     QString path() const { return m_path; }
-    // Why the record cannot be used, in brackets; empty while it can.
+    // Why the record cannot be used; empty while it can.
     QString problem() const { return m_problem; }
     // The record closed because the disk it is on is full.
     bool diskIsFull() const { return m_diskFull; }

@@ -1,7 +1,6 @@
 #include "folders.h"
 
 #include "text/foldername.h"
-#include "web/workingfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,15 +20,19 @@ QString forumFolderIn(const QString& outputFolder, const QString& name)
 
 bool ensureFolder(const QString& path, QString* problem)
 {
+    // Qt's own call: on Windows it takes paths beyond 260 characters, which 255-byte titles make.
     const QFileInfo entry(path);
-    std::error_code failure;
     if (!entry.exists() && !entry.isSymLink())
-        std::filesystem::create_directory(nativePath(path), failure);
+        QDir().mkdir(path);
     if (QFileInfo(path).isDir())
         return true;
-    if (problem)
-        *problem =
-            failure ? QString::fromLocal8Bit(failure.message()) : QStringLiteral("已有同名文件");
+    if (problem) {
+        const QFileInfo parent(entry.absolutePath());
+        *problem = entry.exists() || entry.isSymLink() ? QStringLiteral("已有同名文件")
+                   : !parent.isDir()                   ? QStringLiteral("上级文件夹不存在")
+                   : !parent.isWritable()              ? QStringLiteral("没有写入权限")
+                                                       : QStringLiteral("无法创建");
+    }
     return false;
 }
 

@@ -29,10 +29,7 @@ void reportDiskFull(RunObserver& observer, const QString& folder)
 
 void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record)
 {
-    // The line gives the reason in brackets after the path; the cause is the reason alone.
-    QString reason = record.problem();
-    if (reason.startsWith(QStringLiteral("（")) && reason.endsWith(QStringLiteral("）")))
-        reason = reason.mid(1).chopped(1);
-    observer.problem(QStringLiteral("无法使用下载记录：") + record.path() + record.problem(),
-                     reason);
+    observer.problem(
+        QStringLiteral("无法使用下载记录：%1（%2）").arg(record.path(), record.problem()),
+        record.problem());
 }

@@ -4,7 +4,10 @@
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <filesystem>
 #include <system_error>
+
+namespace {
 
 std::filesystem::path nativePath(const QString& path)
 {
@@ -14,6 +17,8 @@ std::filesystem::path nativePath(const QString& path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 #endif
 }
+
+} // namespace
 
 QString WorkingNames::claim(const QString& target)
 {

@@ -1,14 +1,9 @@
 #pragma once
 
-#include <QByteArrayView>
+#include <QByteArray>
 #include <QFile>
 #include <QSet>
 #include <QString>
-
-#include <filesystem>
-
-// `path` as the platform's file functions take it: wide on Windows, the local encoding elsewhere.
-std::filesystem::path nativePath(const QString& path);
 
 // The names of the working files being written, so that two transfers bound for the same target
 // (two albums sharing a folder) never write into one file.
