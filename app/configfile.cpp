@@ -11,8 +11,9 @@
 
 namespace {
 
-// Why `value` cannot be the value of `option`, or nothing when it can.
-QString refusalOf(const Option& option, const QString& value)
+// Why `value` cannot be the value of `option`, or nothing when it can. The file a line names is
+// looked at only when the line is `used`: the command line or a variable may name another.
+QString refusalOf(const Option& option, const QString& value, bool used)
 {
     if (option.kind == Option::Kind::Flag)
         return value == QLatin1String("true") || value == QLatin1String("false")
@@ -32,7 +33,7 @@ QString refusalOf(const Option& option, const QString& value)
     if (name == QLatin1String("user-agent") && hasControlCharacter(value))
         return QStringLiteral("不能含控制字符");
     QString problem;
-    if (name == QLatin1String("cookies") && !readCookieFile(value, &problem))
+    if (name == QLatin1String("cookies") && used && !readCookieFile(value, &problem))
         return problem;
     return {};
 }
@@ -91,11 +92,15 @@ std::optional<QStringList> configArguments(const QString& path, bool named, bool
         if (value.startsWith(QStringLiteral("~/")))
             value = QDir::homePath() + value.mid(1);
         const Option* option = equals > 0 ? settingNamed(key) : nullptr;
+        const bool used =
+            option && !given(key) &&
+            !(option->environment && qEnvironmentVariableIsSet(option->environment)) &&
+            (download || !option->downloadOnly);
         const QString refusal =
             utf8.hasError()                    ? QStringLiteral("不是 UTF-8")
             : equals > 0 && isCommandOnly(key) ? QStringLiteral("%1 只能在命令行中给出").arg(key)
             : !option ? QStringLiteral("应为“选项名 = 值”，选项名如 transfers、output")
-                      : refusalOf(*option, value);
+                      : refusalOf(*option, value, used);
         if (!refusal.isEmpty()) {
             *problem = QStringLiteral("%1 第%2行：%3")
                            .arg(QDir::toNativeSeparators(path))
@@ -103,9 +108,7 @@ std::optional<QStringList> configArguments(const QString& path, bool named, bool
                            .arg(refusal);
             return std::nullopt;
         }
-        const bool overridden =
-            given(key) || (option->environment && qEnvironmentVariableIsSet(option->environment));
-        if (overridden || (option->downloadOnly && !download))
+        if (!used)
             continue;
         if (option->kind != Option::Kind::Flag)
             arguments.append(QStringLiteral("--%1=%2").arg(key, value));

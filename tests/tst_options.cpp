@@ -201,6 +201,11 @@ void TestOptions::settingsLineIsRefusedWithItsPlace()
         problem.startsWith(QDir::toNativeSeparators(file.fileName()) + QStringLiteral(" 第2行：")),
         qPrintable(problem));
     QVERIFY2(problem.contains(reason), qPrintable(problem));
+    // A cookie file the command line replaces is not looked at.
+    if (line.startsWith("cookies"))
+        QVERIFY(configArguments(
+            file.fileName(), true, true,
+            [](const QString& key) { return key == QLatin1String("cookies"); }, &problem));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
