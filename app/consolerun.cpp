@@ -10,8 +10,6 @@
 #include "web/transferengine.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -96,12 +94,7 @@ ExitStatus downloadForum(const CommandLine& command, TransferEngine& network,
 
     int round = 0;
     std::function<void()> afterAction = [&] {
-        // After a full disk, a retry would only fail again; the album folders made ready for it
-        // would stay empty.
-        if (downloader.tally().diskFull) {
-            for (const QString& path : downloader.failedPictures().paths())
-                QDir().rmdir(QFileInfo(path).absolutePath()); // only when empty
-        }
+        // After a full disk, a retry would only fail again.
         if (round >= command.retries || !downloader.hasFailures() || downloader.tally().diskFull) {
             leaveEventLoop();
             return;

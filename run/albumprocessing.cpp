@@ -137,10 +137,9 @@ void AlbumProcessing::stopForFullDisk()
     // what it already knows of them goes to the retry.
     reportDiskFull(m_setup.observer, m_folder);
     for (const AlbumWalk::Picture& later : m_walk.knownPicturesAhead()) {
-        // The retry makes no folder: a later album's must be there for it.
-        ensureFolder(QFileInfo(later.path).absolutePath());
         m_results.failedPictures.add(later.address, later.path, entryFor(later));
         ++m_results.tally.failed;
     }
+    m_results.failedPictures.makeFoldersOnRetry();
     m_results.tally.diskFull = true;
 }

@@ -14,6 +14,9 @@ struct FailedPicture
     QString address; // empty when the picture page gave none: the retry reads it again
     QString path;
     RecordEntry entry = {}; // what the record is to say once it is saved; empty for none
+    // Its album folder may not be there: a run stopped by a full disk takes away the empty
+    // ones it made, and the retry makes this one again.
+    bool folderToMake = false;
 };
 
 // The pictures whose save failed, in the order of their failures. A run or a retry starts it
@@ -23,8 +26,18 @@ class FailedPictures
   public:
     void add(const QString& address, const QString& path, const RecordEntry& entry = {})
     {
-        m_entries.append({address, path, entry});
-        m_paths.insert(path);
+        add({address, path, entry});
+    }
+    void add(const FailedPicture& picture)
+    {
+        m_entries.append(picture);
+        m_paths.insert(picture.path);
+    }
+    // After a full disk: every picture kept may have lost its album folder.
+    void makeFoldersOnRetry()
+    {
+        for (FailedPicture& entry : m_entries)
+            entry.folderToMake = true;
     }
     void clear()
     {

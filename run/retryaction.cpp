@@ -33,7 +33,8 @@ RetryAction::~RetryAction()
 bool RetryAction::advance()
 {
     m_ended = advanceSteps();
-    if (m_ended)
+    // A full disk stops the retry as a stop does: the folders it made and left empty go.
+    if (m_ended && !m_results.tally.diskFull)
         m_madeFolders.keep();
     return m_ended;
 }
@@ -42,7 +43,7 @@ void RetryAction::keepWhatIsLeft()
 {
     if (m_phase == Phase::Saving) {
         for (const FailedPicture& left : m_pictures.mid(m_next))
-            m_results.failedPictures.add(left.address, left.path, left.entry);
+            m_results.failedPictures.add(left);
     }
     const auto keep = [this](QStringList& kept, const QStringList& taken) {
         for (const QString& address : taken) {
@@ -186,13 +187,17 @@ bool RetryAction::save()
     const qsizetype window = std::max(1, transfersAhead(m_setup.network));
     while (m_next < m_pictures.size() && !m_setup.stopAsked()) {
         for (qsizetype ahead = m_next + qsizetype(m_saves.size());
-             ahead < m_pictures.size() && qsizetype(m_saves.size()) < window; ++ahead)
+             ahead < m_pictures.size() && qsizetype(m_saves.size()) < window; ++ahead) {
+            if (m_pictures.at(ahead).folderToMake)
+                m_madeFolders.ensure(QFileInfo(m_pictures.at(ahead).path).absolutePath());
             m_saves.push_back(std::make_unique<PictureSave>(
                 m_setup.network, m_pictures.at(ahead).address, m_pictures.at(ahead).path,
                 m_setup.limits.picture, TransferOrder{ahead + 1, 0, 0, 0}));
+        }
         if (!m_saves.front()->isFinished())
             return false;
-        // The album folder is not made again: a folder removed since the run fails the save.
+        // Otherwise the album folder is not made again: a folder removed since the run fails
+        // the save.
         SaveError error = m_saves.front()->finish();
         const FailedPicture& picture = m_pictures.at(m_next);
         // Before the line, as in the run: a picture the record has no room for is not saved.
@@ -218,7 +223,7 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
     if (report.cause.isEmpty())
         report.cause = m_saves.front()->cause(error);
     if (error != SaveError::Ok) {
-        m_results.failedPictures.add(picture.address, picture.path, picture.entry);
+        m_results.failedPictures.add(picture);
     } else {
         const qint64 bytes = m_saves.front()->bytes();
         ++m_results.tally.saved;
@@ -256,7 +261,8 @@ void RetryAction::stopForFullDisk(qsizetype from)
     m_setup.observer.retryEnded(report);
     reportDiskFull(m_setup.observer, QFileInfo(picture.path).absolutePath());
     for (const FailedPicture& left : m_pictures.mid(from))
-        m_results.failedPictures.add(left.address, left.path, left.entry);
+        m_results.failedPictures.add(left);
+    m_results.failedPictures.makeFoldersOnRetry();
     m_results.tally.diskFull = true;
     m_setup.network.dropTogether([this] { m_saves.clear(); });
 }

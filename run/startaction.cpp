@@ -19,7 +19,8 @@ StartAction::~StartAction() = default;
 bool StartAction::advance()
 {
     const bool ended = advanceSteps();
-    if (ended)
+    // A full disk stops the run as a stop does: the folders it made and left empty go.
+    if (ended && !m_results.tally.diskFull)
         m_madeFolders.keep();
     return ended;
 }
