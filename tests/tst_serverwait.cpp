@@ -301,10 +301,11 @@ void TestServerWait::throttlingServerLosesNoPicture()
 {
     RunFixture clean(twoAlbums(), QStringLiteral("f"), 8);
     clean.start();
-    // The server's second is as short as the waits it asks for, and allows half of the eight
-    // requests the run first sends at once, however slow the machine.
+    // The server's second is as short as the waits it asks for, and allows a quarter of the
+    // eight requests the run first sends at once, however slow the machine (under Wine, on a
+    // busy machine, five of them did not always come within it).
     RunFixture run(twoAlbums(), QStringLiteral("f"), scaled(8));
-    run.forum.setRateLimit(4, int(1000 * waitScale));
+    run.forum.setRateLimit(2, int(1000 * waitScale));
     run.start();
     QCOMPARE(run.window.lines, clean.window.lines);
     QVERIFY(run.downloader->failedPictures().isEmpty());
