@@ -40,9 +40,11 @@ bool opensWindow(const QStringList& arguments)
 {
     // A download never opens the window, and its lists are read only once, when the command line
     // is read for the run: a list that comes through a pipe can be read only once.
+    // Qt takes long options after one dash as well as two.
     const bool download = std::any_of(arguments.begin(), arguments.end(), [](const QString& a) {
-        return a.startsWith(QLatin1String("--download")) ||
-               a.startsWith(QLatin1String("--input-file"));
+        const QString option = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.mid(1);
+        return a.startsWith(QLatin1Char('-')) && (option.startsWith(QLatin1String("download")) ||
+                                                  option.startsWith(QLatin1String("input-file")));
     });
     if (download)
         return false;
@@ -153,8 +155,7 @@ bool readForumList(const QString& file, QStringList& names, QString* problem)
         ++number;
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString line = QString(utf8(bytes)).trimmed();
-        const bool control = std::any_of(
-            line.begin(), line.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+        const bool control = hasControlCharacter(line);
         if (utf8.hasError() || control) {
             *problem = (control ? QStringLiteral("%1 第%2行含控制字符")
                                 : QStringLiteral("%1 第%2行不是 UTF-8 的吧名"))
@@ -192,11 +193,10 @@ bool readPrinting(const QCommandLineParser& parser, CommandLine& line)
     return true;
 }
 
-// Takes the same name given twice as one forum, and names two names whose forums would share a
-// folder ("a/b" and "a_b", ".." and "."): the later would overwrite the earlier's pictures.
-QString namesSharingAFolder(QStringList& names)
+// Two of `names` whose forums would share a folder ("a/b" and "a_b", ".." and "."), said as a
+// refusal: the later would overwrite the earlier's pictures. Empty when there are none.
+QString namesSharingAFolder(const QStringList& names)
 {
-    names.removeDuplicates();
     QHash<QString, QString> byFolder;
     for (const QString& name : std::as_const(names)) {
         const QString folder = safeFolderName(name);
@@ -232,6 +232,8 @@ CommandLine readRequest(const QCommandLineParser& parser)
         }
         if (line.forumNames.isEmpty())
             return refused(QStringLiteral("--input-file: 文件中没有吧名"));
+        // The same name given twice is one forum.
+        line.forumNames.removeDuplicates();
         if (const QString shared = namesSharingAFolder(line.forumNames); !shared.isEmpty())
             return refused(shared);
     } else if (const QString given = downloadOnlyGiven(parser); !given.isEmpty()) {

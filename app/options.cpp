@@ -161,6 +161,7 @@ bool isProxyAddress(const QString& text)
 
 QString proxyForm()
 {
+    // With its leading blank, it follows "应为" or "代理应为" as the messages say it.
     return QStringLiteral(" http://、https://、socks5:// 或 socks5h://主机:端口");
 }
 

@@ -25,6 +25,7 @@ class TestOptions : public QObject
     void badValuesAreRefused();
     void settingsLineIsRefusedWithItsPlace_data();
     void settingsLineIsRefusedWithItsPlace();
+    void forumNamesAreTrimmedAndTakenOnce();
 };
 
 void TestOptions::manualPageNamesEveryOptionAndNoOther()
@@ -106,8 +107,6 @@ void TestOptions::badValuesAreRefused_data()
     QTest::newRow("names sharing a folder")
         << QStringList({download, QStringLiteral("a/b"), download, QStringLiteral("a_b")})
         << QString() << true;
-    QTest::newRow("the same name twice")
-        << QStringList({download, name, download, name}) << QString() << false;
     QTest::newRow("unknown option")
         << QStringList({download, name, QStringLiteral("--fast")}) << QString() << true;
     QTest::newRow("stray argument")
@@ -206,6 +205,19 @@ void TestOptions::settingsLineIsRefusedWithItsPlace()
         QVERIFY(configArguments(
             file.fileName(), true, true,
             [](const QString& key) { return key == QLatin1String("cookies"); }, &problem));
+}
+
+void TestOptions::forumNamesAreTrimmedAndTakenOnce()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString download = QStringLiteral("--download");
+    const CommandLine line = readCommandLine(
+        {QStringLiteral("varnolt"), download, QStringLiteral(" 风景 "), download,
+         QStringLiteral("风景"), QStringLiteral("-download"), QStringLiteral("猫咪")});
+    QCOMPARE(line.forumNames, QStringList({QStringLiteral("风景"), QStringLiteral("猫咪")}));
+    // A list named after one dash is a download too: the window's check must not read it.
+    QVERIFY(!opensWindow(
+        {QStringLiteral("varnolt"), QStringLiteral("-input-file"), QStringLiteral("/dev/null")}));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
