@@ -44,9 +44,23 @@ QString ListingCrawl::addressOf(int page) const
     return m_listingBase + QStringLiteral("&pn=") + QString::number(page + 1);
 }
 
+namespace {
+// Far more than any forum lists. A server announcing pages without end, each of thousands of
+// links, would otherwise hold the run in the crawl until memory runs out.
+constexpr qsizetype mostPositions = 100000;
+} // namespace
+
 bool ListingCrawl::advance()
 {
     for (; m_page < m_pageCount; ++m_page) {
+        if (!m_listingBase.isEmpty() && m_albums.size() + m_unread >= mostPositions) {
+            m_setup.observer.problem(QStringLiteral("相册列表过长，只读取了前%1页：").arg(m_page) +
+                                         m_listingBase,
+                                     QStringLiteral("超过%1个相册").arg(mostPositions));
+            ++m_results.tally.missing;
+            m_pageCount = m_page;
+            break;
+        }
         if (!m_request)
             m_request = std::make_unique<PageRequest>(m_setup.network, addressOf(m_page),
                                                       m_setup.limits.page);

@@ -47,6 +47,7 @@ class TestStartAction : public QObject
     void choiceOnAFailedLastListingPageIsNotBeyond();
     void failedListingPageAfterTheChoiceLacksNothing_data();
     void failedListingPageAfterTheChoiceLacksNothing();
+    void listingWithoutEndIsCut();
     void listingThatCannotBeReachedIsSaid_data();
     void listingThatCannotBeReachedIsSaid();
     void namesReachTheServerWhole_data();
@@ -299,6 +300,24 @@ void TestStartAction::failedListingPageAfterTheChoiceLacksNothing()
     QCOMPARE(run.downloader->tally().missing, missing);
     run.retry();
     QCOMPARE(run.forum.requestedTargets().count(second), 1 + missing);
+}
+
+void TestStartAction::listingWithoutEndIsCut()
+{
+    RunFixture run(forum(QStringLiteral("f"), albums(1)), QStringLiteral("f"));
+    // One page of the most links a page gives, announcing pages without end.
+    QByteArray page;
+    for (int n = 0; n < 100000; ++n)
+        page += "<a href=\"f/tupian/album?kw=f&an=a1\">";
+    page +=
+        StandIn::Pages::encodeGb2312(QStringLiteral("<a href=\"f/tupian?kw=f&pn=99999\">尾页</a>"));
+    run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1),
+                       StandIn::Fault::serving(page));
+    run.downloader->selectAlbums(*AlbumSelection::parse(QStringLiteral("1")));
+    run.start();
+    QCOMPARE(run.listingTargets().size(), 1);
+    QCOMPARE(run.window.lines.filter(QStringLiteral("相册列表过长")).size(), 1);
+    QCOMPARE(run.downloader->tally().missing, 1);
 }
 
 void TestStartAction::listingThatCannotBeReachedIsSaid_data()
