@@ -5,6 +5,7 @@
 
 #include "helptext.h"
 #include "options.h"
+#include "run/folders.h"
 #include "text/foldername.h"
 
 #include <QCommandLineParser>
@@ -198,13 +199,9 @@ bool readPrinting(const QCommandLineParser& parser, CommandLine& line)
 QString namesSharingAFolder(const QStringList& names)
 {
     QHash<QString, QString> byFolder;
-    for (const QString& name : std::as_const(names)) {
+    for (const QString& name : names) {
         const QString folder = safeFolderName(name);
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-        const QString key = folder.toCaseFolded(); // as the file system compares names
-#else
-        const QString key = folder;
-#endif
+        const QString key = sameFileKey(folder);
         if (const auto earlier = byFolder.constFind(key); earlier != byFolder.cend())
             return QStringLiteral("吧名“%1”和“%2”会存入同一个文件夹“%3”")
                 .arg(*earlier, name, folder);

@@ -18,6 +18,15 @@ QString forumFolderIn(const QString& outputFolder, const QString& name)
     return joinPath(outputFolder, safeFolderName(name));
 }
 
+QString sameFileKey(const QString& path)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return path.toCaseFolded();
+#else
+    return path;
+#endif
+}
+
 bool ensureFolder(const QString& path, QString* problem)
 {
     // Qt's own call: on Windows it takes paths beyond 260 characters, which 255-byte titles make.

@@ -10,6 +10,10 @@ QString joinPath(const QString& folder, const QString& name);
 // The folder of forum `name` in `outputFolder`: the name made a safe folder name.
 QString forumFolderIn(const QString& outputFolder, const QString& name);
 
+// `path` as the file system compares names: on Windows and macOS "5.JPG" is "5.jpg", and two
+// titles that differ only in case are one folder.
+QString sameFileKey(const QString& path);
+
 // Creates `path` as a directory when nothing exists there yet. True when a directory is
 // there afterwards; otherwise `problem`, when given, says why.
 bool ensureFolder(const QString& path, QString* problem = nullptr);

@@ -36,26 +36,15 @@ bool isFolderName(const QString& name)
            !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
-// Names as the file system compares them: on Windows and macOS "5.JPG" is "5.jpg", and two
-// titles that differ only in case are one folder.
-QString sameFileKey(const QString& path)
-{
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return path.toCaseFolded();
-#else
-    return path;
-#endif
-}
-
 // The record and the files SQLite keeps beside it ("-wal", "-shm", "-journal") share the forum
 // folder with the albums: an album titled so would make the record unusable for good.
 bool isRecordName(const QString& name)
 {
-    const QString record = DownloadRecord::fileName();
+    static const QString record = DownloadRecord::fileName();
+    static const QStringList endings{QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
+                                     QStringLiteral("-journal")};
     return name.startsWith(record, Qt::CaseInsensitive) &&
-           QStringList({QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
-                        QStringLiteral("-journal")})
-               .contains(name.mid(record.size()), Qt::CaseInsensitive);
+           endings.contains(name.mid(record.size()), Qt::CaseInsensitive);
 }
 
 } // namespace
