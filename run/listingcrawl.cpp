@@ -7,6 +7,12 @@
 
 #include <QUrl>
 
+namespace {
+// Far more than any forum lists. A server announcing pages without end, each of thousands of
+// links, would otherwise hold the run in the crawl until memory runs out.
+constexpr qsizetype mostPositions = 100000;
+} // namespace
+
 QString listingBaseOf(const ServiceRoots& roots, const QString& forumName)
 {
     // Percent-encoded, so that "&", "#", "+", "%" and blanks stay part of the name.
@@ -43,12 +49,6 @@ QString ListingCrawl::addressOf(int page) const
         return m_addresses.at(page);
     return m_listingBase + QStringLiteral("&pn=") + QString::number(page + 1);
 }
-
-namespace {
-// Far more than any forum lists. A server announcing pages without end, each of thousands of
-// links, would otherwise hold the run in the crawl until memory runs out.
-constexpr qsizetype mostPositions = 100000;
-} // namespace
 
 bool ListingCrawl::advance()
 {

@@ -188,11 +188,12 @@ bool RetryAction::save()
     while (m_next < m_pictures.size() && !m_setup.stopAsked()) {
         for (qsizetype ahead = m_next + qsizetype(m_saves.size());
              ahead < m_pictures.size() && qsizetype(m_saves.size()) < window; ++ahead) {
-            if (m_pictures.at(ahead).folderToMake)
-                m_madeFolders.ensure(QFileInfo(m_pictures.at(ahead).path).absolutePath());
-            m_saves.push_back(std::make_unique<PictureSave>(
-                m_setup.network, m_pictures.at(ahead).address, m_pictures.at(ahead).path,
-                m_setup.limits.picture, TransferOrder{ahead + 1, 0, 0, 0}));
+            const FailedPicture& next = m_pictures.at(ahead);
+            if (next.folderToMake)
+                m_madeFolders.ensure(QFileInfo(next.path).absolutePath());
+            m_saves.push_back(std::make_unique<PictureSave>(m_setup.network, next.address,
+                                                            next.path, m_setup.limits.picture,
+                                                            TransferOrder{ahead + 1, 0, 0, 0}));
         }
         if (!m_saves.front()->isFinished())
             return false;

@@ -39,7 +39,7 @@ bool pageShowsItsEnd(const QByteArray& body)
     for (qsizetype at = end + qsizetype(qstrlen("</html>")); at < last.size();) {
         if (QByteArrayView(" \t\r\n\f").contains(last.at(at))) {
             ++at;
-        } else if (last.sliced(at).startsWith("<!--")) {
+        } else if (QByteArrayView(last).sliced(at).startsWith("<!--")) {
             const qsizetype closed = last.indexOf("-->", at + 4);
             if (closed < 0)
                 return false;

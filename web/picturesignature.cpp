@@ -3,7 +3,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-
 #include <optional>
 
 namespace {
