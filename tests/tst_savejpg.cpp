@@ -58,6 +58,7 @@ class TestSaveJpg : public QObject
     void failureLeavesAnExistingFileAsItWas();
     void longerExistingFileIsReplacedWhole();
     void leftoverOfAnInterruptedSaveIsReplaced();
+    void workingNameTakenIsNeverWrittenThrough();
     void pathThatCannotBeWritten_data();
     void pathThatCannotBeWritten();
 
@@ -228,6 +229,18 @@ void TestSaveJpg::leftoverOfAnInterruptedSaveIsReplaced()
     QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path), SaveError::Ok);
     QCOMPARE(contentOf(path), m_forum->pictureBytes(QStringLiteral("a-1")));
     QCOMPARE(m_folder.entryList(QDir::Files), QStringList(QStringLiteral("1.jpg")));
+}
+
+void TestSaveJpg::workingNameTakenIsNeverWrittenThrough()
+{
+    // A second program saving the same picture into the same folder holds it open.
+    const QString path = m_folder.absoluteFilePath(QStringLiteral("1.jpg"));
+    writeFile(path + QStringLiteral(".part"), "half of another picture");
+    QFile held(path + QStringLiteral(".part"));
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path), SaveError::Ok);
+    QCOMPARE(contentOf(path), m_forum->pictureBytes(QStringLiteral("a-1")));
+    QCOMPARE(held.readAll(), QByteArray("half of another picture"));
 }
 
 void TestSaveJpg::pathThatCannotBeWritten_data()

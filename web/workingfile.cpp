@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -20,13 +21,19 @@ std::filesystem::path nativePath(const QString& path)
 
 } // namespace
 
-QString WorkingNames::claim(const QString& target)
+QString WorkingNames::nameFor(const QString& target, int n)
 {
-    QString path = target + QStringLiteral(".part");
-    for (int n = 2; m_claimed.contains(path); ++n)
-        path = target + QLatin1Char('.') + QString::number(n) + QStringLiteral(".part");
+    if (n == 1)
+        return target + QStringLiteral(".part");
+    return target + QLatin1Char('.') + QString::number(n) + QStringLiteral(".part");
+}
+
+bool WorkingNames::claim(const QString& path)
+{
+    if (m_claimed.contains(path))
+        return false;
     m_claimed.insert(path);
-    return path;
+    return true;
 }
 
 WorkingFile::WorkingFile(WorkingNames& names, QString target)
@@ -35,14 +42,36 @@ WorkingFile::WorkingFile(WorkingNames& names, QString target)
 
 bool WorkingFile::open()
 {
-    if (m_path.isEmpty())
-        m_path = m_names.claim(m_target);
-    m_file.setFileName(m_path);
     m_diskFull = false;
     // Unbuffered: a write that fails says so at once, while its reason is still known.
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return true;
-    drop();
+    constexpr QIODevice::OpenMode writing = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (!m_path.isEmpty()) {
+        m_file.setFileName(m_path);
+        if (m_file.open(writing | QIODevice::Truncate))
+            return true;
+        drop();
+        return false;
+    }
+    // A name no file has: another program saving into the same folder (a second Varnolt on the
+    // same forum) may be writing "<target>.part" this moment. What was found there goes once
+    // the picture is in place (commit()). A link is followed, as any name of the path is:
+    // whoever made it chose where the bytes go.
+    constexpr int mostNames = 100;
+    for (int n = 1; n <= mostNames; ++n) {
+        const QString path = WorkingNames::nameFor(m_target, n);
+        if (!m_names.claim(path))
+            continue;
+        m_file.setFileName(path);
+        const bool link = QFileInfo(path).isSymLink();
+        if (m_file.open(writing | (link ? QIODevice::Truncate : QIODevice::NewOnly))) {
+            m_path = path;
+            return true;
+        }
+        m_names.release(path);
+        if (link || !QFileInfo::exists(path))
+            return false;
+        m_found.append(path);
+    }
     return false;
 }
 
@@ -99,5 +128,9 @@ bool WorkingFile::commit()
         return false;
     m_names.release(m_path);
     m_path.clear();
+    // Left by an interrupted save, most likely. Were another program still writing one, its
+    // move fails, and it says so, rather than put somebody else's bytes in place.
+    for (const QString& found : std::exchange(m_found, {}))
+        QFile::remove(found);
     return true;
 }

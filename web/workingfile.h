@@ -4,14 +4,17 @@
 #include <QFile>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 // The names of the working files being written, so that two transfers bound for the same target
 // (two albums sharing a folder) never write into one file.
 class WorkingNames
 {
   public:
-    // "<target>.part", or "<target>.<n>.part" while another transfer holds that; now taken.
-    QString claim(const QString& target);
+    // "<target>.part" for n = 1, "<target>.<n>.part" after it.
+    static QString nameFor(const QString& target, int n);
+    // Takes `path`; false while another transfer holds it.
+    bool claim(const QString& path);
     void release(const QString& path) { m_claimed.remove(path); }
 
   private:
@@ -29,8 +32,9 @@ class WorkingFile
     WorkingFile(const WorkingFile&) = delete;
     WorkingFile& operator=(const WorkingFile&) = delete;
 
-    // Claims a name and creates the file empty; false when it cannot be made (missing folder,
-    // a name the file system refuses, no access).
+    // Claims a name no file has yet and creates the file there, or empties its own file when
+    // open again; false when it cannot be made (missing folder, a name the file system refuses,
+    // no access).
     bool open();
     bool isOpen() const { return m_file.isOpen(); }
     // False when the bytes could not be written; diskIsFull() then tells whether for want of room.
@@ -42,14 +46,16 @@ class WorkingFile
     bool close();
     // Removes the file, whatever it holds, and frees its name.
     void drop();
-    // Moves the closed file over the target, replacing what was there; false leaves the target
-    // as it was (the working file goes with drop()).
+    // Moves the closed file over the target, replacing what was there, and removes the files
+    // found under the working names passed over; false leaves the target as it was (the
+    // working file goes with drop()).
     bool commit();
 
   private:
     WorkingNames& m_names;
     const QString m_target;
     QString m_path;
+    QStringList m_found; // working names some file already had
     QFile m_file;
     bool m_diskFull = false;
 };
