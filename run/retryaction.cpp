@@ -141,8 +141,9 @@ bool RetryAction::address()
         }
         picture.entry.identifier = *identifier;
         picture.address = pictureAddressOf(m_setup.roots, *identifier);
-        // The run makes an album's folder only for a picture it fetches.
-        ensureFolder(QFileInfo(picture.path).absolutePath());
+        // The run makes an album's folder only for a picture it fetches; one stopped before it
+        // does takes it away again.
+        m_madeFolders.ensure(QFileInfo(picture.path).absolutePath());
     }
     return true;
 }

@@ -23,6 +23,7 @@ class TestRetryAction : public QObject
     void pictureMetAgainInItsAlbumIsOneFailureAtMost();
     void stoppedRetryKeepsWhatItHadNotTried_data();
     void stoppedRetryKeepsWhatItHadNotTried();
+    void stoppedRetryLeavesNoFolderEmpty();
 };
 
 void TestRetryAction::keepsOnlyWhatFailsAgainInOrder()
@@ -242,6 +243,26 @@ void TestRetryAction::stoppedRetryKeepsWhatItHadNotTried()
     QVERIFY(!run.downloader->hasFailures());
     QCOMPARE(run.fileContent(QStringLiteral("f/乙/1.jpg")),
              run.forum.pictureBytes(QStringLiteral("b-1")));
+}
+
+void TestRetryAction::stoppedRetryLeavesNoFolderEmpty()
+{
+    // The picture's page failed: the run never made the album's folder, the retry does.
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
+        QStringLiteral("f"));
+    run.forum.setFault(Pages::picturePageTarget(QStringLiteral("a"), QStringLiteral("a-1")),
+                       Fault::failingFirst(1));
+    run.start();
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲"))));
+
+    const QString picture = Pages::pictureFileTarget(QStringLiteral("a-1"));
+    run.forum.setFault(picture, Fault::stalled());
+    QVERIFY(run.downloader->retry());
+    QVERIFY(turnUntil([&] { return run.forum.requestedTargets().contains(picture); }, 5000));
+    run.downloader->stop();
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲"))));
+    QCOMPARE(run.downloader->failedPictures().entries().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestRetryAction)
