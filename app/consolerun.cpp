@@ -46,7 +46,7 @@ void reportRequest(StatusLine* status, const QUrl& url, int statusCode, qint64 m
 
 ExitStatus statusOf(const RunTally& tally)
 {
-    if (tally.failed > 0 || tally.missing > 0 || tally.diskFull)
+    if (tally.failed > 0 || tally.missing > 0 || tally.diskFull || tally.recordUnusable)
         return ExitStatus::Failures;
     return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
 }

@@ -19,7 +19,8 @@
 
 namespace {
 
-// The progress lines, printed or (quiet) not.
+// The progress lines, printed or (quiet) not; a problem is printed either way, since it is
+// what a quiet run from cron must not hide (a record that cannot be used, a page not had).
 class ConsoleLines : public ProgressLines
 {
   public:
@@ -29,6 +30,7 @@ class ConsoleLines : public ProgressLines
         if (m_printed)
             m_console.write(line);
     }
+    void problem(const QString& text, const QString&) override { m_console.write(text); }
 
   private:
     ConsoleWindow& m_console;

@@ -66,7 +66,7 @@ const std::vector<Option> table{
      "在标准错误上为每个请求打印一行：地址、状态和用时，失败时还有原因（与 --download 一起用）。",
      true},
     {"quiet", Kind::Flag, nullptr, 0, 0, nullptr, nullptr, none, nullptr,
-     "只打印结束行（与 --download 一起用）。", true},
+     "只打印问题行和结束行（与 --download 一起用）。", true},
     {"json", Kind::Flag, nullptr, 0, 0, nullptr, nullptr, none, nullptr,
      "每行打印一个 JSON 对象代替进度行：album、picture、retry、problem 和 summary 事件"
      "（与 --download 一起用）。",

@@ -80,14 +80,14 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
         step.at.album, step.at.page,    picture.number, PictureReport::Status::Failed,
         picture.path,  picture.address, picture.bytes,  picture.cause};
     Outcome outcome = picture.outcome;
-    // Before the line: once the line says saved, the record says so too. Without room for the
-    // entry the picture is not saved as far as a later update knows, and later pictures would
-    // be saved unrecorded: it fails, and the run stops as for a full disk.
-    if (outcome == Outcome::Saved && !remember(picture) && m_record.diskIsFull()) {
-        // Unrecorded, the file would be taken for somebody else's by a later update.
-        QFile::remove(picture.path);
-        outcome = Outcome::DiskFull;
-        report.cause = QStringLiteral("磁盘空间不足");
+    // Before the line: once the line says saved, the record says so too. A picture the record
+    // cannot take (held by another program past the wait, no room) is not saved as far as a
+    // later update knows: it fails, for the retry; without room the run stops as for a full disk.
+    if (outcome == Outcome::Saved) {
+        if (const QString cause = remember(picture); !cause.isEmpty()) {
+            outcome = m_record.diskIsFull() ? Outcome::DiskFull : Outcome::Failed;
+            report.cause = cause;
+        }
     }
     // A retry that walks an album again may meet a picture it has kept as failed: it is one
     // failure, and saved it is none.
@@ -121,14 +121,14 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     return goOn;
 }
 
-bool AlbumProcessing::remember(const AlbumWalk::Picture& picture)
+QString AlbumProcessing::remember(const AlbumWalk::Picture& picture)
 {
-    if (!m_record.isOpen())
-        return false;
-    if (m_record.remember(entryFor(picture)))
-        return true;
-    reportRecordUnusable(m_setup.observer, m_record);
-    return false;
+    if (!m_record.isOpen() || m_record.remember(entryFor(picture)))
+        return QString();
+    reportRecordUnusable(m_setup.observer, m_record, m_results.tally);
+    // Unrecorded, the file would be taken for somebody else's by a later update.
+    QFile::remove(picture.path);
+    return m_record.diskIsFull() ? QStringLiteral("磁盘空间不足") : m_record.problem();
 }
 
 void AlbumProcessing::stopForFullDisk()

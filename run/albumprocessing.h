@@ -29,7 +29,9 @@ class AlbumProcessing : public Stage
     // False when the run must stop: the disk is full.
     bool reportPicture(const AlbumWalk::Step& step);
     // False when the picture is not in the record.
-    bool remember(const AlbumWalk::Picture& picture);
+    // Writes the saved picture's entry. When the record cannot take it, the file goes and the
+    // reason is returned; empty when written, or when there is no record to write to.
+    QString remember(const AlbumWalk::Picture& picture);
     void stopForFullDisk();
 
     const RunSetup& m_setup;

@@ -95,7 +95,7 @@ bool DryRun::prepareAlbums()
         // Read where it is, as it is; without one every picture is new, as for an update.
         const std::unique_ptr<DownloadRecord> record = DownloadRecord::openToRead(forumFolder);
         if (record && !record->isOpen())
-            reportRecordUnusable(m_setup.observer, *record);
+            reportRecordUnusable(m_setup.observer, *record, m_results.tally);
         m_placement = std::make_unique<PicturePlacement>(
             forumFolder, record && record->isOpen() ? record->entries() : QList<RecordEntry>());
         m_results.tally.fresh = 0;

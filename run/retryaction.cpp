@@ -176,7 +176,7 @@ bool RetryAction::recordReady()
         return false;
     m_opening.reset();
     if (!m_record->isOpen())
-        reportRecordUnusable(m_setup.observer, *m_record);
+        reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
     return true;
 }
 
@@ -202,26 +202,30 @@ bool RetryAction::save()
         // the save.
         SaveError error = m_saves.front()->finish();
         const FailedPicture& picture = m_pictures.at(m_next);
-        // Before the line, as in the run: a picture the record has no room for is not saved.
-        if (error == SaveError::Ok && !remember(picture, m_saves.front()->bytes()))
-            error = SaveError::DiskFull;
+        // Before the line, as in the run: a picture the record cannot take is not saved.
+        QString cause;
+        if (error == SaveError::Ok) {
+            cause = remember(picture, m_saves.front()->bytes());
+            if (!cause.isEmpty())
+                error = m_record->diskIsFull() ? SaveError::DiskFull : SaveError::CannotWrite;
+        }
         if (error == SaveError::DiskFull) {
             stopForFullDisk(m_next);
             return true;
         }
-        keep(picture, error);
+        keep(picture, error, cause);
         m_saves.pop_front();
         ++m_next;
     }
     return m_next >= m_pictures.size();
 }
 
-void RetryAction::keep(const FailedPicture& picture, SaveError error)
+void RetryAction::keep(const FailedPicture& picture, SaveError error, const QString& cause)
 {
     PictureReport report;
     report.path = picture.path;
     report.address = picture.address;
-    report.cause = m_pageCauses.value(m_next);
+    report.cause = !cause.isEmpty() ? cause : m_pageCauses.value(m_next);
     if (report.cause.isEmpty())
         report.cause = m_saves.front()->cause(error);
     if (error != SaveError::Ok) {
@@ -236,20 +240,18 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error)
     m_setup.observer.retryEnded(report);
 }
 
-bool RetryAction::remember(const FailedPicture& picture, qint64 bytes)
+QString RetryAction::remember(const FailedPicture& picture, qint64 bytes)
 {
     if (!m_record || !m_record->isOpen() || picture.entry.fileName.isEmpty())
-        return true;
+        return QString();
     RecordEntry entry = picture.entry;
     entry.size = bytes;
     if (m_record->remember(entry))
-        return true;
-    reportRecordUnusable(m_setup.observer, *m_record);
-    if (!m_record->diskIsFull())
-        return true;
+        return QString();
+    reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
     // Unrecorded, the file would be taken for somebody else's by a later update.
     QFile::remove(picture.path);
-    return false;
+    return m_record->diskIsFull() ? QStringLiteral("磁盘空间不足") : m_record->problem();
 }
 
 void RetryAction::stopForFullDisk(qsizetype from)

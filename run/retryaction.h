@@ -48,9 +48,11 @@ class RetryAction : public Stage
     bool address();
     // True once every save is done with, or a full disk stopped them.
     bool save();
-    void keep(const FailedPicture& picture, SaveError error);
-    // False when the record has no room for it: its file is taken away.
-    bool remember(const FailedPicture& picture, qint64 bytes);
+    // Reports the picture's end and keeps it when it failed; `cause` says why, when the save
+    // itself does not.
+    void keep(const FailedPicture& picture, SaveError error, const QString& cause = QString());
+    // As AlbumProcessing::remember().
+    QString remember(const FailedPicture& picture, qint64 bytes);
     void stopForFullDisk(qsizetype from);
     // False when the run's pages led to no album to process.
     bool beginPages();

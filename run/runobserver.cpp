@@ -2,6 +2,7 @@
 
 #include "albumselection.h"
 #include "downloadrecord.h"
+#include "runtally.h"
 
 #include <QDir>
 
@@ -27,8 +28,9 @@ void reportDiskFull(RunObserver& observer, const QString& folder)
                      QStringLiteral("磁盘空间不足"));
 }
 
-void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record)
+void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record, RunTally& tally)
 {
+    tally.recordUnusable = true;
     observer.problem(
         QStringLiteral("无法使用下载记录：%1（%2）").arg(record.path(), record.problem()),
         record.problem());

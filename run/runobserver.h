@@ -85,5 +85,5 @@ void reportListingRead(RunObserver& observer, const QString& forumName, qsizetyp
 void reportBeyond(RunObserver& observer, qsizetype albums, const QStringList& parts);
 // The disk holding `folder` is full: the run or retry stops there.
 void reportDiskFull(RunObserver& observer, const QString& folder);
-// The forum's record cannot be used: the run goes on without it.
-void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record);
+// The forum's record cannot be used: the run goes on without it, and `tally` says so.
+void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record, RunTally& tally);

@@ -16,6 +16,7 @@ struct RunTally
     qsizetype albums = 0;  // the albums the forum's listing named
     QString forumFolder;   // where the run puts its pictures, with the platform's separators
     bool diskFull = false; // the run stopped for want of room on the disk
+    bool recordUnusable = false; // the forum's record could not be read or written
     // A dry run saves, fails and skips nothing: it counts the pictures the albums link, and
     // with an update those the record does not hold.
     bool dryRun = false;

@@ -98,7 +98,7 @@ void StartAction::beginProcessing()
                                                                             ? m_record->entries()
                                                                             : QList<RecordEntry>());
     if (!m_record->isOpen())
-        reportRecordUnusable(m_setup.observer, *m_record);
+        reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
     m_processing =
         std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, m_crawl->albums(),
                                           m_choices.albums, *m_record, *m_placement);

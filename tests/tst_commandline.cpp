@@ -645,6 +645,20 @@ void TestCommandLine::quietAndJson()
     QCOMPARE(end.value(QStringLiteral("failed")).toInt(), 1);
     QCOMPARE(end.value(QStringLiteral("skipped")).toInt(), 0);
     QCOMPARE(end.value(QStringLiteral("folder")).toString(), folder);
+
+    // A record that cannot be used is said even when quiet, and is no success: a nightly
+    // update would otherwise save every picture again, night after night, unseen.
+    QFile record(output.filePath(QStringLiteral("f/.varnolt.db")));
+    QVERIFY(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    record.write(QByteArray(4096, 'x'));
+    record.close();
+    forum.clearFaults();
+    outcome = run(download + QStringList(QStringLiteral("--quiet")), environment(forum));
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.lines.size(), 2);
+    QVERIFY2(outcome.lines.constFirst().startsWith(QStringLiteral("无法使用下载记录：")),
+             qPrintable(outcome.lines.constFirst()));
+    QCOMPARE(outcome.lines.constLast(), summary(4, 0, folder));
 }
 
 void TestCommandLine::statusLineOnlyOnATerminal()

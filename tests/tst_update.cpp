@@ -49,6 +49,7 @@ class TestUpdate : public QObject
     void unusableRecordIsLeftAlone();
     void waitForAHeldRecordEndsWhenTheProgramIsToEnd();
     void runWaitingForAHeldRecordKeepsTheEventLoopTurning();
+    void pictureTheRecordCannotTakeFails();
 };
 
 void TestUpdate::recordSaysWhatEachFileHolds()
@@ -332,6 +333,42 @@ void TestUpdate::runWaitingForAHeldRecordKeepsTheEventLoopTurning()
     QTRY_VERIFY_WITH_TIMEOUT(!run.downloader->isBusy(), 60000);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
+}
+
+void TestUpdate::pictureTheRecordCannotTakeFails()
+{
+    TimeLimits limits;
+    limits.recordBusy = 0.05;
+    RunFixture run(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
+        QStringLiteral("f"), 1, limits);
+    // Another program takes the record for good once the first picture is in it.
+    sqlite3* other = nullptr;
+    run.window.onLine = [&](const QString& line) {
+        if (other || !line.startsWith(QStringLiteral("第1页,第1张")))
+            return;
+        const QByteArray path = run.path(QStringLiteral("f/.varnolt.db")).toUtf8();
+        QCOMPARE(sqlite3_open(path.constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    };
+    run.start();
+    QVERIFY(other);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    // The second picture fails for it, with no file a later update would take for somebody
+    // else's; the third is saved as in a run without a record.
+    QCOMPARE(run.window.lines.filter(QStringLiteral("下载失败")),
+             QStringList(QStringLiteral("第1页,第2张下载失败！")));
+    QCOMPARE(
+        run.window.causes.at(run.window.lines.indexOf(QStringLiteral("第1页,第2张下载失败！"))),
+        QStringLiteral("正被另一个程序使用"));
+    QVERIFY(!QFileInfo::exists(run.path(QStringLiteral("f/甲/2.jpg"))));
+    QVERIFY(run.downloader->tally().recordUnusable);
+    run.retry();
+    QVERIFY(!run.downloader->hasFailures());
+    QCOMPARE(recordBelow(run.path(QStringLiteral("f"))).filter(QStringLiteral("甲/2.jpg")).size(),
+             1);
 }
 
 QTEST_GUILESS_MAIN(TestUpdate)
