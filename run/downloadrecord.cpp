@@ -108,8 +108,12 @@ DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds,
       m_busyMs(waitToOpen ? std::llround(busySeconds * 1000) : 0),
       m_stopWaiting(std::move(stopWaiting))
 {
-    const int opened = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int opened = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // SQLite opens a file it may not write read-only, without a word; reading it would then
+    // leave its log files behind, themselves read-only, and spoil the record for later runs.
+    if (opened == SQLITE_OK && sqlite3_db_readonly(m_db, "main") == 1)
+        opened = SQLITE_READONLY;
     if (opened != SQLITE_OK) {
         fail(opened);
         return;

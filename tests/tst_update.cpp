@@ -48,6 +48,7 @@ class TestUpdate : public QObject
     void unusableRecordIsLeftAlone_data();
     void unusableRecordIsLeftAlone();
     void waitForAHeldRecordEndsWhenTheProgramIsToEnd();
+    void recordThatCannotBeWrittenIsNotOpened();
     void runWaitingForAHeldRecordKeepsTheEventLoopTurning();
     void pictureTheRecordCannotTakeFails();
 };
@@ -293,6 +294,24 @@ void TestUpdate::waitForAHeldRecordEndsWhenTheProgramIsToEnd()
     QCOMPARE(looks, 4);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
+}
+
+void TestUpdate::recordThatCannotBeWrittenIsNotOpened()
+{
+    QTemporaryDir folder;
+    {
+        DownloadRecord made(folder.path(), 1);
+    }
+    const QString path = folder.filePath(DownloadRecord::fileName());
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (QFileInfo(path).isWritable())
+        QSKIP("whoever runs the tests may write any file");
+    DownloadRecord record(folder.path(), 1);
+    QVERIFY(!record.isOpen());
+    QCOMPARE(record.problem(), QStringLiteral("无法打开或写入"));
+    // Nothing beside it that would be read-only too, and spoil the record for later runs.
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList(DownloadRecord::fileName()));
 }
 
 void TestUpdate::runWaitingForAHeldRecordKeepsTheEventLoopTurning()
