@@ -112,8 +112,12 @@ ExitStatus downloadForum(const CommandLine& command, TransferEngine& network,
     run.downloader = nullptr;
     run.status = nullptr;
     window.keepStatus(nullptr);
-    if (run.interrupted)
+    if (run.interrupted) {
+        // What it came to, as the window says it when stopped; not to a reader who has gone.
+        if (*run.interrupted != ExitStatus::PipeClosed)
+            window.sumUp(downloader.tally(), true);
         return *run.interrupted;
+    }
 
     status.reset();
     tally = downloader.tally();

@@ -128,17 +128,19 @@ void ConsoleWindow::retryEnded(const PictureReport& picture)
     m_format->retryEnded(picture);
 }
 
-bool ConsoleWindow::sumUp(const RunTally& tally)
+bool ConsoleWindow::sumUp(const RunTally& tally, bool stopped)
 {
     if (m_status)
         m_status->wipe();
     if (m_output != Output::Json)
-        return writeLine(m_out, closingLine(tally));
+        return writeLine(m_out, stopped ? stoppedLine(tally) : closingLine(tally));
     QJsonObject summary{{QStringLiteral("event"), QStringLiteral("summary")},
                         {QStringLiteral("saved"), tally.saved},
                         {QStringLiteral("failed"), tally.failed},
                         {QStringLiteral("skipped"), tally.skipped},
                         {QStringLiteral("folder"), tally.forumFolder}};
+    if (stopped)
+        summary.insert(QStringLiteral("stopped"), true);
     addFound(summary, tally);
     return writeLine(m_out, jsonLine(summary));
 }

@@ -27,8 +27,9 @@ class ConsoleWindow : public RunObserver
     void appendLine(const QString& line);
     // Writes `line` on stdout, below everything before it and above the status line.
     void write(const QString& line);
-    // The last line: the closing line, or the summary object. False when it could not be written.
-    bool sumUp(const RunTally& tally);
+    // The last line: the closing line, or the summary object; the stopped line, or the summary
+    // with "stopped", when the run was stopped. False when it could not be written.
+    bool sumUp(const RunTally& tally, bool stopped = false);
     // Forum `index` of `count` begins (only JSON says so: the lines name it themselves). False
     // when it could not be written.
     bool forumBegins(const QString& name, qsizetype index, qsizetype count);

@@ -457,6 +457,8 @@ void TestCommandLine::interruptEndsAtOnceLeavingNoPartialFile()
     const Outcome ended = finish(child);
     QVERIFY(ended.finished);
     QCOMPARE(ended.exitCode, status); // -1 had it crashed
+    // The last line says what it came to, as the window's does.
+    QCOMPARE(ended.lines.constLast(), QStringLiteral("下载已停止：保存成功4张，失败0张"));
 
     // Every picture saved before the interrupt is whole; nothing else is there.
     const QStringList saved = filesEndingWith(output.path(), QStringLiteral(".jpg"));
