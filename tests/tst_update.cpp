@@ -16,6 +16,14 @@ using StandIn::Pages::picturePageTarget;
 
 namespace {
 
+// Forum "f" of one album, 甲, of `pictures` pictures, fetched one at a time within `limits`.
+RunFixture oneAlbum(int pictures, const TimeLimits& limits)
+{
+    return RunFixture(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), pictures)}),
+        QStringLiteral("f"), 1, limits);
+}
+
 QString recordLine(const QString& file, const QString& album, const QString& picture, qint64 size)
 {
     return QStringLiteral("%1 f/tupian/pic/%2/%3 %3 %4").arg(file, album, picture).arg(size);
@@ -225,9 +233,7 @@ void TestUpdate::unusableRecordIsLeftAlone()
     QFETCH(QString, reason);
     TimeLimits limits;
     limits.recordBusy = 0.05;
-    RunFixture run(
-        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-        QStringLiteral("f"), 1, limits);
+    RunFixture run = oneAlbum(2, limits);
     run.downloader->setUpdate(true);
     run.start();
     const QString path = run.path(QStringLiteral("f/.varnolt.db"));
@@ -318,9 +324,7 @@ void TestUpdate::runWaitingForAHeldRecordKeepsTheEventLoopTurning()
 {
     TimeLimits limits;
     limits.recordBusy = 600;
-    RunFixture run(
-        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-        QStringLiteral("f"), 1, limits);
+    RunFixture run = oneAlbum(2, limits);
     QVERIFY(QDir(run.outputFolder).mkdir(QStringLiteral("f")));
     {
         DownloadRecord made(run.path(QStringLiteral("f")), 1);
@@ -358,9 +362,7 @@ void TestUpdate::pictureTheRecordCannotTakeFails()
 {
     TimeLimits limits;
     limits.recordBusy = 0.05;
-    RunFixture run(
-        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 3)}),
-        QStringLiteral("f"), 1, limits);
+    RunFixture run = oneAlbum(3, limits);
     // Another program takes the record for good once the first picture is in it.
     sqlite3* other = nullptr;
     run.window.onLine = [&](const QString& line) {
