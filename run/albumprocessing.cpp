@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 // What the record is to say of `picture` once its file holds it.
@@ -25,6 +27,7 @@ AlbumProcessing::AlbumProcessing(const RunSetup& setup, RunResults& results,
                                  const AlbumSelection& chosen, DownloadRecord& record,
                                  PicturePlacement& placement)
     : m_setup(setup), m_results(results), m_albums(albums), m_record(record),
+      m_recordInUse(record.isOpen()),
       m_walk(setup, madeFolders, std::move(albums), chosen, placement)
 {
     setup.observer.albumsAhead(chosen.countAmong(m_albums));
@@ -123,9 +126,10 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
 
 QString AlbumProcessing::remember(const AlbumWalk::Picture& picture)
 {
-    if (!m_record.isOpen() || m_record.remember(entryFor(picture)))
+    if (!m_recordInUse || m_record.remember(entryFor(picture)))
         return QString();
-    reportRecordUnusable(m_setup.observer, m_record, m_results.tally);
+    if (!std::exchange(m_recordFailed, true))
+        reportRecordUnusable(m_setup.observer, m_record, m_results.tally);
     // Unrecorded, the file would be taken for somebody else's by a later update.
     QFile::remove(picture.path);
     return m_record.diskIsFull() ? QStringLiteral("磁盘空间不足") : m_record.problem();

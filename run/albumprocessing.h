@@ -28,9 +28,8 @@ class AlbumProcessing : public Stage
     void reportPage(const AlbumWalk::Step& step);
     // False when the run must stop: the disk is full.
     bool reportPicture(const AlbumWalk::Step& step);
-    // False when the picture is not in the record.
     // Writes the saved picture's entry. When the record cannot take it, the file goes and the
-    // reason is returned; empty when written, or when there is no record to write to.
+    // reason is returned; empty when written, or when the run has no record in use.
     QString remember(const AlbumWalk::Picture& picture);
     void stopForFullDisk();
 
@@ -38,6 +37,10 @@ class AlbumProcessing : public Stage
     RunResults& m_results;
     const QStringList m_albums;
     DownloadRecord& m_record;
+    // A record that opened stays the judge of every picture, even once it has failed: what it
+    // does not hold was not saved as far as a later update knows.
+    const bool m_recordInUse;
+    bool m_recordFailed = false; // and said so
     AlbumWalk m_walk;
     QString m_folder; // of the album being walked
     bool m_stopped = false;

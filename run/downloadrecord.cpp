@@ -280,7 +280,13 @@ bool DownloadRecord::remember(const RecordEntry& entry)
     sqlite3_bind_int64(m_remember, 7, QDateTime::currentSecsSinceEpoch());
     const int code = sqlite3_step(m_remember);
     sqlite3_reset(m_remember);
-    if (code != SQLITE_DONE)
-        return fail(code);
-    return true;
+    if (code == SQLITE_DONE)
+        return true;
+    // Held by another program: it stays open, so that the next entry waits for it again.
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+        m_problem = reasonFor(code);
+        m_heldByAnother = true;
+        return false;
+    }
+    return fail(code);
 }

@@ -62,7 +62,8 @@ class DownloadRecord
     // Every entry, by album folder and file name. Empty when the record is closed.
     QList<RecordEntry> entries();
     // Writes the entry of `entry`'s file, replacing the one it had, in one transaction. False
-    // when it could not be written: the record is then closed and problem() says why.
+    // when it could not be written, and problem() says why: the record is then closed, unless
+    // another program held it past the wait.
     bool remember(const RecordEntry& entry);
 
   private:

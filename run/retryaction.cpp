@@ -164,6 +164,7 @@ void RetryAction::beginSaving()
 void RetryAction::openRecord()
 {
     m_record.reset();
+    m_recordInUse = m_recordFailed = false;
     m_opening = std::make_unique<RecordOpening>(m_results.tally.forumFolder, m_setup);
 }
 
@@ -175,7 +176,8 @@ bool RetryAction::recordReady()
     if (!m_record)
         return false;
     m_opening.reset();
-    if (!m_record->isOpen())
+    m_recordInUse = m_record->isOpen();
+    if (!m_recordInUse)
         reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
     return true;
 }
@@ -242,13 +244,14 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error, const QStr
 
 QString RetryAction::remember(const FailedPicture& picture, qint64 bytes)
 {
-    if (!m_record || !m_record->isOpen() || picture.entry.fileName.isEmpty())
+    if (!m_recordInUse || picture.entry.fileName.isEmpty())
         return QString();
     RecordEntry entry = picture.entry;
     entry.size = bytes;
     if (m_record->remember(entry))
         return QString();
-    reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
+    if (!std::exchange(m_recordFailed, true))
+        reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
     // Unrecorded, the file would be taken for somebody else's by a later update.
     QFile::remove(picture.path);
     return m_record->diskIsFull() ? QStringLiteral("磁盘空间不足") : m_record->problem();

@@ -79,6 +79,8 @@ class RetryAction : public Stage
     std::deque<std::unique_ptr<PictureSave>> m_saves; // asked for, from m_next on
     std::unique_ptr<RecordOpening> m_opening;
     std::unique_ptr<DownloadRecord> m_record;
+    bool m_recordInUse = false;  // as AlbumProcessing's
+    bool m_recordFailed = false; // and said so
     std::unique_ptr<ListingCrawl> m_crawl;
     QStringList m_listingPages; // taken from the run's failures, with m_albums
     QStringList m_albums;
