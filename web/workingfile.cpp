@@ -128,9 +128,12 @@ bool WorkingFile::commit()
         return false;
     m_names.release(m_path);
     m_path.clear();
-    // Left by an interrupted save, most likely. Were another program still writing one, its
-    // move fails, and it says so, rather than put somebody else's bytes in place.
-    for (const QString& found : std::exchange(m_found, {}))
-        QFile::remove(found);
+    // Left by an interrupted save, most likely. Were another program still writing one, it
+    // stays (Windows keeps a file open from removal) or that program's move fails, and it says
+    // so, rather than put somebody else's bytes in place. A name one of ours took since is theirs.
+    for (const QString& found : std::exchange(m_found, {})) {
+        if (!m_names.isClaimed(found))
+            QFile::remove(found);
+    }
     return true;
 }

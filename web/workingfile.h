@@ -16,6 +16,7 @@ class WorkingNames
     // Takes `path`; false while another transfer holds it.
     bool claim(const QString& path);
     void release(const QString& path) { m_claimed.remove(path); }
+    bool isClaimed(const QString& path) const { return m_claimed.contains(path); }
 
   private:
     QSet<QString> m_claimed;
