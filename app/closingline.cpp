@@ -38,5 +38,7 @@ QString closingLine(const RunTally& tally)
 
 QString stoppedLine(const RunTally& tally)
 {
+    if (tally.dryRun)
+        return QStringLiteral("试运行已停止：") + picturesFound(tally);
     return counted(QStringLiteral("下载已停止："), tally);
 }

@@ -51,6 +51,15 @@ ExitStatus statusOf(const RunTally& tally)
     return tally.albums == 0 ? ExitStatus::NoAlbum : ExitStatus::Done;
 }
 
+// A run ended by a signal says what it came to, as the window does when stopped; not to a
+// reader who has gone.
+ExitStatus sayStopped(ConsoleWindow& window, ExitStatus ending, const RunTally& tally)
+{
+    if (ending != ExitStatus::PipeClosed)
+        window.sumUp(tally, true);
+    return ending;
+}
+
 // What one forum's download needs besides the command: where its lines go, and the slots the
 // signal handler reads to stop it.
 struct ForumRun
@@ -112,14 +121,9 @@ ExitStatus downloadForum(const CommandLine& command, TransferEngine& network,
     run.downloader = nullptr;
     run.status = nullptr;
     window.keepStatus(nullptr);
-    if (run.interrupted) {
-        // What it came to, as the window says it when stopped; not to a reader who has gone.
-        if (*run.interrupted != ExitStatus::PipeClosed)
-            window.sumUp(downloader.tally(), true);
-        return *run.interrupted;
-    }
-
     status.reset();
+    if (run.interrupted)
+        return sayStopped(window, *run.interrupted, downloader.tally());
     tally = downloader.tally();
     if (!window.sumUp(tally))
         return ExitStatus::PipeClosed;

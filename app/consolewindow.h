@@ -8,8 +8,9 @@
 struct RunTally;
 
 // The run's front end in command-line mode: every progress line goes to stdout as UTF-8 the
-// moment its step is reported; or nothing but the closing line (quiet); or, for scripts, one JSON
-// object a line for each album, picture, retried picture and problem, and one for the summary.
+// moment its step is reported; or only the problems and the closing line (quiet); or, for
+// scripts, one JSON object a line for each album, picture, retried picture and problem, and one
+// for the summary.
 class ConsoleWindow : public RunObserver
 {
   public:

@@ -96,6 +96,7 @@ class TestCommandLine : public QObject
     void settingsFileBeneathEnvironmentAndCommandLine();
     void dryRunLooksAndWritesNothing();
     void quietAndJson();
+    void unusableRecordIsSaidEvenWhenQuiet();
     void statusLineOnlyOnATerminal();
     void fullDiskLeavesNoEmptyFolder();
 
@@ -647,20 +648,28 @@ void TestCommandLine::quietAndJson()
     QCOMPARE(end.value(QStringLiteral("failed")).toInt(), 1);
     QCOMPARE(end.value(QStringLiteral("skipped")).toInt(), 0);
     QCOMPARE(end.value(QStringLiteral("folder")).toString(), folder);
+}
 
-    // A record that cannot be used is said even when quiet, and is no success: a nightly
-    // update would otherwise save every picture again, night after night, unseen.
+void TestCommandLine::unusableRecordIsSaidEvenWhenQuiet()
+{
+    // A nightly update would otherwise save every picture again, night after night, unseen.
+    StandIn::StandInForum forum(ForumBuilder::forum(
+        QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}));
+    QVERIFY(forum.start());
+    QTemporaryDir output;
+    QVERIFY(QDir(output.path()).mkdir(QStringLiteral("f")));
     QFile record(output.filePath(QStringLiteral("f/.varnolt.db")));
-    QVERIFY(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(record.open(QIODevice::WriteOnly));
     record.write(QByteArray(4096, 'x'));
     record.close();
-    forum.clearFaults();
-    outcome = run(download + QStringList(QStringLiteral("--quiet")), environment(forum));
+    const Outcome outcome =
+        run(downloadInto(output.path(), {QStringLiteral("--update"), QStringLiteral("--quiet")}),
+            environment(forum));
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(outcome.lines.size(), 2);
     QVERIFY2(outcome.lines.constFirst().startsWith(QStringLiteral("无法使用下载记录：")),
              qPrintable(outcome.lines.constFirst()));
-    QCOMPARE(outcome.lines.constLast(), summary(4, 0, folder));
+    QCOMPARE(outcome.lines.constLast(), summary(2, 0, output.filePath(QStringLiteral("f"))));
 }
 
 void TestCommandLine::statusLineOnlyOnATerminal()
