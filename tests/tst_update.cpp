@@ -310,7 +310,8 @@ void TestUpdate::recordThatCannotBeWrittenIsNotOpened()
     }
     const QString path = folder.filePath(DownloadRecord::fileName());
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    if (QFileInfo(path).isWritable())
+    // Root, and Wine's files for root, may write it all the same.
+    if (QFile probe(path); probe.open(QIODevice::ReadWrite))
         QSKIP("whoever runs the tests may write any file");
     DownloadRecord record(folder.path(), 1);
     QVERIFY(!record.isOpen());
