@@ -4,10 +4,7 @@
 #include "runobserver.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <utility>
 
 namespace {
 
@@ -128,11 +125,8 @@ QString AlbumProcessing::remember(const AlbumWalk::Picture& picture)
 {
     if (!m_recordInUse || m_record.remember(entryFor(picture)))
         return QString();
-    if (!std::exchange(m_recordFailed, true))
-        reportRecordUnusable(m_setup.observer, m_record, m_results.tally);
-    // Unrecorded, the file would be taken for somebody else's by a later update.
-    QFile::remove(picture.path);
-    return m_record.diskIsFull() ? QStringLiteral("磁盘空间不足") : m_record.problem();
+    return dropUnrecorded(m_setup.observer, m_record, m_results.tally, m_recordFailed,
+                          picture.path);
 }
 
 void AlbumProcessing::stopForFullDisk()

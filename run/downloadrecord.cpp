@@ -285,7 +285,6 @@ bool DownloadRecord::remember(const RecordEntry& entry)
     // Held by another program: it stays open, so that the next entry waits for it again.
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
         m_problem = reasonFor(code);
-        m_heldByAnother = true;
         return false;
     }
     return fail(code);

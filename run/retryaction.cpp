@@ -13,7 +13,6 @@
 #include "web/savejpg.h"
 #include "web/transferengine.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -250,11 +249,8 @@ QString RetryAction::remember(const FailedPicture& picture, qint64 bytes)
     entry.size = bytes;
     if (m_record->remember(entry))
         return QString();
-    if (!std::exchange(m_recordFailed, true))
-        reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
-    // Unrecorded, the file would be taken for somebody else's by a later update.
-    QFile::remove(picture.path);
-    return m_record->diskIsFull() ? QStringLiteral("磁盘空间不足") : m_record->problem();
+    return dropUnrecorded(m_setup.observer, *m_record, m_results.tally, m_recordFailed,
+                          picture.path);
 }
 
 void RetryAction::stopForFullDisk(qsizetype from)
