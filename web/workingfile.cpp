@@ -62,13 +62,15 @@ bool WorkingFile::open()
         if (!m_names.claim(path))
             continue;
         m_file.setFileName(path);
-        const bool link = QFileInfo(path).isSymLink();
-        if (m_file.open(writing | (link ? QIODevice::Truncate : QIODevice::NewOnly))) {
+        // The name is looked at only when taken, off the path of every picture.
+        const bool madeNew = m_file.open(writing | QIODevice::NewOnly);
+        const QFileInfo there(path);
+        if (madeNew || (there.isSymLink() && m_file.open(writing | QIODevice::Truncate))) {
             m_path = path;
             return true;
         }
         m_names.release(path);
-        if (link || !QFileInfo::exists(path))
+        if (there.isSymLink() || !there.exists())
             return false;
         m_found.append(path);
     }
