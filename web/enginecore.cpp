@@ -4,12 +4,14 @@
 #include "failurecause.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHostAddress>
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -25,6 +27,21 @@ constexpr qint64 largePageBytes = 4 * 1024 * 1024;
 constexpr int mostLargePagesAtOnce = 2;
 // Refusals (429 naming no wait) of one request, each followed by a slower pace, before it fails.
 constexpr int mostRefusals = 30;
+
+// The host gate's time, which runs 1/`waitScale` as fast as the wall clock: every wait it
+// decides on (one a server named, a pace, a rate it set a host after a refusal) then passes in
+// that share of real time, and the rates it measures are in its own seconds, as the servers'
+// of tests are. Without a scale, the gate's own clock.
+HostGate::Clock gateClock(double waitScale)
+{
+    if (waitScale == 1)
+        return {};
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    return [started, waitScale] {
+        return std::llround(double(started->nsecsElapsed()) / 1e6 / waitScale);
+    };
+}
 
 void remove(std::vector<TransferJob*>& list, TransferJob* job)
 {
@@ -82,7 +99,7 @@ struct CurlCallbacks
 EngineCore::EngineCore(TransferEngine& owner, EngineSettings settings)
     : m_owner(owner), m_settings(std::move(settings)),
       m_curl(static_cast<long>(m_settings.transfers * 2 + 4)),
-      m_gate(m_settings.transfers, m_settings.rate)
+      m_gate(m_settings.transfers, m_settings.rate, gateClock(m_settings.waitScale))
 {
     if (!m_settings.isInternal)
         m_settings.isInternal = [](const QHostAddress& address, int) {
@@ -131,7 +148,7 @@ EngineCore::~EngineCore()
 
 double EngineCore::serverWaitSeconds() const
 {
-    return static_cast<double>(m_gate.longestPause()) / 1000.0;
+    return static_cast<double>(m_gate.longestPause()) * m_settings.waitScale / 1000.0;
 }
 
 std::unique_ptr<Transfer> EngineCore::enqueue(const QUrl& url, double seconds,
@@ -219,7 +236,9 @@ void EngineCore::startWaiting()
         }
         if (!next) {
             if (soonest > 0)
-                m_gateTimer.start(static_cast<int>(std::min<qint64>(soonest, 24L * 3600 * 1000)));
+                m_gateTimer.start(static_cast<int>(std::min<qint64>(
+                    std::llround(std::ceil(double(soonest) * m_settings.waitScale)),
+                    24L * 3600 * 1000)));
             return;
         }
         remove(m_waiting, next);
@@ -591,8 +610,7 @@ void EngineCore::paceAfterRefusal(TransferJob* job)
     // back in this run; one that keeps answering others fails the request only when it refuses
     // that one far more often than pacing would explain.
     const double refusedMs = static_cast<double>(m_gate.refusingFor(job->host()));
-    if (++job->refusals > mostRefusals ||
-        refusedMs > m_settings.maxWaitSeconds * 1000.0 * m_settings.waitScale) {
+    if (++job->refusals > mostRefusals || refusedMs > m_settings.maxWaitSeconds * 1000.0) {
         finish(job, TransferOutcome::Kind::Failed, 429);
         return;
     }
@@ -619,7 +637,7 @@ std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
         job->resends >= mostResends)
         return std::nullopt;
     job->waitedSeconds += *seconds;
-    return static_cast<qint64>(std::llround(*seconds * 1000.0 * m_settings.waitScale));
+    return static_cast<qint64>(std::llround(*seconds * 1000.0));
 }
 
 void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
@@ -687,7 +705,10 @@ void EngineCore::finish(TransferJob* job, TransferOutcome::Kind kind, int status
     job->finished = true;
     if (!job->toFile())
         m_largestPage = std::max(m_largestPage, outcome.bodyBytes);
-    const qint64 took = job->startedAtMs > 0 ? m_gate.now() - job->startedAtMs : 0;
+    const qint64 took =
+        job->startedAtMs > 0
+            ? std::llround(double(m_gate.now() - job->startedAtMs) * m_settings.waitScale)
+            : 0;
     emit m_owner.transferEnded(job->firstUrl, status, took, outcome.error);
 }
 

@@ -35,7 +35,8 @@ struct EngineSettings
     double rate = 0; // request starts a second at one host; 0 for no pacing
     qint64 pageLimit = maxPageBytes;
     qint64 fileLimit = maxFileBytes;
-    // Every wait a server asks for lasts this many times as long; tests make it short.
+    // Every wait lasts this many times as long: those a server asks for, the pacing after a
+    // refusal and that of `rate`; tests make it short.
     double waitScale = 1;
     // Which addresses count as internal, which a redirect may reach only from an internal one;
     // without it, isInternalAddress(). Tests move the line.
