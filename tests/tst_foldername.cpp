@@ -39,6 +39,9 @@ void TestFolderName::safeNames_data()
         << QStringLiteral("nul.txt") << QStringLiteral("nul_.txt");
     QTest::newRow("not a device name") << QStringLiteral("CONSOLE") << QStringLiteral("CONSOLE");
     QTest::newRow("COM0 is no device") << QStringLiteral("COM0") << QStringLiteral("COM0");
+    QTest::newRow("a console") << QStringLiteral("conout$.jpg") << QStringLiteral("conout$_.jpg");
+    QTest::newRow("a port with a superscript digit")
+        << QStringLiteral("COM\u00b2") << QStringLiteral("COM\u00b2_");
 }
 
 void TestFolderName::safeNames()

@@ -26,13 +26,16 @@ bool isDeviceName(const QString& name)
     // Windows treats "CON", "con.jpg" and "COM1.txt" alike: only the part before the first dot
     // counts.
     const QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-    static const QStringList fixed = {QStringLiteral("CON"), QStringLiteral("PRN"),
-                                      QStringLiteral("AUX"), QStringLiteral("NUL")};
+    // The consoles' own names open the console as well, in Qt's long form of a path too.
+    static const QStringList fixed = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                      QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                      QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
     if (fixed.contains(stem))
         return true;
+    // Ports 1 to 9, and the superscript 1, 2 and 3 Windows also takes for digits.
     return stem.size() == 4 &&
            (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
-           stem.at(3) >= QLatin1Char('1') && stem.at(3) <= QLatin1Char('9');
+           QStringLiteral("123456789\u00b9\u00b2\u00b3").contains(stem.at(3));
 }
 
 // The UTF-8 bytes of the character that starts at `at`, and how many units it takes.
