@@ -1,6 +1,7 @@
 #include "downloadrecord.h"
 
 #include "folders.h"
+#include "web/systempath.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -36,6 +37,26 @@ CREATE TABLE pictures(
 PRAGMA application_id = 1448234572;
 PRAGMA user_version = 1;
 )";
+
+// SQLite's own Windows files take paths of any length only in this variant.
+#ifdef Q_OS_WIN
+const char* const anyLengthVfs = "win32-longpath";
+#else
+const char* const anyLengthVfs = nullptr;
+#endif
+
+// The address SQLite opens `path` by: the path after an empty authority, every byte but "/"
+// percent-encoded. On Windows the extended form, after a "/" that SQLite drops again: a share's
+// name then stays in the path, where the authority would refuse it.
+QString uriOf(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const QString file = QLatin1Char('/') + systemPath(path, true);
+#else
+    const QString file = QFileInfo(path).absoluteFilePath();
+#endif
+    return QStringLiteral("file://") + QString::fromLatin1(QUrl::toPercentEncoding(file, "/"));
+}
 
 QString reasonFor(int code)
 {
@@ -108,8 +129,8 @@ DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds,
       m_busyMs(waitToOpen ? std::llround(busySeconds * 1000) : 0),
       m_stopWaiting(std::move(stopWaiting))
 {
-    int opened = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int opened = sqlite3_open_v2(systemPath(m_path).toUtf8().constData(), &m_db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, anyLengthVfs);
     // SQLite opens a file it may not write read-only, without a word; reading it would then
     // leave its log files behind, themselves read-only, and spoil the record for later runs.
     if (opened == SQLITE_OK && sqlite3_db_readonly(m_db, "main") == 1)
@@ -230,11 +251,10 @@ std::unique_ptr<DownloadRecord> DownloadRecord::openToRead(const QString& forumF
             return record;
         }
     }
-    const QString uri =
-        QUrl::fromLocalFile(read).toString(QUrl::FullyEncoded) +
-        (record->m_copy ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1"));
+    const QString uri = uriOf(read) + (record->m_copy ? QStringLiteral("?mode=ro")
+                                                      : QStringLiteral("?immutable=1"));
     const int opened = sqlite3_open_v2(uri.toUtf8().constData(), &record->m_db,
-                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, anyLengthVfs);
     if (opened != SQLITE_OK)
         record->fail(opened);
     else

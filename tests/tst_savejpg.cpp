@@ -3,6 +3,7 @@
 #include "forumbuilder.h"
 #include "waitfor.h"
 #include "web/savejpg.h"
+#include "web/systempath.h"
 #include "web/transferengine.h"
 
 #include <QDir>
@@ -60,6 +61,8 @@ class TestSaveJpg : public QObject
     void leftoverOfAnInterruptedSaveIsReplaced();
     void workingNameTakenIsNeverWrittenThrough();
     void pictureDeepInLongFolderNamesIsSaved();
+    void pathsAsWindowsTakesThemAtAnyLength_data();
+    void pathsAsWindowsTakesThemAtAnyLength();
     void pathThatCannotBeWritten_data();
     void pathThatCannotBeWritten();
 
@@ -258,6 +261,34 @@ void TestSaveJpg::pictureDeepInLongFolderNamesIsSaved()
     QCOMPARE(SaveJpg(m_network, pictureUrl(QStringLiteral("a-1")), path), SaveError::Ok);
     QCOMPARE(contentOf(path), m_forum->pictureBytes(QStringLiteral("a-1")));
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList(QStringLiteral("1.jpg")));
+}
+
+void TestSaveJpg::pathsAsWindowsTakesThemAtAnyLength_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("extended");
+    QTest::addColumn<QString>("expected");
+    const QString deep = QStringLiteral("/甲").repeated(130);
+    QTest::newRow("short") << QStringLiteral("C:/a/./b/../c") << false
+                           << QStringLiteral("C:\\a\\c");
+    QTest::newRow("long") << QStringLiteral("C:") + deep << false
+                          << QStringLiteral("\\\\?\\C:") + QString(deep).replace(u'/', u'\\');
+    QTest::newRow("a share") << QStringLiteral("//nas/photos/a") << true
+                             << QStringLiteral("\\\\?\\UNC\\nas\\photos\\a");
+    QTest::newRow("already extended")
+        << QStringLiteral("\\\\?\\C:\\a") << true << QStringLiteral("\\\\?\\C:\\a");
+}
+
+void TestSaveJpg::pathsAsWindowsTakesThemAtAnyLength()
+{
+#ifndef Q_OS_WIN
+    QSKIP("only Windows has paths it refuses for their length");
+#else
+    QFETCH(QString, path);
+    QFETCH(bool, extended);
+    QFETCH(QString, expected);
+    QCOMPARE(systemPath(path, extended), expected);
+#endif
 }
 
 void TestSaveJpg::pathThatCannotBeWritten_data()

@@ -1,6 +1,7 @@
 #include "workingfile.h"
 
-#include <QDir>
+#include "systempath.h"
+
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -14,18 +15,8 @@ namespace {
 std::filesystem::path nativePath(const QString& path)
 {
 #ifdef Q_OS_WIN
-    // Windows' own calls refuse a path of 260 characters or more unless it is in its extended
-    // form, which is how Qt passes its own: a long album title in a deep folder makes one, and
-    // the picture would be fetched and written only to fail at its move into place.
-    QString native = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    constexpr qsizetype longestPlainPath = 259;
-    const QString extended = QStringLiteral("\\\\?\\");
-    if (native.size() > longestPlainPath && !native.startsWith(extended)) {
-        native = native.startsWith(QStringLiteral("\\\\"))
-                     ? extended + QStringLiteral("UNC") + native.mid(1)
-                     : extended + native;
-    }
-    return std::filesystem::path(native.toStdWString());
+    // As long as an album title in a deep folder makes it: the rename is no Qt call.
+    return std::filesystem::path(systemPath(path).toStdWString());
 #else
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 #endif

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// `path` as the system's own calls take it at any length. On Windows: absolute, with its own
+// separators, and in the extended form (\\?\, \\?\UNC\ for a share) when it is too long for a
+// plain Windows call (260 characters or more), or whenever `extended`. Elsewhere `path` itself.
+QString systemPath(const QString& path, bool extended = false);
