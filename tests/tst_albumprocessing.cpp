@@ -4,6 +4,10 @@
 
 #include <QFileInfo>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace ForumBuilder;
 Q_DECLARE_METATYPE(StandIn::Fault)
 
@@ -36,6 +40,7 @@ class TestAlbumProcessing : public QObject
     void numberingRestartsPerAlbumAndRunsOnAcrossPages();
     void albumsWithOneFolderNameKeepApart_data();
     void albumsWithOneFolderNameKeepApart();
+    void titleSpellingAnotherFoldersShortNameKeepsApart();
     void failedSavesAreRememberedInOrder();
     void failuresSayWhy();
     void runWithoutFailuresEmptiesEarlierLists();
@@ -128,6 +133,36 @@ void TestAlbumProcessing::albumsWithOneFolderNameKeepApart()
     }
     // The update found every picture where the run had put it.
     QCOMPARE(run.downloader->tally().skipped, 5);
+}
+
+void TestAlbumProcessing::titleSpellingAnotherFoldersShortNameKeepsApart()
+{
+#ifndef Q_OS_WIN
+    QSKIP("short names are Windows'");
+#else
+    // The short name the first album's folder gets, as a folder of its title gets it anywhere.
+    const QString title = QStringLiteral("Holiday pictures 2023");
+    QTemporaryDir probe;
+    QVERIFY(QDir(probe.path()).mkdir(title));
+    wchar_t shortPath[MAX_PATH] = {};
+    const QString longPath = QDir::toNativeSeparators(probe.filePath(title));
+    const DWORD size =
+        GetShortPathNameW(reinterpret_cast<const wchar_t*>(longPath.utf16()), shortPath, MAX_PATH);
+    const QString shortName = QFileInfo(QString::fromWCharArray(shortPath, int(size))).fileName();
+    if (size == 0 || size >= MAX_PATH || shortName == title)
+        QSKIP("this volume makes no short names");
+
+    RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), title, 2),
+                                               album(QStringLiteral("b"), shortName, 2)}),
+                   QStringLiteral("f"));
+    run.start();
+    for (int n = 1; n <= 2; ++n) {
+        QCOMPARE(run.fileContent(QStringLiteral("f/%1/%2.jpg").arg(title).arg(n)),
+                 run.forum.pictureBytes(QStringLiteral("a-%1").arg(n)));
+        QCOMPARE(run.fileContent(QStringLiteral("f/%1 (2)/%2.jpg").arg(shortName).arg(n)),
+                 run.forum.pictureBytes(QStringLiteral("b-%1").arg(n)));
+    }
+#endif
 }
 
 void TestAlbumProcessing::failedSavesAreRememberedInOrder()
