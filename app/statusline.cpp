@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -28,7 +29,12 @@ StatusLine::~StatusLine()
 bool StatusLine::isTerminal(std::FILE* file)
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(file)) != 0;
+    // A console that cannot take the escape sequences the line erases itself with (before
+    // Windows 10) would show them; NUL, a character device, is no console at all.
+    DWORD mode = 0;
+    return _isatty(_fileno(file)) != 0 &&
+           GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))), &mode) &&
+           (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 #else
     return isatty(fileno(file)) != 0;
 #endif
