@@ -23,7 +23,7 @@ std::optional<QString> decodeGb18030WithPlatform(const QByteArray& bytes)
 {
     // GB18030 is code page 54936. Wine, where the Windows build is tested, lacks it; its code
     // page 936 (GBK) reads every GB2312 and GBK character, which is what the pages carry, and
-    // only GB18030's four-byte characters come out as U+FFFD.
+    // only GB18030's four-byte characters come out wrong, as two question marks each.
     static const UINT codePage = IsValidCodePage(54936) ? 54936 : 936;
     if (bytes.isEmpty())
         return QString();
