@@ -129,7 +129,8 @@ DownloadRecord::DownloadRecord(const QString& forumFolder, double busySeconds,
       m_busyMs(waitToOpen ? std::llround(busySeconds * 1000) : 0),
       m_stopWaiting(std::move(stopWaiting))
 {
-    int opened = sqlite3_open_v2(systemPath(m_path).toUtf8().constData(), &m_db,
+    // Always the extended form: SQLite adds "-journal" to the name without a look at its length.
+    int opened = sqlite3_open_v2(systemPath(m_path, true).toUtf8().constData(), &m_db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, anyLengthVfs);
     // SQLite opens a file it may not write read-only, without a word; reading it would then
     // leave its log files behind, themselves read-only, and spoil the record for later runs.

@@ -5,12 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#ifdef Q_OS_WIN
-#include <string>
-
-#include <windows.h>
-#endif
-
 QString joinPath(const QString& folder, const QString& name)
 {
     const QString native = QDir::toNativeSeparators(folder);
@@ -30,27 +24,6 @@ QString sameFileKey(const QString& path)
     return path.toCaseFolded();
 #else
     return path;
-#endif
-}
-
-bool isOtherNameOfAnEntry(const QString& path)
-{
-#ifdef Q_OS_WIN
-    // Every short name holds a "~". Qt keeps a path as it is given.
-    const QString name = QFileInfo(path).fileName();
-    if (!name.contains(QLatin1Char('~')))
-        return false;
-    const QString native = QDir::toNativeSeparators(path);
-    const auto* asked = reinterpret_cast<const wchar_t*>(native.utf16());
-    std::wstring full(GetLongPathNameW(asked, nullptr, 0), L'\0');
-    const DWORD size = GetLongPathNameW(asked, full.data(), DWORD(full.size()));
-    if (size == 0 || size >= full.size())
-        return false; // nothing there
-    const QString listed = QFileInfo(QString::fromWCharArray(full.data(), int(size))).fileName();
-    return listed.compare(name, Qt::CaseInsensitive) != 0;
-#else
-    Q_UNUSED(path);
-    return false;
 #endif
 }
 

@@ -14,10 +14,6 @@ QString forumFolderIn(const QString& outputFolder, const QString& name);
 // titles that differ only in case are one folder.
 QString sameFileKey(const QString& path);
 
-// Whether `path` is there under another name of its own: on Windows, the short name
-// ("HOLIDA~1") of a folder with a long one, which a title may spell out.
-bool isOtherNameOfAnEntry(const QString& path);
-
 // Creates `path` as a directory when nothing exists there yet. True when a directory is
 // there afterwards; otherwise `problem`, when given, says why.
 bool ensureFolder(const QString& path, QString* problem = nullptr);

@@ -69,10 +69,8 @@ QString PicturePlacement::albumFolder(const QString& title, const QStringList& l
     const auto claim = [this](const QString& name, bool recordedToo) {
         const QString path = joinPath(m_forumFolder, name);
         const QString key = sameFileKey(path);
-        // A short name would put the pictures into the folder of another title.
         const bool free = !isRecordName(name) && !m_albumFolders.contains(key) &&
-                          (recordedToo || !m_recordedFolders.contains(key)) &&
-                          !isOtherNameOfAnEntry(path);
+                          (recordedToo || !m_recordedFolders.contains(key));
         if (free)
             m_albumFolders.insert(key);
         return free ? std::optional<QString>(path) : std::nullopt;

@@ -27,8 +27,7 @@ class PicturePlacement
     // The folder of the next album of the listing, titled `title`, whose first page links
     // `links`. An album the record knows (by a picture of its) keeps the folder the record gives
     // it; any other is named after its title, and takes " (2)", " (3)", … when an earlier album
-    // of the run has that name, or when it is another folder's short name on Windows: no album's
-    // pictures overwrite another's.
+    // of the run has that name: no album's pictures overwrite another's.
     QString albumFolder(const QString& title, const QStringList& links);
     struct Place
     {

@@ -40,6 +40,12 @@ void TestFolderName::safeNames_data()
     QTest::newRow("not a device name") << QStringLiteral("CONSOLE") << QStringLiteral("CONSOLE");
     QTest::newRow("COM0 is no device") << QStringLiteral("COM0") << QStringLiteral("COM0");
     QTest::newRow("a console") << QStringLiteral("conout$.jpg") << QStringLiteral("conout$_.jpg");
+    QTest::newRow("a short name's form")
+        << QStringLiteral("holida~1") << QStringLiteral("holida_1");
+    QTest::newRow("a short name's form with an ending")
+        << QStringLiteral("PHOTO~12.JPG") << QStringLiteral("PHOTO_12.JPG");
+    QTest::newRow("too long for a short name")
+        << QStringLiteral("Holiday~2023") << QStringLiteral("Holiday~2023");
     QTest::newRow("a port with a superscript digit")
         << QStringLiteral("COM\u00b2") << QStringLiteral("COM\u00b2_");
 }

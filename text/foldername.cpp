@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -36,6 +37,19 @@ bool isDeviceName(const QString& name)
     return stem.size() == 4 &&
            (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))) &&
            QStringLiteral("123456789\u00b9\u00b2\u00b3").contains(stem.at(3));
+}
+
+// Windows gives a file with a long name a short one too, "HOLIDA~1", and opens that file by
+// it: a folder named so could be another album's. Such a name always holds a "~", within eight
+// characters and an ending of at most three, all of them ASCII and no blank.
+bool couldBeShortName(const QString& name)
+{
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    const qsizetype ending = dot < 0 ? 0 : name.size() - dot - 1;
+    const bool plain = std::all_of(
+        name.begin(), name.end(), [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; });
+    return plain && name.contains(QLatin1Char('~')) && (dot < 0 ? name.size() : dot) <= 8 &&
+           ending <= 3 && name.count(QLatin1Char('.')) <= 1;
 }
 
 // The UTF-8 bytes of the character that starts at `at`, and how many units it takes.
@@ -75,6 +89,9 @@ QString safeFolderName(const QString& name, const QString& suffix)
             c = replacement;
     }
     dropTrailingDotsAndBlanks(safe);
+    // Without its "~" it can be no other file's short name.
+    if (couldBeShortName(safe))
+        safe.replace(QLatin1Char('~'), replacement);
     if (isDeviceName(safe)) {
         const qsizetype dot = safe.indexOf(QLatin1Char('.'));
         safe.insert(dot < 0 ? safe.size() : dot, replacement);

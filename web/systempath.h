@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// `path` as the system's own calls take it at any length. On Windows: absolute, with its own
-// separators, and in the extended form (\\?\, \\?\UNC\ for a share) when it is too long for a
-// plain Windows call (260 characters or more), or whenever `extended`. Elsewhere `path` itself.
+// `path` as the system's own calls take it at any length. On Windows: absolute and clean as
+// Windows makes a plain path, and in the extended form (\\?\, \\?\UNC\ for a share) when it is
+// too long for a plain Windows call (260 characters or more), or whenever `extended`; a path in
+// that form already, or a device's (\\.\), as it is. Elsewhere `path` itself.
 QString systemPath(const QString& path, bool extended = false);
