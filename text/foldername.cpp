@@ -27,7 +27,7 @@ bool isDeviceName(const QString& name)
     // Windows treats "CON", "con.jpg" and "COM1.txt" alike: only the part before the first dot
     // counts.
     const QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-    // The consoles' own names open the console as well, in Qt's long form of a path too.
+    // The consoles' own names open the console as well.
     static const QStringList fixed = {QStringLiteral("CON"),    QStringLiteral("PRN"),
                                       QStringLiteral("AUX"),    QStringLiteral("NUL"),
                                       QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
