@@ -28,11 +28,19 @@ bool couldMake(const QString& path)
     return nearest.isDir() && (nearest.absoluteFilePath() == path || nearest.isWritable());
 }
 
-// Where programs are installed and systems keep their own files: never a place for pictures,
-// even for a user (root) who may write there.
+// Where programs are installed and systems keep their own files, and on Windows the temporary
+// folder: never a place for pictures, even for a user (root) who may write there.
 bool isSystemFolder(const QString& folder)
 {
     const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+#ifdef Q_OS_WIN
+    // Where archivers unpack a program run from inside its zip, and where they and Windows' own
+    // clean-up delete it again: the pictures would go with it.
+    const QString temporary = QDir::cleanPath(QFileInfo(QDir::tempPath()).absoluteFilePath());
+    if (path.compare(temporary, Qt::CaseInsensitive) == 0 ||
+        path.startsWith(temporary + QLatin1Char('/'), Qt::CaseInsensitive))
+        return true;
+#endif
     // A home or a temporary folder is the user's, wherever the system keeps it (/var/home,
     // /var/tmp, macOS's /var/folders).
     for (const QString& own : {QDir::homePath(), QDir::tempPath()}) {
@@ -84,14 +92,16 @@ std::optional<OutputFolder> chooseOutputFolder(const QString& programFolder,
         const QString path = QDir::cleanPath(QFileInfo(*chosen).absoluteFilePath());
         if (lookOnly ? !couldMake(path) : !QDir().mkpath(path)) {
             if (problem)
-                *problem = QStringLiteral("无法创建输出文件夹 %1").arg(path);
+                *problem =
+                    QStringLiteral("无法创建输出文件夹 %1").arg(QDir::toNativeSeparators(path));
             return std::nullopt;
         }
         // Found now, before a run, rather than as the run's first failure; a folder a dry run
         // would make is judged by couldMake() alone.
         if ((!lookOnly || QFileInfo(path).isDir()) && !canWriteIn(path, lookOnly)) {
             if (problem)
-                *problem = QStringLiteral("无法写入输出文件夹 %1").arg(path);
+                *problem =
+                    QStringLiteral("无法写入输出文件夹 %1").arg(QDir::toNativeSeparators(path));
             return std::nullopt;
         }
         return OutputFolder{QDir::toNativeSeparators(path), QString()};

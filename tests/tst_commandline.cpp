@@ -380,7 +380,8 @@ void TestCommandLine::outputFolder()
     StandIn::StandInForum forum(ForumBuilder::forum(
         QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
     QVERIFY(forum.start());
-    QTemporaryDir folder;
+    // Beside the test: on Windows the temporary folder is no place for pictures.
+    QTemporaryDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/output-XXXXXX"));
     const QDir root(folder.path());
     // A copy of the program in a folder of its own, which it can write.
     QVERIFY(root.mkdir(QStringLiteral("program")));

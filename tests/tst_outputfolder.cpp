@@ -1,5 +1,6 @@
 #include "app/outputfolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@ class TestOutputFolder : public QObject
   private slots:
     void rules_data();
     void rules();
+    void programRunFromInsideItsZipSavesElsewhere();
 };
 
 void TestOutputFolder::rules_data()
@@ -62,7 +64,10 @@ void TestOutputFolder::rules()
     QFETCH(QString, chosen);
     QFETCH(QString, expected);
     QFETCH(bool, noted);
-    QTemporaryDir temporary;
+    // Beside the test rather than in the temporary folder, which is no place for pictures on
+    // Windows.
+    QTemporaryDir temporary(QCoreApplication::applicationDirPath() +
+                            QStringLiteral("/rules-XXXXXX"));
     const QDir root(temporary.path());
     QFile file(root.filePath(QStringLiteral("file")));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -81,6 +86,8 @@ void TestOutputFolder::rules()
     if (expected.isEmpty()) {
         QVERIFY(!output);
         QVERIFY(!problem.isEmpty());
+        if (!chosen.isEmpty())
+            QVERIFY2(problem.endsWith(QDir::toNativeSeparators(*choice)), qPrintable(problem));
         return;
     }
     QVERIFY2(output, qPrintable(problem));
@@ -91,6 +98,22 @@ void TestOutputFolder::rules()
     // Testing whether the program folder can be written leaves nothing behind in it.
     const QDir programFolder(root.filePath(QStringLiteral("program")));
     QVERIFY(programFolder.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void TestOutputFolder::programRunFromInsideItsZipSavesElsewhere()
+{
+#ifndef Q_OS_WIN
+    QSKIP("only Windows' archivers run a program in the temporary folder");
+#else
+    // Where an archiver unpacks it, and deletes it again when the archive is closed.
+    QTemporaryDir unpacked;
+    QTemporaryDir pictures(QCoreApplication::applicationDirPath() + QStringLiteral("/p-XXXXXX"));
+    const QString fallback = pictures.filePath(QStringLiteral("Varnolt"));
+    const std::optional<OutputFolder> output =
+        chooseOutputFolder(unpacked.path(), std::nullopt, fallback, nullptr);
+    QVERIFY(output);
+    QCOMPARE(output->path, QDir::toNativeSeparators(fallback));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestOutputFolder)
