@@ -89,8 +89,10 @@ std::optional<QStringList> configArguments(const QString& path, bool named, bool
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         const QString key = line.left(equals).trimmed();
         QString value = line.mid(equals + 1).trimmed();
-        if (value.startsWith(QStringLiteral("~/")))
-            value = QDir::homePath() + value.mid(1);
+        // On Windows "~\\Pictures" as well, written with the separator of the place.
+        if (value.startsWith(QStringLiteral("~/")) ||
+            (QDir::separator() == QLatin1Char('\\') && value.startsWith(QStringLiteral("~\\"))))
+            value = QDir::homePath() + QLatin1Char('/') + value.mid(2);
         const Option* option = equals > 0 ? settingNamed(key) : nullptr;
         const bool used =
             option && !given(key) &&

@@ -26,6 +26,7 @@ class TestOptions : public QObject
     void settingsLineIsRefusedWithItsPlace_data();
     void settingsLineIsRefusedWithItsPlace();
     void forumNamesAreTrimmedAndTakenOnce();
+    void homeInASettingsValueIsTheUsers();
 };
 
 void TestOptions::manualPageNamesEveryOptionAndNoOther()
@@ -218,6 +219,22 @@ void TestOptions::forumNamesAreTrimmedAndTakenOnce()
     // A list named after one dash is a download too: the window's check must not read it.
     QVERIFY(!opensWindow(
         {QStringLiteral("varnolt"), QStringLiteral("-input-file"), QStringLiteral("/dev/null")}));
+}
+
+void TestOptions::homeInASettingsValueIsTheUsers()
+{
+    const QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("varnolt.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    // Written with the platform's separator, as its users write paths.
+    file.write(QDir::separator() == QLatin1Char('\\') ? "output = ~\\贴吧\n" : "output = ~/贴吧\n");
+    file.close();
+    QString problem;
+    const std::optional<QStringList> arguments = configArguments(
+        file.fileName(), true, true, [](const QString&) { return false; }, &problem);
+    QVERIFY2(arguments, qPrintable(problem));
+    QCOMPARE(*arguments,
+             QStringList(QStringLiteral("--output=") + QDir::homePath() + QStringLiteral("/贴吧")));
 }
 
 QTEST_GUILESS_MAIN(TestOptions)
