@@ -190,16 +190,22 @@ bool writeLine(std::FILE* out, const QString& line)
     return writeText(out, shown + QLatin1Char('\n'));
 }
 
-void prepareConsole()
+bool prepareConsole()
 {
 #ifdef Q_OS_WIN
     // Output redirected to a file or a pipe arrives with handles of its own; keep those.
-    const HANDLE current = GetStdHandle(STD_OUTPUT_HANDLE);
-    if ((current == nullptr || current == INVALID_HANDLE_VALUE) &&
-        AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::FILE* reopened = nullptr;
-        freopen_s(&reopened, "CONOUT$", "w", stdout);
-        freopen_s(&reopened, "CONOUT$", "w", stderr);
+    const auto usable = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+    };
+    if (!usable(STD_OUTPUT_HANDLE)) {
+        if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+            std::FILE* reopened = nullptr;
+            freopen_s(&reopened, "CONOUT$", "w", stdout);
+            freopen_s(&reopened, "CONOUT$", "w", stderr);
+        } else if (!usable(STD_ERROR_HANDLE)) {
+            return false;
+        }
     }
     // The status line erases itself with the terminal's own escape sequence.
     const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
@@ -210,4 +216,20 @@ void prepareConsole()
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
+    return true;
+}
+
+int tellWithoutConsole(int exitCode, const QString& text)
+{
+#ifdef Q_OS_WIN
+    const QString said =
+        !text.isEmpty() ? text
+                        : QStringLiteral("varnolt.exe 是窗口程序，不开窗口下载时没有地方显示进度。"
+                                         "请在命令提示符中运行 varnolt-cli.exe，选项相同。");
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(said.utf16()), L"Varnolt",
+                MB_OK | (exitCode == 0 ? MB_ICONINFORMATION : MB_ICONERROR));
+#else
+    Q_UNUSED(text);
+#endif
+    return exitCode;
 }

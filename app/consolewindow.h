@@ -70,9 +70,16 @@ class ConsoleWindow : public RunObserver
     class StatusLine* m_status = nullptr;
 };
 
-// On Windows the program is a window program, which starts without a console: command-line
-// mode borrows the console it was started from and switches it to UTF-8. Elsewhere, nothing.
-void prepareConsole();
+// On Windows the window's program starts without a console: command-line mode borrows the
+// console it was started from, and lets its status line erase itself. False when there is
+// none and no output is redirected either (started from Explorer, a shortcut or Run): nobody
+// would read a word. Elsewhere, nothing, and true.
+bool prepareConsole();
+
+// For a command given to the window's program where nobody reads its output: says in a message
+// box what it would have written (help, version, a mistaken argument), or that a download
+// without the window is varnolt-cli.exe's, and gives the exit status.
+int tellWithoutConsole(int exitCode, const QString& text);
 
 // Writes `line` and a line break as UTF-8 and flushes, so a pipe sees every line as it comes.
 // False when the line could not be written: whoever read `out` has gone.

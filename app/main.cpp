@@ -132,8 +132,11 @@ int main(int argc, char* argv[])
     CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (opens && !command.settingsProblem.isEmpty())
         return refuse(command.settingsProblem);
-    if (command.mode != CommandLine::Mode::Window)
-        prepareConsole();
+    if (command.mode != CommandLine::Mode::Window && !prepareConsole())
+        return tellWithoutConsole(
+            command.mode == CommandLine::Mode::Done ? command.exitCode
+                                                    : code(ExitStatus::BadArguments),
+            command.mode == CommandLine::Mode::Done ? command.text : QString());
     // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
     if (command.mode == CommandLine::Mode::Done) {
         writeText(command.exitCode == code(ExitStatus::Done) ? stdout : stderr, command.text);
