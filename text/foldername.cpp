@@ -40,15 +40,15 @@ bool isDeviceName(const QString& name)
 }
 
 // Windows gives a file with a long name a short one too, "HOLIDA~1", and opens that file by
-// it: a folder named so could be another album's. Such a name always holds a "~", within eight
-// characters and an ending of at most three, all of them ASCII and no blank.
+// it: a folder named so could be another album's. Such a name always holds a "~", no blank,
+// and at most eight bytes and an ending of three in the system's code page: Chinese ones
+// ("新建文~1") take two, so counting every character as one byte misses none.
 bool couldBeShortName(const QString& name)
 {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     const qsizetype ending = dot < 0 ? 0 : name.size() - dot - 1;
-    const bool plain = std::all_of(
-        name.begin(), name.end(), [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; });
-    return plain && name.contains(QLatin1Char('~')) && (dot < 0 ? name.size() : dot) <= 8 &&
+    const bool blank = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); });
+    return !blank && name.contains(QLatin1Char('~')) && (dot < 0 ? name.size() : dot) <= 8 &&
            ending <= 3 && name.count(QLatin1Char('.')) <= 1;
 }
 
