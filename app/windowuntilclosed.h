@@ -9,8 +9,9 @@
 #include <optional>
 
 // Shows `window` and runs the program until it is closed: by its user, or by Ctrl-C, a polite
-// kill or a closed terminal, which close it as its user would (the run stops, its unfinished
-// files go, the record is closed). The status to exit with: a signal's, as on the command line.
+// kill, a closed terminal or the end of the session, which close it as its user would (the run
+// stops, its unfinished files go, the record is closed). The status to exit with: a signal's, as on
+// the command line.
 inline int windowUntilClosed(QWidget& window)
 {
     std::optional<ExitStatus> ending;
@@ -20,6 +21,13 @@ inline int windowUntilClosed(QWidget& window)
         ending = status;
         window.close();
     });
+    // Windows ends a session (log-off, shutdown) without closing the window: Qt says aboutToQuit,
+    // and the process is ended as soon as that returns. Closed then, as its user would close it.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &window,
+                     [&window] {
+                         if (window.isVisible())
+                             window.close();
+                     });
     window.show();
     const int status = QCoreApplication::exec();
     return ending ? code(*ending) : status;

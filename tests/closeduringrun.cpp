@@ -1,7 +1,8 @@
 // Opens the window, starts a run for the forum named on the command line and closes the window,
 // the way a user would, once the file named last on the command line is there: tst_program makes
 // it when the run has come as far as it wants, and expects this process to end soon after the
-// close with status 0. A signal closes it as the program's own window is closed.
+// close with status 0. A signal closes it as the program's own window is closed; with
+// "session-end" last, the session ends instead, as Windows ends it at log-off.
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/windowuntilclosed.h"
@@ -16,12 +17,16 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <cstdlib>
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() != 4)
+    // A fifth argument, "session-end", ends the session instead of closing the window.
+    if (arguments.size() != 4 && arguments.size() != 5)
         return 64;
+    const bool sessionEnds = arguments.size() == 5;
     const std::optional<ServiceRoots> roots = serviceRootsFromEnvironment(nullptr);
     if (!roots)
         return 65;
@@ -46,7 +51,13 @@ int main(int argc, char* argv[])
             return;
         closeWhenAsked.stop();
         QTextStream(stdout) << "closing" << Qt::endl;
-        window.close();
+        if (!sessionEnds) {
+            window.close();
+            return;
+        }
+        // As Qt meets the end of a Windows session: aboutToQuit, then the process is ended.
+        QMetaObject::invokeMethod(&app, "aboutToQuit", Qt::DirectConnection);
+        std::_Exit(0);
     });
     closeWhenAsked.start(10);
     return windowUntilClosed(window);

@@ -44,19 +44,26 @@ class TestProgram : public QObject
     void closingLeavesNoUnfinishedPictureBehind();
 
   private:
+    enum class Closing
+    {
+        ByItsUser,
+        BySigterm,
+        BySessionEnd
+    };
     // Runs the window in a child process against `forum` and closes it once `reached` says the
-    // run has come far enough: as its user would, or (`terminated`) by SIGTERM. True when that
-    // ended it, with status 0 or 143: every fetch waits ten minutes for its data, so nothing
-    // else would have.
+    // run has come far enough: as its user would, by SIGTERM, or by the end of the session. True
+    // when that ended it, with status 0 or 143: every fetch waits ten minutes for its data, so
+    // nothing else would have.
     bool closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
                         const std::function<bool()>& reached, int transfers = 1,
-                        bool terminated = false);
+                        Closing closing = Closing::ByItsUser);
 };
 
 bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& folder,
                                  const std::function<bool()>& reached, int transfers,
-                                 bool terminated)
+                                 Closing closing)
 {
+    const bool terminated = closing == Closing::BySigterm;
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("VARNOLT_FORUM_ROOT"), forum.forumRoot());
@@ -70,8 +77,10 @@ bool TestProgram::closeDuringRun(StandIn::StandInForum& forum, const QString& fo
     QSignalSpy finished(&child, &QProcess::finished);
     QTemporaryDir signs;
     QFile close(signs.filePath(QStringLiteral("close")));
-    child.start(QStringLiteral(CLOSE_DURING_RUN),
-                {folder, forum.content().forums.constFirst().name, close.fileName()});
+    QStringList arguments = {folder, forum.content().forums.constFirst().name, close.fileName()};
+    if (closing == Closing::BySessionEnd)
+        arguments.append(QStringLiteral("session-end"));
+    child.start(QStringLiteral(CLOSE_DURING_RUN), arguments);
 
     // The stand-in answers from this event loop while the child runs.
     if (!turnUntil(reached, 20000))
@@ -175,16 +184,17 @@ void TestProgram::closingEndsACrawlOfEndlessListingPages()
 
 void TestProgram::closingLeavesNoUnfinishedPictureBehind_data()
 {
-    QTest::addColumn<bool>("terminated");
-    QTest::newRow("closed by its user") << false;
+    QTest::addColumn<int>("closing");
+    QTest::newRow("closed by its user") << int(Closing::ByItsUser);
+    QTest::newRow("the session ended") << int(Closing::BySessionEnd);
 #ifndef Q_OS_WIN
-    QTest::newRow("SIGTERM") << true;
+    QTest::newRow("SIGTERM") << int(Closing::BySigterm);
 #endif
 }
 
 void TestProgram::closingLeavesNoUnfinishedPictureBehind()
 {
-    QFETCH(bool, terminated);
+    QFETCH(int, closing);
     StandIn::StandInForum forum(ForumBuilder::forum(
         QStringLiteral("猫咪"), {album(QStringLiteral("a"), QStringLiteral("甲"), 6),
                                  album(QStringLiteral("b"), QStringLiteral("乙"), 2)}));
@@ -203,7 +213,7 @@ void TestProgram::closingLeavesNoUnfinishedPictureBehind()
             return QFileInfo::exists(folder.filePath(QStringLiteral("猫咪/甲/1.jpg"))) &&
                    forum.requestedTargets().contains(drips);
         },
-        8, terminated));
+        8, Closing(closing)));
     QVERIFY2(forum.mostAtOnce() > 1, "the pictures were fetched one at a time");
 
     QCOMPARE(filesBelow(folder.path()),
