@@ -7,6 +7,12 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_WIN
+#include <string>
+
+#include <windows.h>
+#endif
+
 namespace {
 
 // Permission bits say nothing for an administrator, and nothing about a read-only mount or
@@ -28,6 +34,19 @@ bool couldMake(const QString& path)
     return nearest.isDir() && (nearest.absoluteFilePath() == path || nearest.isWritable());
 }
 
+#ifdef Q_OS_WIN
+// `path` with each short name in it spelled out, as the folders are listed.
+QString longForm(const QString& path)
+{
+    const std::wstring asked = QDir::toNativeSeparators(path).toStdWString();
+    std::wstring full(GetLongPathNameW(asked.c_str(), nullptr, 0), L'\0');
+    const DWORD size = GetLongPathNameW(asked.c_str(), full.data(), DWORD(full.size()));
+    if (size == 0 || size >= full.size())
+        return path;
+    return QDir::fromNativeSeparators(QString::fromWCharArray(full.data(), int(size)));
+}
+#endif
+
 // Where programs are installed and systems keep their own files, and on Windows the temporary
 // folder: never a place for pictures, even for a user (root) who may write there.
 bool isSystemFolder(const QString& folder)
@@ -35,10 +54,12 @@ bool isSystemFolder(const QString& folder)
     const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
 #ifdef Q_OS_WIN
     // Where archivers unpack a program run from inside its zip, and where they and Windows' own
-    // clean-up delete it again: the pictures would go with it.
+    // clean-up delete it again: the pictures would go with it. The program's folder comes in the
+    // form it was started by, maybe short (C:\Users\ADMINI~1\…), Qt's temporary one in its long.
     const QString temporary = QDir::cleanPath(QFileInfo(QDir::tempPath()).absoluteFilePath());
-    if (path.compare(temporary, Qt::CaseInsensitive) == 0 ||
-        path.startsWith(temporary + QLatin1Char('/'), Qt::CaseInsensitive))
+    const QString running = QDir::cleanPath(longForm(path));
+    if (running.compare(temporary, Qt::CaseInsensitive) == 0 ||
+        running.startsWith(temporary + QLatin1Char('/'), Qt::CaseInsensitive))
         return true;
 #endif
     // A home or a temporary folder is the user's, wherever the system keeps it (/var/home,

@@ -380,8 +380,12 @@ void TestCommandLine::outputFolder()
     StandIn::StandInForum forum(ForumBuilder::forum(
         QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}));
     QVERIFY(forum.start());
-    // Beside the test: on Windows the temporary folder is no place for pictures.
+#ifdef Q_OS_WIN
+    // Beside the test: the temporary folder is no place for pictures on Windows.
     QTemporaryDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/output-XXXXXX"));
+#else
+    QTemporaryDir folder;
+#endif
     const QDir root(folder.path());
     // A copy of the program in a folder of its own, which it can write.
     QVERIFY(root.mkdir(QStringLiteral("program")));

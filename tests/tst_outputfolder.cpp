@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 class TestOutputFolder : public QObject
 {
     Q_OBJECT
@@ -64,10 +68,13 @@ void TestOutputFolder::rules()
     QFETCH(QString, chosen);
     QFETCH(QString, expected);
     QFETCH(bool, noted);
-    // Beside the test rather than in the temporary folder, which is no place for pictures on
-    // Windows.
+#ifdef Q_OS_WIN
+    // Beside the test: the temporary folder is no place for pictures on Windows.
     QTemporaryDir temporary(QCoreApplication::applicationDirPath() +
                             QStringLiteral("/rules-XXXXXX"));
+#else
+    QTemporaryDir temporary;
+#endif
     const QDir root(temporary.path());
     QFile file(root.filePath(QStringLiteral("file")));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -105,14 +112,37 @@ void TestOutputFolder::programRunFromInsideItsZipSavesElsewhere()
 #ifndef Q_OS_WIN
     QSKIP("only Windows' archivers run a program in the temporary folder");
 #else
-    // Where an archiver unpacks it, and deletes it again when the archive is closed.
-    QTemporaryDir unpacked;
+    // Where an archiver unpacks it, and deletes it again when the archive is closed: in a
+    // temporary folder of a long name (a user's, C:\Users\Administrator\…), which a program
+    // started by its short name sees short.
     QTemporaryDir pictures(QCoreApplication::applicationDirPath() + QStringLiteral("/p-XXXXXX"));
+    QVERIFY(QDir(pictures.path()).mkdir(QStringLiteral("Temporary files")));
+    const QByteArray temporary =
+        QDir::toNativeSeparators(pictures.filePath(QStringLiteral("Temporary files")))
+            .toLocal8Bit();
+    const QByteArray before = qgetenv("TEMP");
+    qputenv("TEMP", temporary);
+    qputenv("TMP", temporary);
+    QTemporaryDir unpacked;
+    qputenv("TEMP", before);
+    qputenv("TMP", before);
+    QVERIFY(unpacked.path().contains(QStringLiteral("Temporary files")));
     const QString fallback = pictures.filePath(QStringLiteral("Varnolt"));
-    const std::optional<OutputFolder> output =
-        chooseOutputFolder(unpacked.path(), std::nullopt, fallback, nullptr);
-    QVERIFY(output);
-    QCOMPARE(output->path, QDir::toNativeSeparators(fallback));
+    wchar_t shortPath[MAX_PATH] = {};
+    const QString longPath = QDir::toNativeSeparators(unpacked.path());
+    const DWORD size =
+        GetShortPathNameW(reinterpret_cast<const wchar_t*>(longPath.utf16()), shortPath, MAX_PATH);
+    QVERIFY(size > 0 && size < MAX_PATH);
+    qputenv("TEMP", temporary);
+    qputenv("TMP", temporary);
+    for (const QString& folder : {unpacked.path(), QString::fromWCharArray(shortPath, int(size))}) {
+        const std::optional<OutputFolder> output =
+            chooseOutputFolder(folder, std::nullopt, fallback, nullptr);
+        QVERIFY(output);
+        QCOMPARE(output->path, QDir::toNativeSeparators(fallback));
+    }
+    qputenv("TEMP", before);
+    qputenv("TMP", before);
 #endif
 }
 
