@@ -46,6 +46,8 @@ void TestFolderName::safeNames_data()
         << QStringLiteral("PHOTO~12.JPG") << QStringLiteral("PHOTO_12.JPG");
     QTest::newRow("a Chinese short name's form")
         << QStringLiteral("新建文~1") << QStringLiteral("新建文_1");
+    QTest::newRow("a title ending in a tilde")
+        << QStringLiteral("美美哒~") << QStringLiteral("美美哒~");
     QTest::newRow("too long for a short name")
         << QStringLiteral("Holiday~2023") << QStringLiteral("Holiday~2023");
     QTest::newRow("a port with a superscript digit")

@@ -40,16 +40,20 @@ bool isDeviceName(const QString& name)
 }
 
 // Windows gives a file with a long name a short one too, "HOLIDA~1", and opens that file by
-// it: a folder named so could be another album's. Such a name always holds a "~", no blank,
-// and at most eight bytes and an ending of three in the system's code page: Chinese ones
-// ("新建文~1") take two, so counting every character as one byte misses none.
+// it: a folder named so could be another album's. Such a name has no blank, a part before its
+// one dot of at most eight bytes in the system's code page ending in "~" and letters or digits,
+// and an ending of at most three. Chinese characters take two bytes ("新建文~1"): counting
+// every character as one misses none. A title that only ends in "~" ("美美哒~") is no such name.
 bool couldBeShortName(const QString& name)
 {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    const qsizetype ending = dot < 0 ? 0 : name.size() - dot - 1;
+    const QString base = dot < 0 ? name : name.left(dot);
+    const qsizetype tilde = base.lastIndexOf(QLatin1Char('~'));
+    const auto isAsciiAlnum = [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); };
     const bool blank = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); });
-    return !blank && name.contains(QLatin1Char('~')) && (dot < 0 ? name.size() : dot) <= 8 &&
-           ending <= 3 && name.count(QLatin1Char('.')) <= 1;
+    return !blank && tilde >= 0 && tilde + 1 < base.size() && base.size() <= 8 &&
+           std::all_of(base.begin() + tilde + 1, base.end(), isAsciiAlnum) &&
+           name.size() - base.size() <= 4 && name.count(QLatin1Char('.')) <= 1;
 }
 
 // The UTF-8 bytes of the character that starts at `at`, and how many units it takes.
