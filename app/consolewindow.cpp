@@ -219,13 +219,30 @@ bool prepareConsole()
     return true;
 }
 
+bool messageBoxesAreSeen()
+{
+#ifdef Q_OS_WIN
+    USEROBJECTFLAGS flags = {};
+    return GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                     nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+#else
+    return false;
+#endif
+}
+
 int tellWithoutConsole(int exitCode, const QString& text)
 {
 #ifdef Q_OS_WIN
+    // The help is a page of aligned columns, which a box would neither align nor fit.
+    constexpr qsizetype mostLines = 12;
     const QString said =
-        !text.isEmpty() ? text
-                        : QStringLiteral("varnolt.exe 是窗口程序，不开窗口下载时没有地方显示进度。"
-                                         "请在命令提示符中运行 varnolt-cli.exe，选项相同。");
+        text.isEmpty() ? QStringLiteral("varnolt.exe 是窗口程序，不开窗口下载时没有地方显示进度。"
+                                        "请在命令提示符中运行 varnolt-cli.exe，选项相同。")
+        : text.count(QLatin1Char('\n')) > mostLines
+            ? QStringLiteral("varnolt.exe 是窗口程序。命令行的用法请在命令提示符中运行：\n"
+                             "varnolt-cli.exe --help")
+            : text;
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(said.utf16()), L"Varnolt",
                 MB_OK | (exitCode == 0 ? MB_ICONINFORMATION : MB_ICONERROR));
 #else

@@ -76,9 +76,13 @@ class ConsoleWindow : public RunObserver
 // would read a word. Elsewhere, nothing, and true.
 bool prepareConsole();
 
+// Whether a message box would be seen: on Windows, unless the program runs where nobody is
+// (a scheduled task while nobody is logged on). Elsewhere false.
+bool messageBoxesAreSeen();
+
 // For a command given to the window's program where nobody reads its output: says in a message
-// box what it would have written (help, version, a mistaken argument), or that a download
-// without the window is varnolt-cli.exe's, and gives the exit status.
+// box what it would have written (the version, a mistaken argument; for the help, where to ask
+// for it), or that a download without the window is varnolt-cli.exe's; gives the exit status.
 int tellWithoutConsole(int exitCode, const QString& text);
 
 // Writes `line` and a line break as UTF-8 and flushes, so a pipe sees every line as it comes.

@@ -132,11 +132,16 @@ int main(int argc, char* argv[])
     CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (opens && !command.settingsProblem.isEmpty())
         return refuse(command.settingsProblem);
-    if (command.mode != CommandLine::Mode::Window && !prepareConsole())
+    [[maybe_unused]] const bool unread =
+        command.mode != CommandLine::Mode::Window && !prepareConsole();
+#ifdef VARNOLT_WINDOW_PROGRAM
+    // Only the window's program starts with no console; somebody may see a message box instead.
+    if (unread && messageBoxesAreSeen())
         return tellWithoutConsole(
             command.mode == CommandLine::Mode::Done ? command.exitCode
                                                     : code(ExitStatus::BadArguments),
             command.mode == CommandLine::Mode::Done ? command.text : QString());
+#endif
     // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
     if (command.mode == CommandLine::Mode::Done) {
         writeText(command.exitCode == code(ExitStatus::Done) ? stdout : stderr, command.text);
