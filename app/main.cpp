@@ -84,6 +84,25 @@ std::optional<OutputFolder> outputFolderFor(const CommandLine& command, const QS
     return output;
 }
 
+// For a command without the window: the console prepared, and the exit status when the command
+// ends here. Help, version or a mistaken argument are said on stdout or stderr; the window's
+// program started with no console says them, or why it does not download, in a message box.
+std::optional<int> endWithoutWindow(const CommandLine& command)
+{
+    [[maybe_unused]] const bool unread = !prepareConsole();
+#ifdef VARNOLT_WINDOW_PROGRAM
+    if (unread && messageBoxesAreSeen())
+        return tellWithoutConsole(
+            command.mode == CommandLine::Mode::Done ? command.exitCode
+                                                    : code(ExitStatus::BadArguments),
+            command.mode == CommandLine::Mode::Done ? command.text : QString());
+#endif
+    if (command.mode != CommandLine::Mode::Done)
+        return std::nullopt;
+    writeText(command.exitCode == code(ExitStatus::Done) ? stdout : stderr, command.text);
+    return command.exitCode;
+}
+
 int openWindow(const CommandLine& command, TransferEngine& network, const OutputFolder& output,
                const ServiceRoots& roots, QSettings& settings)
 {
@@ -132,20 +151,9 @@ int main(int argc, char* argv[])
     CommandLine command = readCommandLine(QCoreApplication::arguments());
     if (opens && !command.settingsProblem.isEmpty())
         return refuse(command.settingsProblem);
-    [[maybe_unused]] const bool unread =
-        command.mode != CommandLine::Mode::Window && !prepareConsole();
-#ifdef VARNOLT_WINDOW_PROGRAM
-    // Only the window's program starts with no console; somebody may see a message box instead.
-    if (unread && messageBoxesAreSeen())
-        return tellWithoutConsole(
-            command.mode == CommandLine::Mode::Done ? command.exitCode
-                                                    : code(ExitStatus::BadArguments),
-            command.mode == CommandLine::Mode::Done ? command.text : QString());
-#endif
-    // Help, version or a mistaken argument: no window was made, so stdout or stderr says it.
-    if (command.mode == CommandLine::Mode::Done) {
-        writeText(command.exitCode == code(ExitStatus::Done) ? stdout : stderr, command.text);
-        return command.exitCode;
+    if (command.mode != CommandLine::Mode::Window) {
+        if (const std::optional<int> status = endWithoutWindow(command))
+            return *status;
     }
 
     // Checked before any window exists: a mistyped root should not open a window that fails
