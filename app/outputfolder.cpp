@@ -1,17 +1,13 @@
 #include "outputfolder.h"
 
+#include "web/systempath.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
 #include <algorithm>
-
-#ifdef Q_OS_WIN
-#include <string>
-
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -34,19 +30,6 @@ bool couldMake(const QString& path)
     return nearest.isDir() && (nearest.absoluteFilePath() == path || nearest.isWritable());
 }
 
-#ifdef Q_OS_WIN
-// `path` with each short name in it spelled out, as the folders are listed.
-QString longForm(const QString& path)
-{
-    const std::wstring asked = QDir::toNativeSeparators(path).toStdWString();
-    std::wstring full(GetLongPathNameW(asked.c_str(), nullptr, 0), L'\0');
-    const DWORD size = GetLongPathNameW(asked.c_str(), full.data(), DWORD(full.size()));
-    if (size == 0 || size >= full.size())
-        return path;
-    return QDir::fromNativeSeparators(QString::fromWCharArray(full.data(), int(size)));
-}
-#endif
-
 // Where programs are installed and systems keep their own files, and on Windows the temporary
 // folder: never a place for pictures, even for a user (root) who may write there.
 bool isSystemFolder(const QString& folder)
@@ -57,7 +40,7 @@ bool isSystemFolder(const QString& folder)
     // clean-up delete it again: the pictures would go with it. The program's folder comes in the
     // form it was started by, maybe short (C:\Users\ADMINI~1\…), Qt's temporary one in its long.
     const QString temporary = QDir::cleanPath(QFileInfo(QDir::tempPath()).absoluteFilePath());
-    const QString running = QDir::cleanPath(longForm(path));
+    const QString running = QDir::cleanPath(longNamesOf(path));
     if (running.compare(temporary, Qt::CaseInsensitive) == 0 ||
         running.startsWith(temporary + QLatin1Char('/'), Qt::CaseInsensitive))
         return true;

@@ -3,9 +3,26 @@
 #ifdef Q_OS_WIN
 #include <QDir>
 
+#include <optional>
 #include <string>
 
 #include <windows.h>
+
+namespace {
+
+// What a Windows call that fills a buffer with a path (GetFullPathNameW, GetLongPathNameW)
+// gives for `path`, asked first how much room it needs; no value when it fails.
+template <typename Call> std::optional<QString> askWindows(const QString& path, Call call)
+{
+    const std::wstring asked = QDir::toNativeSeparators(path).toStdWString();
+    std::wstring answer(call(asked.c_str(), nullptr, 0), L'\0');
+    const DWORD size = call(asked.c_str(), answer.data(), DWORD(answer.size()));
+    if (size == 0 || size >= answer.size())
+        return std::nullopt;
+    return QString::fromWCharArray(answer.data(), int(size));
+}
+
+} // namespace
 #endif
 
 QString systemPath(const QString& path, bool extended)
@@ -18,12 +35,9 @@ QString systemPath(const QString& path, bool extended)
         return asked;
     // The extended form is not made absolute or clean by Windows: it is done here as Windows
     // does it for a plain path (and Qt for its own), trailing dots and blanks of a name dropped.
-    const std::wstring wide = asked.toStdWString();
-    std::wstring full(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
-    const DWORD size = GetFullPathNameW(wide.c_str(), DWORD(full.size()), full.data(), nullptr);
-    if (size == 0 || size >= full.size())
-        return asked;
-    const QString native = QString::fromWCharArray(full.data(), int(size));
+    const QString native = askWindows(asked, [](const wchar_t* in, wchar_t* out, DWORD room) {
+                               return GetFullPathNameW(in, room, out, nullptr);
+                           }).value_or(asked);
     // What a plain Windows call takes: 259 characters and the terminating zero.
     constexpr qsizetype longestPlainPath = 259;
     if (!extended && native.size() <= longestPlainPath)
@@ -35,4 +49,13 @@ QString systemPath(const QString& path, bool extended)
     Q_UNUSED(extended);
     return path;
 #endif
+}
+
+QString longNamesOf(const QString& path)
+{
+#ifdef Q_OS_WIN
+    if (const std::optional<QString> spelled = askWindows(path, GetLongPathNameW))
+        return QDir::fromNativeSeparators(*spelled);
+#endif
+    return path;
 }

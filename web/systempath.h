@@ -7,3 +7,7 @@
 // too long for a plain Windows call (260 characters or more), or whenever `extended`; a path in
 // that form already, or a device's (\\.\), as it is. Elsewhere `path` itself.
 QString systemPath(const QString& path, bool extended = false);
+
+// On Windows `path` with each short name in it ("ADMINI~1") spelled out, as its folders are
+// listed; `path` itself when it is not there, and elsewhere.
+QString longNamesOf(const QString& path);
