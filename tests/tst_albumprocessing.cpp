@@ -1,12 +1,9 @@
 #include "forumbuilder.h"
 #include "runfixture.h"
+#include "shortnames.h"
 #include "text/foldername.h"
 
 #include <QFileInfo>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 using namespace ForumBuilder;
 Q_DECLARE_METATYPE(StandIn::Fault)
@@ -144,12 +141,8 @@ void TestAlbumProcessing::titleSpellingAnotherFoldersShortNameKeepsApart()
     const QString title = QStringLiteral("Holiday pictures 2023");
     QTemporaryDir probe;
     QVERIFY(QDir(probe.path()).mkdir(title));
-    wchar_t shortPath[MAX_PATH] = {};
-    const QString longPath = QDir::toNativeSeparators(probe.filePath(title));
-    const DWORD size =
-        GetShortPathNameW(reinterpret_cast<const wchar_t*>(longPath.utf16()), shortPath, MAX_PATH);
-    const QString shortName = QFileInfo(QString::fromWCharArray(shortPath, int(size))).fileName();
-    if (size == 0 || size >= MAX_PATH || shortName == title)
+    const QString shortName = QFileInfo(shortNamesOf(probe.filePath(title))).fileName();
+    if (shortName.isEmpty() || shortName == title)
         QSKIP("this volume makes no short names");
 
     RunFixture run(forum(QStringLiteral("f"), {album(QStringLiteral("a"), title, 2),

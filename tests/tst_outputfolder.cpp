@@ -1,14 +1,11 @@
 #include "app/outputfolder.h"
+#include "shortnames.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 class TestOutputFolder : public QObject
 {
@@ -128,14 +125,11 @@ void TestOutputFolder::programRunFromInsideItsZipSavesElsewhere()
     qputenv("TMP", before);
     QVERIFY(unpacked.path().contains(QStringLiteral("Temporary files")));
     const QString fallback = pictures.filePath(QStringLiteral("Varnolt"));
-    wchar_t shortPath[MAX_PATH] = {};
-    const QString longPath = QDir::toNativeSeparators(unpacked.path());
-    const DWORD size =
-        GetShortPathNameW(reinterpret_cast<const wchar_t*>(longPath.utf16()), shortPath, MAX_PATH);
-    QVERIFY(size > 0 && size < MAX_PATH);
+    const QString shortPath = shortNamesOf(unpacked.path());
+    QVERIFY(!shortPath.isEmpty());
     qputenv("TEMP", temporary);
     qputenv("TMP", temporary);
-    for (const QString& folder : {unpacked.path(), QString::fromWCharArray(shortPath, int(size))}) {
+    for (const QString& folder : {unpacked.path(), shortPath}) {
         const std::optional<OutputFolder> output =
             chooseOutputFolder(folder, std::nullopt, fallback, nullptr);
         QVERIFY(output);
