@@ -43,16 +43,6 @@ HostGate::Clock gateClock(double waitScale)
     };
 }
 
-void remove(std::vector<TransferJob*>& list, TransferJob* job)
-{
-    list.erase(std::remove(list.begin(), list.end(), job), list.end());
-}
-
-bool contains(const std::vector<TransferJob*>& list, const TransferJob* job)
-{
-    return std::find(list.begin(), list.end(), job) != list.end();
-}
-
 // Whether the answer said where its body ends, so that one cut short would have failed: by its
 // length, its chunks, or the frames of HTTP/2 and later.
 bool bodyWasFramed(CURL* easy, bool http1)
@@ -188,7 +178,7 @@ const TransferJob* EngineCore::firstPage() const
 {
     // Of those running too: once the first page is on its way, the next must wait its turn.
     const TransferJob* first = nullptr;
-    for (const std::vector<TransferJob*>* jobs : {&m_running, &m_waiting}) {
+    for (const QList<TransferJob*>* jobs : {&m_running, &m_waiting}) {
         for (const TransferJob* job : *jobs) {
             if (!job->toFile() && (!first || job->startsBefore(*first)))
                 first = job;
@@ -241,7 +231,7 @@ void EngineCore::startWaiting()
                     24L * 3600 * 1000)));
             return;
         }
-        remove(m_waiting, next);
+        m_waiting.removeOne(next);
         begin(next);
     }
 }
@@ -386,7 +376,7 @@ void EngineCore::watchDeadline(qint64 remainingMs)
 void EngineCore::endOverdue()
 {
     // Deadlines move on with every byte that arrives: the timer only says when to look.
-    const std::vector<TransferJob*> running = m_running;
+    const QList<TransferJob*> running = m_running;
     bool ended = false;
     for (TransferJob* job : running) {
         if (job->deadline.hasExpired()) {
@@ -404,8 +394,8 @@ void EngineCore::endOverdue()
 
 void EngineCore::forget(TransferJob* job)
 {
-    remove(m_waiting, job);
-    remove(m_all, job);
+    m_waiting.removeOne(job);
+    m_all.removeOne(job);
     stopRunning(job);
     // Its slot, or the memory its page held, may let another start.
     startWaiting();
@@ -413,9 +403,9 @@ void EngineCore::forget(TransferJob* job)
 
 void EngineCore::stopRunning(TransferJob* job)
 {
-    if (!contains(m_running, job))
+    if (!m_running.contains(job))
         return;
-    remove(m_running, job);
+    m_running.removeOne(job);
     m_gate.ended(job->host());
     stopHandle(job);
 }
@@ -615,12 +605,7 @@ void EngineCore::paceAfterRefusal(TransferJob* job)
         return;
     }
     // Back in line, to start when the host's new rate lets it, with its whole time limit.
-    stopRunning(job);
-    if (job->toFile())
-        job->file->drop();
-    job->restartAt(job->url);
-    job->budgetMs = job->fullBudgetMs();
-    m_waiting.push_back(job);
+    requeue(job, job->url, job->fullBudgetMs());
 }
 
 std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
@@ -642,19 +627,24 @@ std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
 
 void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
 {
-    const QString host = job->host();
-    stopRunning(job);
-    if (pauseMs > 0)
-        m_gate.pause(host, pauseMs);
-    if (job->toFile())
-        job->file->drop();
-    job->restartAt(job->url);
     // After a wait a server asked for, the request gets its whole time limit again; one sent
     // again at once, for an answer out of step, goes on with what is left of it.
-    job->budgetMs =
-        fresh ? std::max<qint64>(1, job->deadline.remainingTime()) : job->fullBudgetMs();
+    requeue(job, job->url,
+            fresh ? std::max<qint64>(1, job->deadline.remainingTime()) : job->fullBudgetMs());
+    if (pauseMs > 0)
+        m_gate.pause(job->host(), pauseMs);
     job->freshConnection = fresh;
     ++job->resends;
+}
+
+void EngineCore::requeue(TransferJob* job, const QUrl& url, qint64 budgetMs)
+{
+    stopRunning(job);
+    // What an answer wrote into the file is not the next one's; a redirect's body never is.
+    if (job->toFile() && url == job->url)
+        job->file->drop();
+    job->restartAt(url);
+    job->budgetMs = budgetMs;
     m_waiting.push_back(job);
 }
 
@@ -678,10 +668,7 @@ std::optional<TransferOutcome::Kind> EngineCore::followRedirect(TransferJob* job
     // A fresh handle for every hop: libcurl's few retries on a connection that died under it
     // belong to a handle, and a chain of hops must not use them up. The hop waits its turn at
     // its host like any request, keeping what is left of the time limit.
-    job->budgetMs = job->deadline.remainingTime();
-    stopRunning(job);
-    job->restartAt(next);
-    m_waiting.push_back(job);
+    requeue(job, next, job->deadline.remainingTime());
     return std::nullopt;
 }
 

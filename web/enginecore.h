@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include <optional>
-#include <vector>
 
 // The inside of TransferEngine: the transfers waiting, running and done, the rules every answer
 // is held to, and the hosts' gates.
@@ -83,6 +82,9 @@ class EngineCore
     std::optional<qint64> obeyedWait(TransferJob* job, int status);
     // Back in line: after `pauseMs` at its host, on a fresh connection when `fresh`.
     void sendAgain(TransferJob* job, qint64 pauseMs, bool fresh);
+    // Waits for another request at `url` (the same address, or a redirect's target), which
+    // starts with `budgetMs` of its time limit.
+    void requeue(TransferJob* job, const QUrl& url, qint64 budgetMs);
     // Goes on at the redirect's target, or tells how the transfer ends.
     std::optional<TransferOutcome::Kind> followRedirect(TransferJob* job);
     void finish(TransferJob* job, TransferOutcome::Kind kind, int status = 0);
@@ -96,9 +98,9 @@ class EngineCore
     QTimer m_deadlineTimer; // for the running transfer whose deadline comes first
     CURLSH* m_share = nullptr;
     curl_slist* m_headers = nullptr;
-    std::vector<TransferJob*> m_waiting;
-    std::vector<TransferJob*> m_running;
-    std::vector<TransferJob*> m_all;
+    QList<TransferJob*> m_waiting;
+    QList<TransferJob*> m_running;
+    QList<TransferJob*> m_all;
     WorkingNames m_names;
     QSet<QString> m_singleUse; // hosts whose connections each carry one request
     QByteArray m_extraTrust;
