@@ -1,7 +1,7 @@
 #include "albumprocessing.h"
 
-#include "downloadrecord.h"
 #include "runobserver.h"
+#include "runrecord.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,10 +21,9 @@ RecordEntry entryFor(const AlbumWalk::Picture& picture)
 
 AlbumProcessing::AlbumProcessing(const RunSetup& setup, RunResults& results,
                                  MadeFolders& madeFolders, QStringList albums,
-                                 const AlbumSelection& chosen, DownloadRecord& record,
+                                 const AlbumSelection& chosen, RunRecord& record,
                                  PicturePlacement& placement)
     : m_setup(setup), m_results(results), m_albums(albums), m_record(record),
-      m_recordInUse(record.isOpen()),
       m_walk(setup, madeFolders, std::move(albums), chosen, placement)
 {
     setup.observer.albumsAhead(chosen.countAmong(m_albums));
@@ -84,8 +83,9 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     // cannot take (held by another program past the wait, no room) is not saved as far as a
     // later update knows: it fails, for the retry; without room the run stops as for a full disk.
     if (outcome == Outcome::Saved) {
-        if (const QString cause = remember(picture); !cause.isEmpty()) {
-            outcome = m_record.diskIsFull() ? Outcome::DiskFull : Outcome::Failed;
+        if (const QString cause = m_record.keep(entryFor(picture), picture.path);
+            !cause.isEmpty()) {
+            outcome = m_record.record().diskIsFull() ? Outcome::DiskFull : Outcome::Failed;
             report.cause = cause;
         }
     }
@@ -119,14 +119,6 @@ bool AlbumProcessing::reportPicture(const AlbumWalk::Step& step)
     }
     m_setup.observer.pictureEnded(report);
     return goOn;
-}
-
-QString AlbumProcessing::remember(const AlbumWalk::Picture& picture)
-{
-    if (!m_recordInUse || m_record.remember(entryFor(picture)))
-        return QString();
-    return dropUnrecorded(m_setup.observer, m_record, m_results.tally, m_recordFailed,
-                          picture.path);
 }
 
 void AlbumProcessing::stopForFullDisk()

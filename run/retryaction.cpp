@@ -5,8 +5,8 @@
 #include "listingcrawl.h"
 #include "pagefetch.h"
 #include "pictureplacement.h"
-#include "recordopening.h"
 #include "runobserver.h"
+#include "runrecord.h"
 #include "text/pagescan.h"
 #include "transfersahead.h"
 #include "web/getbody.h"
@@ -103,7 +103,8 @@ bool RetryAction::advancePhase()
         m_results.tally.albums += m_crawl->albumsFound();
         // The record lives in the forum's folder, which a run that listed no album never made.
         ensureFolder(m_results.tally.forumFolder);
-        openRecord();
+        m_record =
+            std::make_unique<RunRecord>(m_results.tally.forumFolder, m_setup, m_results.tally);
         m_phase = Phase::Processing;
         [[fallthrough]];
     case Phase::Processing:
@@ -156,29 +157,14 @@ void RetryAction::beginSaving()
     // What is saved now goes into the record too, as in the run.
     if (std::any_of(m_pictures.begin(), m_pictures.end(),
                     [](const FailedPicture& entry) { return !entry.entry.fileName.isEmpty(); })) {
-        openRecord();
+        m_record =
+            std::make_unique<RunRecord>(m_results.tally.forumFolder, m_setup, m_results.tally);
     }
-}
-
-void RetryAction::openRecord()
-{
-    m_record.reset();
-    m_recordInUse = m_recordFailed = false;
-    m_opening = std::make_unique<RecordOpening>(m_results.tally.forumFolder, m_setup);
 }
 
 bool RetryAction::recordReady()
 {
-    if (!m_opening)
-        return true;
-    m_record = m_opening->take();
-    if (!m_record)
-        return false;
-    m_opening.reset();
-    m_recordInUse = m_record->isOpen();
-    if (!m_recordInUse)
-        reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
-    return true;
+    return !m_record || m_record->ready();
 }
 
 bool RetryAction::save()
@@ -205,10 +191,13 @@ bool RetryAction::save()
         const FailedPicture& picture = m_pictures.at(m_next);
         // Before the line, as in the run: a picture the record cannot take is not saved.
         QString cause;
-        if (error == SaveError::Ok) {
-            cause = remember(picture, m_saves.front()->bytes());
+        if (error == SaveError::Ok && !picture.entry.fileName.isEmpty()) {
+            RecordEntry entry = picture.entry;
+            entry.size = m_saves.front()->bytes();
+            cause = m_record->keep(entry, picture.path);
             if (!cause.isEmpty())
-                error = m_record->diskIsFull() ? SaveError::DiskFull : SaveError::CannotWrite;
+                error =
+                    m_record->record().diskIsFull() ? SaveError::DiskFull : SaveError::CannotWrite;
         }
         if (error == SaveError::DiskFull) {
             stopForFullDisk(m_next);
@@ -239,18 +228,6 @@ void RetryAction::keep(const FailedPicture& picture, SaveError error, const QStr
         report.bytes = bytes;
     }
     m_setup.observer.retryEnded(report);
-}
-
-QString RetryAction::remember(const FailedPicture& picture, qint64 bytes)
-{
-    if (!m_recordInUse || picture.entry.fileName.isEmpty())
-        return QString();
-    RecordEntry entry = picture.entry;
-    entry.size = bytes;
-    if (m_record->remember(entry))
-        return QString();
-    return dropUnrecorded(m_setup.observer, *m_record, m_results.tally, m_recordFailed,
-                          picture.path);
 }
 
 void RetryAction::stopForFullDisk(qsizetype from)
@@ -308,7 +285,7 @@ void RetryAction::beginProcessing()
     // The pictures still kept as failed hold their names and folders as recorded ones whose
     // files are gone: a later album of the same title must not take them, and the album of
     // one saves it under its name.
-    QList<RecordEntry> known = m_record->isOpen() ? m_record->entries() : QList<RecordEntry>();
+    QList<RecordEntry> known = m_record->entries();
     for (const FailedPicture& failed : m_results.failedPictures.entries()) {
         known.append(failed.entry);
         known.back().size = -1; // no file holds it

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "downloadrecord.h"
 #include "failedpictures.h"
 #include "folders.h"
 #include "runsetup.h"
@@ -15,9 +14,9 @@
 
 class AlbumProcessing;
 class ListingCrawl;
-class RecordOpening;
 class PageRequest;
 class PicturePlacement;
+class RunRecord;
 
 // The retry button: saves every remembered failure once more and keeps only those that fail
 // again, in their order, with a line for each and one for the whole. Listing and album pages
@@ -51,16 +50,12 @@ class RetryAction : public Stage
     // Reports the picture's end and keeps it when it failed; `cause` says why, when the save
     // itself does not.
     void keep(const FailedPicture& picture, SaveError error, const QString& cause = QString());
-    // As AlbumProcessing::remember().
-    QString remember(const FailedPicture& picture, qint64 bytes);
     void stopForFullDisk(qsizetype from);
     // False when the run's pages led to no album to process.
     bool beginPages();
     // Says the parts of the run's choice the listing pages read again put beyond its end.
     void reportNewlyBeyond();
     void beginProcessing();
-    // The record is opened anew, without holding up the event loop.
-    void openRecord();
     // True once the record asked for is open or known to be unusable, or none was asked for.
     bool recordReady();
 
@@ -77,10 +72,7 @@ class RetryAction : public Stage
     qsizetype m_next = 0;     // the picture whose page or save is taken next
     std::unique_ptr<PageRequest> m_page;
     std::deque<std::unique_ptr<PictureSave>> m_saves; // asked for, from m_next on
-    std::unique_ptr<RecordOpening> m_opening;
-    std::unique_ptr<DownloadRecord> m_record;
-    bool m_recordInUse = false;  // as AlbumProcessing's
-    bool m_recordFailed = false; // and said so
+    std::unique_ptr<RunRecord> m_record; // opened anew for each phase that writes into it
     std::unique_ptr<ListingCrawl> m_crawl;
     QStringList m_listingPages; // taken from the run's failures, with m_albums
     QStringList m_albums;

@@ -5,9 +5,7 @@
 #include "runtally.h"
 
 #include <QDir>
-#include <QFile>
 
-#include <utility>
 
 void reportListingRead(RunObserver& observer, const QString& forumName, qsizetype albums,
                        qsizetype positions, const AlbumSelection& chosen)
@@ -29,16 +27,6 @@ void reportDiskFull(RunObserver& observer, const QString& folder)
     observer.problem(QStringLiteral("磁盘空间不足，下载已停止：") +
                          QDir::toNativeSeparators(folder),
                      QStringLiteral("磁盘空间不足"));
-}
-
-QString dropUnrecorded(RunObserver& observer, const DownloadRecord& record, RunTally& tally,
-                       bool& said, const QString& path)
-{
-    if (!std::exchange(said, true))
-        reportRecordUnusable(observer, record, tally);
-    // Unrecorded, the file would be taken for somebody else's by a later update.
-    QFile::remove(path);
-    return record.problem();
 }
 
 void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record, RunTally& tally)

@@ -87,7 +87,3 @@ void reportBeyond(RunObserver& observer, qsizetype albums, const QStringList& pa
 void reportDiskFull(RunObserver& observer, const QString& folder);
 // The forum's record cannot be used: the run goes on without it, and `tally` says so.
 void reportRecordUnusable(RunObserver& observer, const DownloadRecord& record, RunTally& tally);
-// The record that opened for the run could not take the entry of the picture saved at `path`:
-// the file goes, and why is returned. Said once for the record: `said` keeps whether it was.
-QString dropUnrecorded(RunObserver& observer, const DownloadRecord& record, RunTally& tally,
-                       bool& said, const QString& path);

@@ -1,12 +1,11 @@
 #include "startaction.h"
 
 #include "albumprocessing.h"
-#include "downloadrecord.h"
 #include "folders.h"
 #include "listingcrawl.h"
 #include "pictureplacement.h"
-#include "recordopening.h"
 #include "runobserver.h"
+#include "runrecord.h"
 
 #include <QStringList>
 
@@ -29,15 +28,14 @@ bool StartAction::advanceSteps()
 {
     if (!m_crawl && !begin())
         return true;
-    if (!m_opening) {
+    if (!m_record) {
         if (!m_crawl->advance())
             return false;
         if (!prepareAlbums())
             return true;
     }
     if (!m_processing) {
-        m_record = m_opening->take();
-        if (!m_record)
+        if (!m_record->ready())
             return false;
         beginProcessing();
     }
@@ -84,7 +82,7 @@ bool StartAction::prepareAlbums()
     if (albums.isEmpty())
         return false;
 
-    m_opening = std::make_unique<RecordOpening>(forumFolder, m_setup);
+    m_record = std::make_unique<RunRecord>(forumFolder, m_setup, m_results.tally);
     return true;
 }
 
@@ -94,11 +92,7 @@ void StartAction::beginProcessing()
     // Without a record an update still overwrites nothing: every picture is placed as new.
     m_placement = !m_choices.update
                       ? std::make_unique<PicturePlacement>(forumFolder)
-                      : std::make_unique<PicturePlacement>(forumFolder, m_record->isOpen()
-                                                                            ? m_record->entries()
-                                                                            : QList<RecordEntry>());
-    if (!m_record->isOpen())
-        reportRecordUnusable(m_setup.observer, *m_record, m_results.tally);
+                      : std::make_unique<PicturePlacement>(forumFolder, m_record->entries());
     m_processing =
         std::make_unique<AlbumProcessing>(m_setup, m_results, m_madeFolders, m_crawl->albums(),
                                           m_choices.albums, *m_record, *m_placement);

@@ -9,10 +9,9 @@
 #include <memory>
 
 class AlbumProcessing;
-class DownloadRecord;
 class ListingCrawl;
 class PicturePlacement;
-class RecordOpening;
+class RunRecord;
 
 // The start button: walks the forum's listing pages for album addresses, prepares the forum
 // folder and hands the albums to the album processing. A run dropped before its end takes away
@@ -42,8 +41,7 @@ class StartAction : public Stage
     MadeFolders m_madeFolders;
     QFile m_runFile; // stays open, and empty, for the whole run
     std::unique_ptr<ListingCrawl> m_crawl;
-    std::unique_ptr<RecordOpening> m_opening;
-    std::unique_ptr<DownloadRecord> m_record;
+    std::unique_ptr<RunRecord> m_record;
     std::unique_ptr<PicturePlacement> m_placement;
     std::unique_ptr<AlbumProcessing> m_processing;
 };
