@@ -605,7 +605,7 @@ void EngineCore::paceAfterRefusal(TransferJob* job)
         return;
     }
     // Back in line, to start when the host's new rate lets it, with its whole time limit.
-    requeue(job, job->url, job->fullBudgetMs());
+    requeue(job, job->url, job->fullBudgetMs(), true);
 }
 
 std::optional<qint64> EngineCore::obeyedWait(TransferJob* job, int status)
@@ -630,18 +630,17 @@ void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
     // After a wait a server asked for, the request gets its whole time limit again; one sent
     // again at once, for an answer out of step, goes on with what is left of it.
     requeue(job, job->url,
-            fresh ? std::max<qint64>(1, job->deadline.remainingTime()) : job->fullBudgetMs());
+            fresh ? std::max<qint64>(1, job->deadline.remainingTime()) : job->fullBudgetMs(), true);
     if (pauseMs > 0)
         m_gate.pause(job->host(), pauseMs);
     job->freshConnection = fresh;
     ++job->resends;
 }
 
-void EngineCore::requeue(TransferJob* job, const QUrl& url, qint64 budgetMs)
+void EngineCore::requeue(TransferJob* job, const QUrl& url, qint64 budgetMs, bool dropFile)
 {
     stopRunning(job);
-    // What an answer wrote into the file is not the next one's; a redirect's body never is.
-    if (job->toFile() && url == job->url)
+    if (dropFile && job->toFile())
         job->file->drop();
     job->restartAt(url);
     job->budgetMs = budgetMs;
@@ -668,7 +667,7 @@ std::optional<TransferOutcome::Kind> EngineCore::followRedirect(TransferJob* job
     // A fresh handle for every hop: libcurl's few retries on a connection that died under it
     // belong to a handle, and a chain of hops must not use them up. The hop waits its turn at
     // its host like any request, keeping what is left of the time limit.
-    requeue(job, next, job->deadline.remainingTime());
+    requeue(job, next, job->deadline.remainingTime(), false);
     return std::nullopt;
 }
 

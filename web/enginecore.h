@@ -82,9 +82,10 @@ class EngineCore
     std::optional<qint64> obeyedWait(TransferJob* job, int status);
     // Back in line: after `pauseMs` at its host, on a fresh connection when `fresh`.
     void sendAgain(TransferJob* job, qint64 pauseMs, bool fresh);
-    // Waits for another request at `url` (the same address, or a redirect's target), which
-    // starts with `budgetMs` of its time limit.
-    void requeue(TransferJob* job, const QUrl& url, qint64 budgetMs);
+    // Waits for another request at `url`, which starts with `budgetMs` of its time limit. With
+    // `dropFile`, what an answer wrote into the file goes; a redirect's body never reaches it,
+    // and the file stays open through the hops.
+    void requeue(TransferJob* job, const QUrl& url, qint64 budgetMs, bool dropFile);
     // Goes on at the redirect's target, or tells how the transfer ends.
     std::optional<TransferOutcome::Kind> followRedirect(TransferJob* job);
     void finish(TransferJob* job, TransferOutcome::Kind kind, int status = 0);
