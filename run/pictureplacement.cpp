@@ -58,7 +58,6 @@ PicturePlacement::PicturePlacement(const QString& forumFolder, const QList<Recor
         m_byLink[entry.pageLink].append(entry);
         const QString folder = sameFileKey(joinPath(forumFolder, entry.albumFolder));
         m_recordedNames[folder].append(entry.fileName);
-        m_recordedFolders.insert(folder);
     }
 }
 
@@ -70,7 +69,7 @@ QString PicturePlacement::albumFolder(const QString& title, const QStringList& l
         const QString path = joinPath(m_forumFolder, name);
         const QString key = sameFileKey(path);
         const bool free = !isRecordName(name) && !m_albumFolders.contains(key) &&
-                          (recordedToo || !m_recordedFolders.contains(key));
+                          (recordedToo || !m_recordedNames.contains(key));
         if (free)
             m_albumFolders.insert(key);
         return free ? std::optional<QString>(path) : std::nullopt;

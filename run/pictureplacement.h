@@ -50,9 +50,10 @@ class PicturePlacement
     bool m_update = false;
     QString m_forumFolder;
     QHash<QString, QList<RecordEntry>> m_byLink;
-    QHash<QString, QList<QString>> m_recordedNames; // by album folder path
-    QHash<QString, Folder> m_folders;               // by album folder path, read when first met
-    QSet<QString> m_given;                          // recorded files already given to a link
-    QSet<QString> m_albumFolders;                   // the run's, as the file system compares
-    QSet<QString> m_recordedFolders;                // the record's, likewise
+    // The record's files, by album folder path as the file system compares: its keys are the
+    // record's folders.
+    QHash<QString, QList<QString>> m_recordedNames;
+    QHash<QString, Folder> m_folders; // by album folder path, read when first met
+    QSet<QString> m_given;            // recorded files already given to a link
+    QSet<QString> m_albumFolders;     // the run's, as the file system compares
 };
