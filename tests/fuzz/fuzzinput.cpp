@@ -56,9 +56,8 @@ void judgePicture(const QByteArray& bytes)
     const qsizetype ends = std::min<qsizetype>(bytes.size(), 4096);
     const bool lengthSaid = !bytes.isEmpty() && (bytes.back() & 1);
     isWholePicture(QByteArrayView(bytes).first(ends), QByteArrayView(bytes).last(ends),
-                   bytes.size(), lengthSaid, [&bytes](qint64 at, qint64 size) {
-                       return bytes.mid(at, size);
-                   });
+                   bytes.size(), lengthSaid,
+                   [&bytes](qint64 at, qint64 size) { return bytes.mid(at, size); });
 }
 
 void readHeaders(const QByteArray& bytes)
