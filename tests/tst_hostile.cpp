@@ -40,6 +40,7 @@ class TestHostile : public QObject
     void answerSentAgainLaterShiftsNoPicture();
     void copiesOfEveryAnswerLandNowhere_data();
     void copiesOfEveryAnswerLandNowhere();
+    void pageCutShortOverAKeptConnectionIsAskedForAgain();
     void contentLengthThatCannotBeTrusted_data();
     void contentLengthThatCannotBeTrusted();
     void redirectIntoTheLocalNetworkIsRefused();
@@ -372,6 +373,34 @@ void TestHostile::copiesOfEveryAnswerLandNowhere()
         }
     }
     QCOMPARE(saved + run.downloader->failedPictures().paths().size(), albums * 12);
+}
+
+void TestHostile::pageCutShortOverAKeptConnectionIsAskedForAgain()
+{
+    // Without a length, a page ends where its connection closes: a late copy of an earlier
+    // answer there, or the end of one, would join the page. Here its first answer lacks the end
+    // of a page; the listing before it kept the connection.
+    StandIn::Fault unframed;
+    unframed.withoutLength = true;
+    unframed.failFirst = 1;
+    unframed.failStatus = 200;
+    const QString albumPage =
+        StandIn::Pages::albumTarget(QStringLiteral("f"), QStringLiteral("a"), 1);
+    m_run->forum.setFault(albumPage, unframed);
+    m_run->start();
+    QCOMPARE(m_run->forum.requestedTargets().count(albumPage), 2);
+    QVERIFY(m_run->downloader->failedPictures().isEmpty());
+    QVERIFY(m_run->window.lines.filter(QStringLiteral("无法获取相册页面")).isEmpty());
+
+    // Over a connection of its own the same answer is what the server sends: it fails.
+    m_run = std::make_unique<RunFixture>(
+        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
+        QStringLiteral("f"));
+    unframed.failFirst = 2;
+    m_run->forum.setFault(albumPage, unframed);
+    m_run->start();
+    QCOMPARE(m_run->forum.requestedTargets().count(albumPage), 2);
+    QCOMPARE(m_run->window.lines.filter(QStringLiteral("无法获取相册页面")).size(), 1);
 }
 
 void TestHostile::contentLengthThatCannotBeTrusted_data()

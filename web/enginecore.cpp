@@ -501,9 +501,14 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
         sendAgain(job, *wait, false);
         return;
     }
-    // A 200 whose packed body stopped short of its end is a body cut short.
+    // A 200 whose packed body stopped short of its end is a body cut short. Over a kept
+    // connection it may instead hold a late copy of an earlier answer after its own: asked for
+    // once more over a connection of its own, as a picture is, where it is what the server sends.
     if (status == 200 && (!job->bodyIsWhole() || pageCutShort(job, http1))) {
-        finish(job, Kind::Failed, 200);
+        if (overKeptConnection(job, http1))
+            resendOutOfStep(job, 200);
+        else
+            finish(job, Kind::Failed, 200);
         return;
     }
     if ((status == 200 || isRedirectStatus(status)) && answeredOutOfStep(job, status, http1)) {
