@@ -7,6 +7,7 @@
 #include "turnuntil.h"
 
 #include <QMap>
+#include <QRandomGenerator>
 
 using namespace ForumBuilder;
 using StandIn::Fault;
@@ -82,6 +83,60 @@ Fault withoutLength()
     return fault;
 }
 
+// A forum of a few small albums, some sharing a title, a picture or their place in the listing,
+// and a fault on about a quarter of its addresses; the same for the same `seed`.
+QPair<StandIn::ForumContent, Faults> randomForum(quint32 seed)
+{
+    QRandomGenerator random{seed};
+    const QStringList titles{QStringLiteral("同名"), QStringLiteral("甲"), QStringLiteral("乙")};
+    QList<StandIn::Album> albums;
+    const int albumCount = 1 + random.bounded(5);
+    for (int a = 0; a < albumCount; ++a)
+        albums.append(album(QStringLiteral("x%1").arg(a), titles.at(random.bounded(3)),
+                            random.bounded(7), 1 + random.bounded(4)));
+    for (int shared = random.bounded(3); shared > 0; --shared) {
+        const QList<StandIn::Picture>& from = albums.at(random.bounded(albumCount)).pictures;
+        QList<StandIn::Picture>& to = albums[random.bounded(albumCount)].pictures;
+        if (!from.isEmpty())
+            to.insert(random.bounded(to.size() + 1), from.at(random.bounded(from.size())));
+    }
+    if (random.bounded(4) == 0)
+        albums.append(albums.at(random.bounded(albumCount)));
+    const StandIn::ForumContent content = forum(QStringLiteral("f"), albums, 1 + random.bounded(3));
+    // Either answers out of step and redirects, or faults that count requests: an answer read
+    // out of step is asked for again, and a redirect may reach an address before its own request
+    // does, so that a server counting requests would itself answer differently.
+    const bool outOfStep = random.bounded(2) == 0;
+    const QStringList targets = StandIn::Pages::runTargets(content);
+    Faults faults;
+    for (const QString& target : targets) {
+        if (random.bounded(4) != 0)
+            continue;
+        const QList<Fault> kinds =
+            outOfStep ? QList<Fault>{Fault::sentAgain(random.bounded(3) - 1),
+                                     [] {
+                                         Fault twice;
+                                         twice.answerTwice = true;
+                                         return twice;
+                                     }(),
+                                     // Not to a picture: its bytes would be the server's choice.
+                                     Fault::redirectedTo(
+                                         targets.at(random.bounded(qMin(3, int(targets.size())))))}
+                      : QList<Fault>{Fault::failingFirst(1 + random.bounded(2)),
+                                     Fault::askingToWait(404, {})};
+        const QList<Fault> always{Fault::withStatus(500),
+                                  Fault::droppedMidBody(),
+                                  Fault::delayedBy(random.bounded(60)),
+                                  Fault::serving("junk"),
+                                  withoutLength(),
+                                  Fault::packedAs(Fault::Packing::TransferGzip),
+                                  Fault::lyingAboutLength()};
+        const QList<Fault> all = kinds + always;
+        faults.append({target, all.at(random.bounded(all.size()))});
+    }
+    return {content, faults};
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(StandIn::ForumContent)
@@ -97,6 +152,7 @@ class TestPipeline : public QObject
     void severalAtOnceAsksForTheSameAddresses();
     void laterPicturesGoOnWhileOneTrickles();
     void lookAheadPassesPositionsNoAlbumHolds();
+    void randomForumsSameAtEveryCount();
 };
 
 void TestPipeline::sameAtOneAndAtEight_data()
@@ -231,4 +287,38 @@ void TestPipeline::lookAheadPassesPositionsNoAlbumHolds()
 }
 
 QTEST_GUILESS_MAIN(TestPipeline)
+void TestPipeline::randomForumsSameAtEveryCount()
+{
+    // Minutes of forums: scripts/fuzz runs it, with the number of forums to try, and the first
+    // forum's number to try again one that failed.
+    const int forums = qEnvironmentVariableIntValue("VARNOLT_RANDOM_FORUMS");
+    if (forums == 0)
+        QSKIP("VARNOLT_RANDOM_FORUMS is not set");
+    bool given = false;
+    quint32 first = qEnvironmentVariable("VARNOLT_RANDOM_FIRST").toUInt(&given);
+    if (!given)
+        first = QRandomGenerator::global()->generate();
+    for (quint32 seed = first; seed != first + quint32(forums); ++seed) {
+        const auto [content, faults] = randomForum(seed);
+        const QPair<Seen, Seen> one = runAndRetry(content, QStringLiteral("f"), faults, 1);
+        QCOMPARE(one.first.misplaced, QStringList());
+        QCOMPARE(one.second.misplaced, QStringList());
+        for (const int transfers : {3, 8}) {
+            const QPair<Seen, Seen> several =
+                runAndRetry(content, QStringLiteral("f"), faults, transfers);
+            for (const auto& [seen, expected] :
+                 {std::pair(several.first, one.first), std::pair(several.second, one.second)}) {
+                if (seen == expected)
+                    continue;
+                qWarning("forum %u, %d at once", seed, transfers);
+                QCOMPARE(seen.lines, expected.lines);
+                QCOMPARE(seen.failures, expected.failures);
+                QCOMPARE(seen.record, expected.record);
+                QCOMPARE(seen.files.keys(), expected.files.keys());
+                QVERIFY2(false, "a file's bytes differ");
+            }
+        }
+    }
+}
+
 #include "tst_pipeline.moc"
