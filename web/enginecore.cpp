@@ -501,14 +501,9 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
         sendAgain(job, *wait, false);
         return;
     }
-    // A 200 whose packed body stopped short of its end is a body cut short. Over a kept
-    // connection it may instead hold a late copy of an earlier answer after its own: asked for
-    // once more over a connection of its own, as a picture is, where it is what the server sends.
+    // A 200 whose packed body stopped short of its end is a body cut short.
     if (status == 200 && (!job->bodyIsWhole() || pageCutShort(job, http1))) {
-        if (overKeptConnection(job, http1))
-            resendOutOfStep(job, 200);
-        else
-            finish(job, Kind::Failed, 200);
+        refuseBody(job, http1, Kind::Failed);
         return;
     }
     if ((status == 200 || isRedirectStatus(status)) && answeredOutOfStep(job, status, http1)) {
@@ -528,17 +523,21 @@ void EngineCore::judgeAnswer(TransferJob* job, int status, bool http1)
 
 bool EngineCore::pictureIsWhole(TransferJob* job, bool http1)
 {
-    // Over a kept connection it may be an earlier answer that came late: asked for once more
-    // over a connection of its own, where it is what the server sends. There, a picture whose
-    // end the answer said has all come, whatever follows its end marker.
-    const bool kept = overKeptConnection(job, http1);
-    if (job->bodyIsWholePicture(!kept && bodyWasFramed(job->handle, http1)))
+    // Over a connection of its own, a picture whose end the answer said has all come, whatever
+    // follows its end marker.
+    if (job->bodyIsWholePicture(!overKeptConnection(job, http1) &&
+                                bodyWasFramed(job->handle, http1)))
         return true;
-    if (kept)
+    refuseBody(job, http1, TransferOutcome::Kind::NotAPicture);
+    return false;
+}
+
+void EngineCore::refuseBody(TransferJob* job, bool http1, TransferOutcome::Kind kind)
+{
+    if (overKeptConnection(job, http1))
         resendOutOfStep(job, 200);
     else
-        finish(job, TransferOutcome::Kind::NotAPicture, 200);
-    return false;
+        finish(job, kind, 200);
 }
 
 void EngineCore::resendOutOfStep(TransferJob* job, int status)
