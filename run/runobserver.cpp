@@ -6,7 +6,6 @@
 
 #include <QDir>
 
-
 void reportListingRead(RunObserver& observer, const QString& forumName, qsizetype albums,
                        qsizetype positions, const AlbumSelection& chosen)
 {

@@ -393,9 +393,7 @@ void TestHostile::pageCutShortOverAKeptConnectionIsAskedForAgain()
     QVERIFY(m_run->window.lines.filter(QStringLiteral("无法获取相册页面")).isEmpty());
 
     // Over a connection of its own the same answer is what the server sends: it fails.
-    m_run = std::make_unique<RunFixture>(
-        forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 2)}),
-        QStringLiteral("f"));
+    init();
     unframed.failFirst = 2;
     m_run->forum.setFault(albumPage, unframed);
     m_run->start();
