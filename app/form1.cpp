@@ -154,10 +154,11 @@ Form1::Form1(TransferEngine& network, const QString& outputFolder, const Service
     List1->addActions({copy, m_openFolder});
     List1->setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    // The wait a server asked for counts down in the caption, and the bar's speed and time
-    // left move on.
+    // The wait a server asked for shows in the caption as it begins and counts down there, and
+    // the bar's speed and time left move on.
     m_captionTimer->setInterval(500);
     connect(m_captionTimer, &QTimer::timeout, this, &Form1::updateCaption);
+    connect(&m_network, &TransferEngine::serverWaitBegan, this, &Form1::updateCaption);
 
     if (!restoreGeometry(m_settings.geometry())) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {

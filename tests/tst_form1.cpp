@@ -30,6 +30,8 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <functional>
+
 using namespace ForumBuilder;
 
 class TestForm1 : public QObject
@@ -85,12 +87,23 @@ class TestForm1 : public QObject
 
     // A window as it opens with what m_settings remembers.
     void openWindow();
+    // Hands the message box the window shows next to `answer` once it is up.
+    void onNextMessageBox(const std::function<void(QMessageBox*)>& answer)
+    {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                poll->deleteLater();
+                poll->stop();
+                answer(box);
+            }
+        });
+        poll->start(5);
+    }
     // Reads the text of the message box the window shows next, and closes it.
     void answerMessage(QString* text)
     {
-        QTimer::singleShot(100, this, [text] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
+        onNextMessageBox([text](QMessageBox* box) {
             *text = box->text();
             box->accept();
         });
@@ -99,10 +112,10 @@ class TestForm1 : public QObject
     std::unique_ptr<StandIn::StandInForum> m_forum;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QSettings> m_settings;
-    // A server's wait of a second lasts 0.6 s: still longer than the caption's half-second turn.
+    // A server's wait of a second lasts a tenth of one.
     TransferEngine m_network{[] {
         EngineSettings settings;
-        settings.waitScale = 0.6;
+        settings.waitScale = 0.1;
         return settings;
     }()};
     std::unique_ptr<Form1> m_window;
@@ -267,8 +280,8 @@ void TestForm1::growingGivesRoomToTheListAndTheNameBox()
 void TestForm1::duringARunTheNameAndButtonsWait()
 {
     m_forum->setFault(StandIn::Pages::listingTarget(QStringLiteral("猫咪"), 1),
-                      StandIn::Fault::delayedBy(200));
-    // A server that asks for a second's wait, which the caption counts down.
+                      StandIn::Fault::delayedBy(100));
+    // A server that asks for a second's wait, which the caption shows.
     m_forum->setFault(StandIn::Pages::pictureFileTarget(QStringLiteral("a-1")),
                       StandIn::Fault::askingToWait(429, "1"));
     nameBox()->setText(QStringLiteral("猫咪"));
@@ -276,7 +289,7 @@ void TestForm1::duringARunTheNameAndButtonsWait()
     bool disabled = false;
     connect(m_window.get(), &QWidget::windowTitleChanged, this,
             [&captions](const QString& title) { captions.append(title); });
-    QTimer::singleShot(100, this, [&] {
+    QTimer::singleShot(40, this, [&] {
         disabled = !nameBox()->isEnabled() && !control<QPushButton>("Command1")->isEnabled() &&
                    !control<QPushButton>("Command2")->isEnabled();
         // An edit made now is not the run's.
@@ -334,9 +347,7 @@ void TestForm1::emptyNameShowsTheMessageBox()
     QString title;
     QString text;
     QString button;
-    QTimer::singleShot(100, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
+    onNextMessageBox([&](QMessageBox* box) {
         title = box->windowTitle();
         text = box->text();
         QCOMPARE(box->buttons().size(), 1);

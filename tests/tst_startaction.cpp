@@ -426,9 +426,9 @@ void TestStartAction::forumFolderThatCannotBeMadeIsReported()
 void TestStartAction::pressesAndEditsDuringTheCrawlChangeNothing()
 {
     RunFixture run(forum(QStringLiteral("f"), albums(1)), QStringLiteral("f"));
-    const StandIn::Fault slow = StandIn::Fault::delayedBy(300);
+    const StandIn::Fault slow = StandIn::Fault::delayedBy(150);
     run.forum.setFault(StandIn::Pages::listingTarget(QStringLiteral("f"), 1), slow);
-    QTimer::singleShot(100, &run.forum, [&run] {
+    QTimer::singleShot(40, &run.forum, [&run] {
         QVERIFY(run.downloader->isBusy());
         QVERIFY(!run.downloader->start(QStringLiteral("g")));
         QVERIFY(!run.downloader->retry());

@@ -339,7 +339,7 @@ void TestUpdate::runWaitingForAHeldRecordKeepsTheEventLoopTurning()
     run.window.onLine = [other](const QString& line) {
         if (line.startsWith(QStringLiteral("获取相册地址完成")))
             QTimer::singleShot(
-                200, [other] { sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr); });
+                80, [other] { sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr); });
     };
     run.start();
     sqlite3_close(other);
@@ -351,7 +351,7 @@ void TestUpdate::runWaitingForAHeldRecordKeepsTheEventLoopTurning()
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     run.window.onLine = [&run](const QString& line) {
         if (line.startsWith(QStringLiteral("获取相册地址完成")))
-            QTimer::singleShot(100, [&run] { run.downloader->stop(); });
+            QTimer::singleShot(40, [&run] { run.downloader->stop(); });
     };
     QVERIFY(run.downloader->start(run.window.name));
     QTRY_VERIFY_WITH_TIMEOUT(!run.downloader->isBusy(), 60000);

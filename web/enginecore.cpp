@@ -635,10 +635,12 @@ void EngineCore::sendAgain(TransferJob* job, qint64 pauseMs, bool fresh)
     // again at once, for an answer out of step, goes on with what is left of it.
     requeue(job, job->url,
             fresh ? std::max<qint64>(1, job->deadline.remainingTime()) : job->fullBudgetMs(), true);
-    if (pauseMs > 0)
-        m_gate.pause(job->host(), pauseMs);
     job->freshConnection = fresh;
     ++job->resends;
+    if (pauseMs > 0) {
+        m_gate.pause(job->host(), pauseMs);
+        emit m_owner.serverWaitBegan();
+    }
 }
 
 void EngineCore::requeue(TransferJob* job, const QUrl& url, qint64 budgetMs, bool dropFile)

@@ -99,6 +99,8 @@ class TransferEngine : public QObject
     // A transfer has just finished: its first address, the status of its last answer (0 for
     // none), how long its last request took, and why it failed (empty for a whole 200).
     void transferEnded(const QUrl& url, int status, qint64 milliseconds, const QString& error);
+    // A server has asked for a wait, which serverWaitSeconds() now counts down.
+    void serverWaitBegan();
 
   private:
     std::unique_ptr<EngineCore> m_core;
