@@ -83,6 +83,16 @@ Fault withoutLength()
     return fault;
 }
 
+// A first answer that ends with its connection short of its end, as one joined by a late copy
+// would: asked for once more, whatever connection it came over.
+Fault cutShortOnce()
+{
+    Fault fault = Fault::failingFirst(1);
+    fault.withoutLength = true;
+    fault.failStatus = 200;
+    return fault;
+}
+
 // Faults on about a quarter of the addresses a run of `content` asks for: with `outOfStep`,
 // answers out of step and redirects, else faults that count requests. An answer read out of step
 // is asked for again (in a later run too, over a connection kept from an earlier one), and a
@@ -108,7 +118,7 @@ Faults randomFaults(const StandIn::ForumContent& content, QRandomGenerator& rand
                                      Fault::redirectedTo(
                                          targets.at(random.bounded(qMin(3, int(targets.size())))))}
                       : QList<Fault>{Fault::failingFirst(1 + random.bounded(2)),
-                                     Fault::askingToWait(404, {})};
+                                     Fault::askingToWait(404, {}), cutShortOnce()};
         const QList<Fault> always{Fault::withStatus(500),
                                   Fault::droppedMidBody(),
                                   Fault::delayedBy(random.bounded(60)),

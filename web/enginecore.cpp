@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -534,7 +535,11 @@ bool EngineCore::pictureIsWhole(TransferJob* job, bool http1)
 
 void EngineCore::refuseBody(TransferJob* job, bool http1, TransferOutcome::Kind kind)
 {
-    if (overKeptConnection(job, http1))
+    // Only over a kept HTTP/1 connection can the body be the tail of an earlier answer, but
+    // whether this request went over one is a matter of timing (the pool, a host that has made
+    // each request take a connection of its own): asked for once more over a new connection
+    // whatever it came over, the answer then is the server's, and so is what comes of it.
+    if (http1 && !std::exchange(job->bodyRefused, true))
         resendOutOfStep(job, 200);
     else
         finish(job, kind, 200);

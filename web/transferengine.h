@@ -96,6 +96,9 @@ class TransferEngine : public QObject
   signals:
     // One or more transfers have finished.
     void transferFinished();
+    // The two below are sent from inside the engine's work on libcurl's handles: a slot only
+    // looks and tells; it drops no transfer and does not turn the event loop.
+    //
     // A transfer has just finished: its first address, the status of its last answer (0 for
     // none), how long its last request took, and why it failed (empty for a whole 200).
     void transferEnded(const QUrl& url, int status, qint64 milliseconds, const QString& error);

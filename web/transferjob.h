@@ -66,12 +66,13 @@ class TransferJob
     qint64 fullBudgetMs() const { return static_cast<qint64>(seconds * 1000.0); }
     QDeadlineTimer deadline{QDeadlineTimer::Forever}; // set when a request starts
     int redirects = 0;
-    int resends = 0;          // sent again: a server asked to wait, or answered out of step
-    qint64 startedAtMs = 0;   // on the host gate's clock, when its last request started
-    int refusals = 0;         // 429s that named no wait
-    double waitedSeconds = 0; // all the waits servers asked of this request
-    bool freshConnection = false;
-    bool ownConnection = false;           // its request's connection carries no other
+    int resends = 0;              // sent again: a server asked to wait, or answered out of step
+    qint64 startedAtMs = 0;       // on the host gate's clock, when its last request started
+    int refusals = 0;             // 429s that named no wait
+    double waitedSeconds = 0;     // all the waits servers asked of this request
+    bool freshConnection = false; // its next request goes over a connection made for it
+    bool bodyRefused = false;     // a body of it came not whole, and it was asked for again
+    bool ownConnection = false;   // its request's connection carries no other
     std::optional<bool> firstHopInternal; // whether the first request went to an internal address
     bool addressRefused = false;
     bool stoppedAtStatus = false;
