@@ -87,10 +87,12 @@ class TestForm1 : public QObject
 
     // A window as it opens with what m_settings remembers.
     void openWindow();
-    // Hands the message box the window shows next to `answer` once it is up.
+    // Hands the message box the window shows next to `answer` once it is up; a box that never
+    // came is looked for no longer once the test has ended.
     void onNextMessageBox(const std::function<void(QMessageBox*)>& answer)
     {
         auto* poll = new QTimer(this);
+        poll->setObjectName(QStringLiteral("messageBoxPoll"));
         connect(poll, &QTimer::timeout, this, [poll, answer] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 poll->deleteLater();
@@ -151,6 +153,7 @@ void TestForm1::openWindow()
 void TestForm1::cleanup()
 {
     m_window.reset();
+    qDeleteAll(findChildren<QTimer*>(QStringLiteral("messageBoxPoll"), Qt::FindDirectChildrenOnly));
 }
 
 void TestForm1::windowAsItOpens()

@@ -101,7 +101,7 @@ void TestRetryAction::retryAfterTheAlbumFolderWentFailsAgain()
 void TestRetryAction::pictureThatTimedOutIsRetried()
 {
     TimeLimits limits;
-    limits.picture = 0.2;
+    limits.picture = 0.3;
     RunFixture run(
         forum(QStringLiteral("f"), {album(QStringLiteral("a"), QStringLiteral("甲"), 1)}),
         QStringLiteral("f"), 1, limits);

@@ -267,7 +267,7 @@ void TestServerWait::hostThatKeepsRefusing()
     QFETCH(int, refusals);
     QFETCH(SaveError, expected);
     EngineSettings settings = scaled(1);
-    settings.waitScale = 0.002; // the longest wait, 60 s, is 120 ms
+    settings.waitScale = 0.005; // the longest wait, 60 s, is 300 ms
     RunFixture run(twoAlbums(), QStringLiteral("f"), settings);
     run.forum.setFault(firstPicture, Fault::askingToWait(429, QByteArray(), refusals));
     QCOMPARE(SaveJpg(run.network, run.pictureUrl(QStringLiteral("a-1")),

@@ -299,7 +299,9 @@ bool EngineCore::configure(TransferJob* job)
     // make the second transfer wait.
     if (job->url.scheme() == QLatin1String("https"))
         curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
-    if (job->freshConnection || m_singleUse.contains(job->host()))
+    // After a body that was not whole, none of the job's later answers comes over a kept
+    // connection either: through a wait or a redirect, its verdict stays the server's.
+    if (job->freshConnection || job->bodyRefused || m_singleUse.contains(job->host()))
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     // A host that has answered out of step once may do so again: no answer of a later request
     // can be misplaced on a connection that carries one request.
@@ -539,7 +541,7 @@ void EngineCore::refuseBody(TransferJob* job, bool http1, TransferOutcome::Kind 
     // whether this request went over one is a matter of timing (the pool, a host that has made
     // each request take a connection of its own): asked for once more over a new connection
     // whatever it came over, the answer then is the server's, and so is what comes of it.
-    if (http1 && !std::exchange(job->bodyRefused, true))
+    if (http1 && job->resends < mostResends && !std::exchange(job->bodyRefused, true))
         resendOutOfStep(job, 200);
     else
         finish(job, kind, 200);
