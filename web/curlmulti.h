@@ -36,7 +36,7 @@ class CurlMulti : public QObject
     // Enough of an answer to know a copy of it: the body of a 200, or where a redirect leads.
     struct Answer
     {
-        QByteArray address;
+        QByteArrayView address;
         qint64 size = -1;
         quint32 checksum = 0;
     };

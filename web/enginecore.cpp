@@ -579,7 +579,11 @@ bool EngineCore::answeredOutOfStep(TransferJob* job, int status, bool http1)
     // push out those of connections that are kept.
     if (job->ownConnection)
         return false;
-    CurlMulti::Answer answer{job->url.toEncoded(), job->outcome.bodyBytes, job->checksum()};
+    // The address as libcurl sent it: the same for the same address, and no encoding to redo.
+    char* sent = nullptr;
+    curl_easy_getinfo(job->handle, CURLINFO_EFFECTIVE_URL, &sent);
+    CurlMulti::Answer answer{QByteArrayView(sent ? sent : ""), job->outcome.bodyBytes,
+                             job->checksum()};
     if (status != 200) {
         // A redirect is known by its status and where it leads.
         char* location = nullptr;
