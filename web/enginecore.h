@@ -66,9 +66,8 @@ class EngineCore
     // Whether the 200 just come for `job` holds a whole picture; if not, it is asked for again
     // or failed.
     bool pictureIsWhole(TransferJob* job, bool http1);
-    // A 200 whose body is not whole. Over a kept connection it may be an earlier answer that
-    // came late, or hold a late copy of one after its own: asked for once more over a connection
-    // of its own, where it is what the server sends; there it ends as `kind`.
+    // A 200 whose body is not whole. Over HTTP/1 it is asked for once more over a new
+    // connection, and so are the job's later requests; a second such body ends it as `kind`.
     void refuseBody(TransferJob* job, bool http1, TransferOutcome::Kind kind);
     // Whether the answer just come for `job` is a copy of an earlier one on its connection.
     bool answeredOutOfStep(TransferJob* job, int status, bool http1);
